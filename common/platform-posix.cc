@@ -1,0 +1,74 @@
+#include "common/platform.h"
+
+#include <sys/sysinfo.h>
+#include <time.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace platform {
+
+std::tm localTime(std::time_t instant) {
+  std::tm result{};
+  localtime_r(&instant, &result);
+  return result;
+}
+
+std::time_t localToInstant(std::tm local) {
+  local.tm_isdst = -1;
+  return mktime(&local);
+}
+
+std::time_t utcToInstant(std::tm utc) { return timegm(&utc); }
+
+long standardOffsetWest() {
+  tzset();
+  return timezone;
+}
+
+void reloadTimeZone() { tzset(); }
+
+std::uint32_t tickCount() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint32_t>(now.tv_sec * 1000u + now.tv_nsec / 1000000);
+}
+
+namespace {
+
+// Reads one "Name:   N kB" entry of /proc/meminfo, in bytes.
+bool meminfoEntry(const char* name, std::uint64_t* bytes) {
+  std::FILE* file = std::fopen("/proc/meminfo", "r");
+  if (file == nullptr) return false;
+  char line[256];
+  bool found = false;
+  std::size_t nameLength = std::strlen(name);
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    if (std::strncmp(line, name, nameLength) == 0 && line[nameLength] == ':') {
+      unsigned long long kib = 0;
+      if (std::sscanf(line + nameLength + 1, "%llu", &kib) == 1) {
+        *bytes = kib * 1024ull;
+        found = true;
+      }
+      break;
+    }
+  }
+  std::fclose(file);
+  return found;
+}
+
+}  // namespace
+
+bool physicalMemory(MemoryStatus* status) {
+  if (meminfoEntry("MemTotal", &status->total) &&
+      meminfoEntry("MemAvailable", &status->available)) {
+    return true;
+  }
+  struct sysinfo info;
+  if (sysinfo(&info) != 0) return false;
+  status->total = static_cast<std::uint64_t>(info.totalram) * info.mem_unit;
+  status->available = static_cast<std::uint64_t>(info.freeram) * info.mem_unit;
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+#include "common/platform.h"
+
+#include <windows.h>
+
+#include <time.h>
+
+namespace platform {
+
+std::tm localTime(std::time_t instant) {
+  std::tm result{};
+  if (localtime_s(&result, &instant) != 0) result = std::tm{};
+  return result;
+}
+
+std::time_t localToInstant(std::tm local) {
+  local.tm_isdst = -1;
+  return mktime(&local);
+}
+
+std::time_t utcToInstant(std::tm utc) { return _mkgmtime(&utc); }
+
+long standardOffsetWest() {
+  _tzset();
+  return _timezone;
+}
+
+void reloadTimeZone() { _tzset(); }
+
+std::uint32_t tickCount() { return GetTickCount(); }
+
+bool physicalMemory(MemoryStatus* status) {
+  MEMORYSTATUS memory;
+  memory.dwLength = sizeof memory;
+  GlobalMemoryStatus(&memory);
+  status->total = memory.dwTotalPhys;
+  status->available = memory.dwAvailPhys;
+  return memory.dwTotalPhys != 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#ifndef COMMON_PLATFORM_H_
+#define COMMON_PLATFORM_H_
+
+#include <cstdint>
+#include <ctime>
+
+/// The narrow seam between the portable code and the operating system.
+/// Each function has one implementation per platform (platform-posix.cc,
+/// platform-win32.cc).
+namespace platform {
+
+/// Converts an instant to the local calendar time of this machine.
+std::tm localTime(std::time_t instant);
+
+/// Converts a local calendar time to an instant; whether daylight saving
+/// applies is decided by the platform (tm_isdst is set to -1 first).
+std::time_t localToInstant(std::tm local);
+
+/// Converts a calendar time taken as UTC to an instant.
+std::time_t utcToInstant(std::tm utc);
+
+/// The machine's standard-time offset from UTC in seconds, positive west
+/// of Greenwich.
+long standardOffsetWest();
+
+/// Makes the C library read the time-zone setting again (after a test
+/// changed it).
+void reloadTimeZone();
+
+/// Milliseconds since the system started, wrapping at 2^32.
+std::uint32_t tickCount();
+
+/// Physical memory of the machine in bytes.
+struct MemoryStatus {
+  std::uint64_t total = 0;
+  std::uint64_t available = 0;
+};
+
+/// Reads the machine's physical memory; false when it cannot be read.
+bool physicalMemory(MemoryStatus* status);
+
+}  // namespace platform
+
+#endif  // COMMON_PLATFORM_H_

@@ -1,0 +1,52 @@
+#ifndef PARSER_LINE_CONVERTER_H_
+#define PARSER_LINE_CONVERTER_H_
+
+#include <cstdint>
+#include <string_view>
+
+/// Counters of one parser run (64-bit; printed forms are plain decimals).
+struct RunCounters {
+  std::int64_t linesRead = 0;
+  std::int64_t totalBytes = 0;
+  std::int64_t longestLine = 0;
+  std::int64_t commentLines = 0;
+  std::int64_t errorLines = 0;
+  std::int64_t writtenLines = 0;
+
+  /// The line number used in messages about the current line.
+  std::int64_t lineNumber() const {
+    return commentLines + errorLines + writtenLines;
+  }
+};
+
+/// What converting one data line found.
+struct LineResult {
+  /// Number of fields found in the line.
+  int fieldCount = 0;
+  /// An exclude rule of some field matched.
+  bool excluded = false;
+  /// SmartFilter data set only: the categories field holds something other
+  /// than "-".
+  bool hasCategory = false;
+};
+
+/// The seam between the run driver's line loop and the row builder.
+class LineConverter {
+ public:
+  virtual ~LineConverter() = default;
+
+  /// Splits a data line (blank before its line break already removed),
+  /// normalises its fields and builds the row of its own fields. Field
+  /// errors are logged and counted in `counters.errorLines`.
+  virtual LineResult convertLine(std::string_view line,
+                                 RunCounters& counters) = 0;
+
+  /// The row built so far for the last converted line.
+  virtual std::string_view row() const = 0;
+
+  /// Completes the row of a line that will be written: fills the date
+  /// parts, appends the derived columns and the line end ("\r\n").
+  virtual void finishRow() = 0;
+};
+
+#endif  // PARSER_LINE_CONVERTER_H_

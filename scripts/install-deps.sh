@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, skipping what is
+# already there. Usage: install-deps.sh [demo|all]
+set -euo pipefail
+what=${1:-all}
+
+demo_packages=(cmake ninja-build g++ zlib1g-dev)
+test_packages=("${demo_packages[@]}" libgtest-dev libgmock-dev googletest
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
+  wine wine64 wine32:i386 openjdk-17-jdk-headless libpam0g-dev
+  libpam-wrapper libnss-wrapper sqlite3 libsqlite3-dev)
+
+if [ "$what" = demo ]; then packages=("${demo_packages[@]}"); else packages=("${test_packages[@]}"); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+for p in "${missing[@]}"; do
+  if [[ "$p" == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+done
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
