@@ -27,4 +27,4 @@ for p in "${missing[@]}"; do
 done
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
