@@ -11,7 +11,8 @@ class RunLog;
 
 /// Writes the SQL*Loader control file of the data set's table. The input
 /// is `dataPath`, or for `useSortedData` the hourly sort file (".srt" in
-/// place of everything from the first ".csv"). Returns 0 or -8.
+/// place of the data file's ".csv" suffix). Returns 0 or -8; a data path
+/// without ".csv" leaves a file of comment lines only.
 int writeOracleControlFile(const std::string& controlPath,
                            const std::string& dataPath,
                            const std::string& tableName, bool useSortedData,
