@@ -2,6 +2,7 @@
 #define PARSER_ROW_BUILDER_H_
 
 #include <string_view>
+#include <vector>
 
 #include "parser/column_table.h"
 #include "parser/header_layout.h"
@@ -13,9 +14,24 @@
 class IdentifierTables;
 class RunLog;
 
+/// Largest value of "zx-groupid"; the next one after it is 0.
+constexpr int kMaxGroupId = 30000;
+
+/// True when values of `column` are enclosed in single quotes in the data
+/// file: text columns, unless the database is Oracle or SQL Server.
+bool needsQuotes(const ColumnDef& column, DbKind db);
+
+/// True when an exclude rule of `column` has a value that occurs in `value`
+/// (case-sensitive; an empty rule value occurs in every value).
+bool isExcluded(const ColumnDef& column, std::string_view value);
+
 /// Turns data lines into rows of the data file: splits the fields, applies
 /// the exclude rules, normalises the values, writes them with quoting and
 /// placeholders by column type, and appends the derived columns.
+///
+/// Every written value occupies exactly one column: values are separated by
+/// one comma, commas inside a value become blanks, and so do single quotes
+/// inside a quoted value, because the data file has no escaping.
 class RowBuilder : public LineConverter {
  public:
   RowBuilder(ColumnTable& table, const HeaderLayout& layout,
@@ -26,7 +42,23 @@ class RowBuilder : public LineConverter {
   std::string_view row() const override { return row_.view(); }
   void finishRow() override;
 
+  /// Sets and appends the values of the derived columns to the row.
+  void appendDerivedColumns();
+
  private:
+  /// What is resolved once per header position.
+  struct Position {
+    int column = -1;
+    FieldTreatment treatment = FieldTreatment::kNone;
+    bool quoted = false;
+    bool isCategories = false;
+  };
+
+  /// Writes `value` of `column` as the next value of the row.
+  void writeValue(int column, std::string_view value, bool quoted);
+  /// The value of the derived column in `slot` set for this row.
+  void setDerivedValue(int slot, ColumnDef& column);
+
   ColumnTable& table_;
   const HeaderLayout& layout_;
   const IdentifierTables& ids_;
@@ -34,7 +66,10 @@ class RowBuilder : public LineConverter {
   DataSet dataSet_;
   const RunLog& runLog_;
   FieldNormaliser normaliser_;
+  std::vector<Position> positions_;
+  FieldBuffer field_;
   Row row_;
+  bool rowHasValue_ = false;
   int groupCounter_ = 0;
 };
 

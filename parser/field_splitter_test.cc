@@ -1,0 +1,82 @@
+#include "parser/field_splitter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+/// The values of every field; malformed fields show as "<bad>".
+std::vector<std::string> split(std::string_view line, bool equalsEnds = false) {
+  FieldSplitter splitter(line, equalsEnds);
+  FieldSpan field;
+  std::vector<std::string> values;
+  while (splitter.next(&field)) {
+    values.push_back(field.length < 0 ? std::string("<bad>")
+                                      : std::string(splitter.valueOf(field)));
+  }
+  return values;
+}
+
+using Fields = std::vector<std::string>;
+
+TEST(FieldSplitterTest, PlainQuotedAndBracketedFields) {
+  EXPECT_EQ(split("word \"two words\" [two words] last\r\n"),
+            (Fields{"word", "two words", "[two words]", "last"}));
+  // The bracketed time stamp of the common log format is one field.
+  EXPECT_EQ(split("1.2.3.4 - - [10/Oct/2000:13:55:36 -0700] \"GET / HTTP/1.0\" 200\n"),
+            (Fields{"1.2.3.4", "-", "-", "[10/Oct/2000:13:55:36 -0700]",
+                    "GET / HTTP/1.0", "200"}));
+  // Quotes and brackets only close before a separator or the line end.
+  EXPECT_EQ(split("\"a\"b c\" [x]y] z"), (Fields{"a\"b c", "[x]y]", "z"}));
+  EXPECT_EQ(split("\"\" x"), (Fields{"", "x"}));
+  EXPECT_EQ(split("\"tab\tinside\"\tnext"), (Fields{"tab\tinside", "next"}));
+}
+
+TEST(FieldSplitterTest, Separators) {
+  EXPECT_EQ(split("a   b"), (Fields{"a", "b"}));
+  EXPECT_EQ(split("a\t\tb"), (Fields{"a", "", "b"}));
+  EXPECT_EQ(split("a\t  b"), (Fields{"a", "b"}));
+  EXPECT_EQ(split("a \tb"), (Fields{"a", "", "b"}));
+  // A separator before the line end yields one more, empty field.
+  EXPECT_EQ(split("a b \r\n"), (Fields{"a", "b", ""}));
+  EXPECT_EQ(split("a b   "), (Fields{"a", "b", ""}));
+  EXPECT_EQ(split("a b\r\n"), (Fields{"a", "b"}));
+  EXPECT_EQ(split(" a"), (Fields{"", "a"}));
+  // A line break ends the line even before its end.
+  EXPECT_EQ(split("a\rb c"), (Fields{"a"}));
+  EXPECT_EQ(split(""), (Fields{""}));
+  EXPECT_EQ(split("\r\n"), (Fields{""}));
+  // '=' means nothing in data lines.
+  EXPECT_EQ(split("a=b c"), (Fields{"a=b", "c"}));
+}
+
+TEST(FieldSplitterTest, UnclosedQuotesAndBracketsRunToTheLineEnd) {
+  EXPECT_EQ(split("a \"b c\"d\r\n"), (Fields{"a", "b c\"d"}));
+  EXPECT_EQ(split("a [b c\r\n"), (Fields{"a", "[b c"}));
+  EXPECT_EQ(split("a \"\r\n"), (Fields{"a", "<bad>"}));
+}
+
+TEST(FieldSplitterTest, LoneQuoteIsMalformedAndTheLineGoesOn) {
+  EXPECT_EQ(split("a \" b"), (Fields{"a", "<bad>", "b"}));
+  // The closing quote is searched from the opening one, so a quoted value
+  // that begins with a blank is malformed too.
+  EXPECT_EQ(split("\" x\" y"), (Fields{"<bad>", "x\"", "y"}));
+  EXPECT_EQ(split("a \""), (Fields{"a", "<bad>"}));
+  FieldSplitter splitter("\" x");
+  FieldSpan field;
+  ASSERT_TRUE(splitter.next(&field));
+  EXPECT_EQ(field.length, -1);
+  EXPECT_EQ(splitter.valueOf(field), "");
+}
+
+TEST(FieldSplitterTest, EqualsEndsPlainFieldsWhenAsked) {
+  EXPECT_EQ(split("a=b c", true), (Fields{"a", "b", "c"}));
+  EXPECT_EQ(split("a= b", true), (Fields{"a", "b"}));
+  EXPECT_EQ(split("\"a=b\" [c=d]", true), (Fields{"a=b", "[c=d]"}));
+  EXPECT_EQ(countFields("a=b c", true), 3);
+  EXPECT_EQ(countFields("a=b c"), 2);
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+#include "parser/row_builder.h"
+
+#include <cstdio>
+
+#include "common/run_log.h"
+#include "parser/field_splitter.h"
+#include "parser/identifier_tables.h"
+
+namespace {
+
+/// The field whose value tells whether a SmartFilter line is categorised.
+constexpr std::string_view kCategoriesField = "x-smartfilter-categories";
+
+/// The value a placeholder ("-" or empty) stands for in a column of this
+/// type: "0" for numbers, "-" for an empty text; other values unchanged.
+std::string_view placeholderRewrite(const ColumnDef& column,
+                                    std::string_view value) {
+  if (!column.isText()) {
+    if (value.empty() || value == "-") return "0";
+    return value;
+  }
+  return value.empty() ? std::string_view("-") : value;
+}
+
+/// The value written for the line's first field: "-" stands for 0 unless
+/// the value is quoted; an empty value is rewritten like at any position.
+std::string_view firstPositionRewrite(const ColumnDef& column, bool quoted,
+                                      std::string_view value) {
+  if (!quoted && value == "-") return "0";
+  return placeholderRewrite(column, value);
+}
+
+}  // namespace
+
+bool needsQuotes(const ColumnDef& column, DbKind db) {
+  return column.isText() && db != DbKind::Oracle && db != DbKind::MsSql;
+}
+
+bool isExcluded(const ColumnDef& column, std::string_view value) {
+  for (int r = 0; r < column.ruleCount; ++r) {
+    const FieldRule& rule = column.rules[r];
+    if (rule.kind != kRuleExclude) continue;
+    for (int v = 0; v < rule.valueCount; ++v) {
+      if (value.find(rule.values[v].view()) != std::string_view::npos) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
+                       const IdentifierTables& ids, DbKind db, DataSet dataSet,
+                       const RunLog& runLog)
+    : table_(table),
+      layout_(layout),
+      ids_(ids),
+      db_(db),
+      dataSet_(dataSet),
+      runLog_(runLog),
+      normaliser_(table, ids, db, runLog) {
+  positions_.reserve(layout.headerFields.size());
+  for (int column : layout.headerFields) {
+    const ColumnDef& def = table.at(column);
+    Position position;
+    position.column = column;
+    position.treatment = treatmentFor(def.logName.view());
+    position.quoted = needsQuotes(def, db);
+    position.isCategories =
+        dataSet == DataSet::SmartFilter && def.logName.view() == kCategoriesField;
+    positions_.push_back(position);
+  }
+}
+
+LineResult RowBuilder::convertLine(std::string_view line,
+                                   RunCounters& counters) {
+  LineResult result;
+  row_.clear();
+  rowHasValue_ = false;
+  // The abort code is looked up from what this line sets, never from the
+  // number written for the previous line.
+  int abortColumn = layout_.derivedColumns[kAbortCode];
+  if (abortColumn >= 0) table_.at(abortColumn).value.clear();
+
+  const std::size_t positionCount = positions_.size();
+  FieldSplitter splitter(line);
+  FieldSpan field;
+  while (splitter.next(&field)) {
+    const int index = result.fieldCount++;
+    if (field.length < 0 || field.length > static_cast<long>(kMaxFieldLength)) {
+      runLog_.logFormat(4, "Problem parsing log line :%lld Field: %d",
+                        static_cast<long long>(counters.lineNumber()), index);
+      ++counters.errorLines;
+      continue;
+    }
+    if (static_cast<std::size_t>(index) >= positionCount) continue;
+    const Position& position = positions_[index];
+    const ColumnDef& column = table_.at(position.column);
+    const int outputFlag = column.outputFlag;
+    if (outputFlag == 0) continue;
+    std::string_view value = splitter.valueOf(field);
+    if (column.ruleCount > 0 && isExcluded(column, value)) result.excluded = true;
+    field_.assign(value);
+    normaliser_.normaliseField(field_, position.column, position.treatment, row_,
+                               counters.writtenLines);
+    if (position.isCategories && field_.view() != "-") result.hasCategory = true;
+    if (outputFlag == 2) continue;
+    std::string_view written =
+        index == 0 ? firstPositionRewrite(column, position.quoted, field_.view())
+                   : placeholderRewrite(column, field_.view());
+    writeValue(position.column, written, position.quoted);
+  }
+  return result;
+}
+
+void RowBuilder::writeValue(int column, std::string_view value, bool quoted) {
+  if (rowHasValue_) row_.append(',');
+  rowHasValue_ = true;
+  if (quoted) row_.append('\'');
+  const std::size_t start = row_.size();
+  row_.appendValue(column, value);
+  // The data file has no escaping: a comma inside a value, or a quote inside
+  // a quoted value, would move every later value into the wrong column.
+  char* text = row_.data();
+  for (std::size_t at = start; at < row_.size(); ++at) {
+    if (text[at] == ',' || (quoted && text[at] == '\'')) text[at] = ' ';
+  }
+  if (quoted) row_.append('\'');
+}
+
+void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {
+  char number[16];
+  switch (slot) {
+    case kRefCount:
+      column.value.assign("1");
+      break;
+    case kGroupId:
+      if (dataSet_ == DataSet::Raw) {
+        column.value.assign("-");
+      } else {
+        std::snprintf(number, sizeof number, "%d", groupCounter_);
+        column.value.assign(number);
+        groupCounter_ = groupCounter_ == kMaxGroupId ? 0 : groupCounter_ + 1;
+      }
+      break;
+    case kAbortCode:
+      std::snprintf(number, sizeof number, "%d",
+                    ids_.abortCodeId(column.value.view()));
+      column.value.assign(number);
+      break;
+    default:
+      break;
+  }
+}
+
+void RowBuilder::appendDerivedColumns() {
+  for (int slot = 0; slot < kDerivedCount; ++slot) {
+    const int index = layout_.derivedColumns[slot];
+    if (index < 0) continue;
+    ColumnDef& column = table_.at(index);
+    setDerivedValue(slot, column);
+    if (column.outputFlag != 1) continue;
+    column.value.assign(placeholderRewrite(column, column.value.view()));
+    writeValue(index, column.value.view(), needsQuotes(column, db_));
+  }
+}
+
+void RowBuilder::finishRow() {
+  normaliser_.fillDateParts(layout_);
+  appendDerivedColumns();
+  row_.append("\r\n");
+}
