@@ -84,7 +84,9 @@ class ColumnTable {
 
   /// Loads the column data types file at `path`, sorts the entries and logs
   /// the count at level 3. Returns 0, or -7 when the file cannot be opened
-  /// (nothing logged then).
+  /// (nothing logged then). Lines are read 1,023 characters at a time;
+  /// fields past their limits are cut; of several columns with names equal
+  /// ignoring case, findColumn finds the one first in the file.
   int loadColumnTypes(const std::string& path, const RunLog& log);
 
   /// Index of the column whose log name equals `name` ignoring case, or -1.
@@ -92,6 +94,9 @@ class ColumnTable {
 
   /// Number of columns loaded.
   int count() const { return count_; }
+  /// Column lines past the 512th that the last load ignored (they are
+  /// reported at level 5; the run goes on with the first 512).
+  long ignoredLines() const { return ignoredLines_; }
   /// The column at `index` (0 <= index < count()).
   ColumnDef& at(int index) { return entries_[index]; }
   const ColumnDef& at(int index) const { return entries_[index]; }
@@ -99,6 +104,7 @@ class ColumnTable {
  private:
   std::array<ColumnDef, kMaxColumns> entries_;
   int count_ = 0;
+  long ignoredLines_ = 0;
 };
 
 #endif  // PARSER_COLUMN_TABLE_H_

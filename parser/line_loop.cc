@@ -1,0 +1,149 @@
+#include "parser/line_loop.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "common/run_log.h"
+#include "parser/output_file.h"
+
+std::size_t removeBlankBeforeBreak(char* line, std::size_t length) {
+  std::size_t blank;
+  if (length >= 3 && std::memcmp(line + length - 3, " \r\n", 3) == 0) {
+    blank = length - 3;
+  } else if (length >= 2 && std::memcmp(line + length - 2, " \n", 2) == 0) {
+    blank = length - 2;
+  } else {
+    return length;
+  }
+  std::memmove(line + blank, line + blank + 1, length - blank - 1);
+  line[length - 1] = '\0';
+  return length - 1;
+}
+
+std::string_view withoutLineBreak(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
+LineLoop::LineLoop(LineConverter& converter, const LoopSettings& settings,
+                   LazyFile& dataFile, LazyFile& errorFile,
+                   const RunLog& runLog)
+    : converter_(converter),
+      settings_(settings),
+      dataFile_(dataFile),
+      errorFile_(errorFile),
+      runLog_(runLog) {}
+
+int LineLoop::run(LogReader& reader) {
+  while (true) {
+    std::size_t offset = 0;
+    if (carrying_) {
+      std::memcpy(line_, carry_, carryLength_);
+      offset = carryLength_;
+    }
+    std::size_t readLength = 0;
+    if (!reader.readLine(line_ + offset, &readLength)) break;
+    bool joined = carrying_;
+    carrying_ = false;
+    carryLength_ = 0;
+    int status = handleLine(offset + readLength, joined);
+    if (status != 0) return status;
+  }
+  if (carrying_) rejectPendingCarry();
+  return 0;
+}
+
+int LineLoop::handleLine(std::size_t length, bool joined) {
+  length = removeBlankBeforeBreak(line_, length);
+  std::string_view line(line_, length);
+  ++counters_.linesRead;
+  counters_.totalBytes += static_cast<std::int64_t>(length);
+  counters_.longestLine =
+      std::max(counters_.longestLine, static_cast<std::int64_t>(length));
+
+  if (joined && length > kMaxLineLength) return rejectLine(line);
+
+  if (line.starts_with('#') || line.starts_with("format=")) {
+    if (isFormatChange(line)) {
+      runLog_.logLine(5,
+                      "The log file format changed in the middle of the log file");
+      std::string message = "Original log format:  ";
+      message += withoutLineBreak(settings_.headerLine);
+      runLog_.logLine(5, message);
+      message = "Modified log format:  ";
+      message += withoutLineBreak(line);
+      runLog_.logLine(5, message);
+      return kFormatChanged;
+    }
+    ++counters_.commentLines;
+    return 0;
+  }
+
+  LineResult result = converter_.convertLine(line, counters_);
+  std::size_t fields = static_cast<std::size_t>(std::max(result.fieldCount, 0));
+  if (fields == settings_.headerFieldCount) {
+    if (settings_.dataSet == DataSet::SmartFilter && !result.hasCategory) {
+      return 0;
+    }
+    if (result.excluded) {
+      std::string message = "Exclude:  ";
+      message += converter_.row();
+      runLog_.logLine(4, message);
+      return 0;
+    }
+    ++counters_.writtenLines;
+    converter_.finishRow();
+    if (!dataFile_.write(converter_.row())) return kDataFileFailed;
+    return 0;
+  }
+  if (fields < settings_.headerFieldCount &&
+      line.find_first_of("\r\n") != std::string_view::npos) {
+    carryLine(length);
+    return 0;
+  }
+  return rejectLine(line);
+}
+
+int LineLoop::rejectLine(std::string_view text) {
+  errorFile_.write(text);
+  runLog_.logFormat(4, "Problem parsing log line :%lld",
+                    static_cast<long long>(counters_.lineNumber()));
+  ++counters_.errorLines;
+  if (settings_.maxErrors != 0 && counters_.errorLines >= settings_.maxErrors) {
+    runLog_.logFormat(5, "Reached the maximum number of errors %d",
+                      settings_.maxErrors);
+    return kTooManyErrors;
+  }
+  return 0;
+}
+
+bool LineLoop::isFormatChange(std::string_view line) const {
+  if (line.find("Fields:") == std::string_view::npos &&
+      line.find("format=") == std::string_view::npos) {
+    return false;
+  }
+  return withoutLineBreak(line) != withoutLineBreak(settings_.headerLine);
+}
+
+void LineLoop::carryLine(std::size_t length) {
+  std::size_t cut = std::string_view(line_, length).find_first_of("\r\n");
+  std::memcpy(carry_, line_, cut);
+  carryLength_ = cut;
+  std::memcpy(carryTail_, line_ + cut, length - cut);
+  carryTailLength_ = length - cut;
+  carrying_ = true;
+  ++counters_.errorLines;
+}
+
+void LineLoop::rejectPendingCarry() {
+  // The log ended while a short line waited for its continuation: the line
+  // was counted as an error when it was carried; record it as rejected so
+  // it is not lost.
+  carrying_ = false;
+  errorFile_.write(std::string_view(carry_, carryLength_));
+  errorFile_.write(std::string_view(carryTail_, carryTailLength_));
+  runLog_.logFormat(4, "Problem parsing log line :%lld",
+                    static_cast<long long>(counters_.lineNumber() - 1));
+}

@@ -1,0 +1,85 @@
+#ifndef PARSER_LINE_LOOP_H_
+#define PARSER_LINE_LOOP_H_
+
+#include <cstddef>
+#include <string_view>
+
+#include "parser/line_converter.h"
+#include "parser/log_reader.h"
+#include "parser/parser_types.h"
+
+class LazyFile;
+class RunLog;
+
+/// Longest line the loop handles, a joined line included: what one read of
+/// the log can yield.
+constexpr std::size_t kMaxLineLength = kLineReadLimit - 1;
+
+/// Outcomes of the line loop besides reaching the end of the log.
+constexpr int kDataFileFailed = -5;
+constexpr int kTooManyErrors = -11;
+constexpr int kFormatChanged = -12;
+
+/// What the loop needs to know about the run.
+struct LoopSettings {
+  /// The format line that defined the layout (compared without its line
+  /// break with later format lines).
+  std::string_view headerLine;
+  /// Number of fields a data line must have.
+  std::size_t headerFieldCount = 0;
+  DataSet dataSet = DataSet::Raw;
+  /// Rejected lines after which the run stops; 0 for no limit.
+  int maxErrors = 200;
+};
+
+/// Reads the data lines of a log after its header and turns them into rows:
+/// comment lines are skipped, a mid-log format change stops the run, short
+/// lines are joined with the next one, lines with the wrong field count are
+/// rejected to the rejected-lines file, rows go to the data file.
+/// Allocates nothing per line.
+class LineLoop {
+ public:
+  LineLoop(LineConverter& converter, const LoopSettings& settings,
+           LazyFile& dataFile, LazyFile& errorFile, const RunLog& runLog);
+
+  /// Handles every remaining line of `reader`. Returns 0 at the end of the
+  /// log (also when reading failed: see LogReader::failed()), or
+  /// kDataFileFailed, kTooManyErrors or kFormatChanged.
+  int run(LogReader& reader);
+
+  /// The counters of the lines handled so far.
+  const RunCounters& counters() const { return counters_; }
+
+ private:
+  int handleLine(std::size_t length, bool joined);
+  int rejectLine(std::string_view text);
+  bool isFormatChange(std::string_view line) const;
+  void carryLine(std::size_t length);
+  void rejectPendingCarry();
+
+  LineConverter& converter_;
+  LoopSettings settings_;
+  LazyFile& dataFile_;
+  LazyFile& errorFile_;
+  const RunLog& runLog_;
+  RunCounters counters_;
+  // Room for a carried part and one more read, so joining never overflows;
+  // a joined line longer than kMaxLineLength is rejected.
+  char line_[2 * (kLineReadLimit + 1)];
+  char carry_[kLineReadLimit + 1];
+  std::size_t carryLength_ = 0;
+  bool carrying_ = false;
+  // The line break (and whatever followed the cut) of the carried line, so
+  // a carry left at the end of the log can be rejected byte for byte.
+  char carryTail_[kLineReadLimit + 1];
+  std::size_t carryTailLength_ = 0;
+};
+
+/// Removes one blank standing directly before the line break (" \r\n"
+/// becomes "\r\n", " \n" becomes "\n"); returns the new length.
+std::size_t removeBlankBeforeBreak(char* line, std::size_t length);
+
+/// `line` without its trailing "\r\n" or "\n".
+std::string_view withoutLineBreak(std::string_view line);
+
+#endif  // PARSER_LINE_LOOP_H_

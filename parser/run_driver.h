@@ -1,0 +1,36 @@
+#ifndef PARSER_RUN_DRIVER_H_
+#define PARSER_RUN_DRIVER_H_
+
+#include <cstdint>
+
+#include "parser/line_converter.h"
+#include "parser/run_options.h"
+
+class RunLog;
+
+/// Exit statuses of a parser run.
+enum RunStatus : int {
+  kRunOk = 0,
+  kRunNoMemory = -1,
+  kRunUsage = -2,
+  kRunLogNotOpened = -3,
+  kRunInvalidHeader = -4,
+  kRunDataFileFailed = -5,
+  kRunTypesNotOpened = -7,
+  kRunNoRecords = -10,
+  kRunTooManyErrors = -11,
+  kRunFormatChanged = -12,
+  kRunLogCorrupt = -13,
+};
+
+/// Converts the log the options name: loads the column data types and the
+/// identifier file, reads the header, converts every line, writes the load
+/// files and the statistics. Returns the run's exit status.
+int runParser(const RunOptions& options, const RunLog& runLog);
+
+/// Writes the end-of-run statistics at level 3; `seconds` is the run's
+/// duration in whole seconds.
+void logStatistics(const RunLog& runLog, const RunCounters& counters,
+                   std::int64_t seconds);
+
+#endif  // PARSER_RUN_DRIVER_H_
