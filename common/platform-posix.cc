@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -27,6 +28,15 @@ long standardOffsetWest() {
 }
 
 void reloadTimeZone() { tzset(); }
+
+void setTimeZone(const char* zone) {
+  if (zone == nullptr || *zone == '\0') {
+    unsetenv("TZ");
+  } else {
+    setenv("TZ", zone, 1);
+  }
+  tzset();
+}
 
 std::uint32_t tickCount() {
   struct timespec now;

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <stdlib.h>
 #include <time.h>
+
+#include <string>
 
 namespace platform {
 
@@ -25,6 +28,14 @@ long standardOffsetWest() {
 }
 
 void reloadTimeZone() { _tzset(); }
+
+void setTimeZone(const char* zone) {
+  // "TZ=" with nothing after it removes the variable.
+  std::string setting = "TZ=";
+  if (zone != nullptr) setting += zone;
+  _putenv(setting.c_str());
+  _tzset();
+}
 
 std::uint32_t tickCount() { return GetTickCount(); }
 

@@ -27,6 +27,10 @@ long standardOffsetWest();
 /// changed it).
 void reloadTimeZone();
 
+/// Sets the time-zone setting of this process (the TZ variable; an empty
+/// zone removes it) and makes the C library read it again.
+void setTimeZone(const char* zone);
+
 /// Milliseconds since the system started, wrapping at 2^32.
 std::uint32_t tickCount();
 

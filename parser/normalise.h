@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "parser/column_table.h"
+#include "parser/dates.h"
 #include "parser/fixed_text.h"
 #include "parser/header_layout.h"
 #include "parser/parser_types.h"
@@ -63,10 +64,52 @@ class FieldNormaliser {
   void fillDateParts(const HeaderLayout& layout);
 
  private:
+  /// URL treatment: strip, commas to blanks, request line (when asked),
+  /// site, hosted site and file type, truncation to the URL limit.
+  void normaliseUrl(FieldBuffer& value, bool isRequestLine,
+                    std::int64_t writtenLines);
+  /// Seconds since 1970 to the local date-time text.
+  void epochToText(FieldBuffer& value, int column);
+  /// A common-log-format time with its zone to the local date-time text.
+  void clfToText(FieldBuffer& value, int column);
+  /// A date field: completes a time written earlier in the row, or waits
+  /// for its time with the placeholder time.
+  void mergeDate(FieldBuffer& value, int column, Row& row);
+  /// A time field: completes (and converts from UTC) a date written earlier
+  /// in the row, or waits for its date with the placeholder date.
+  void mergeTime(FieldBuffer& value, int column, Row& row);
+  /// Sets a field and its column's copy to the local time of `instant`, or
+  /// to the placeholder when it cannot be converted.
+  void setLocalDateTime(FieldBuffer& value, int column, std::int64_t instant);
+  /// Sets a field and its column's copy to `text`.
+  void setDateValue(FieldBuffer& value, int column, std::string_view text);
+  /// Sets the value of a derived column that exists (cut at 255).
+  void setDerived(int column, std::string_view text);
+  /// Sets the value of a derived column that exists to `number` in decimal.
+  void setDerivedNumber(int column, long long number);
+  /// Replaces `value` by `number` in decimal.
+  static void setNumber(FieldBuffer& value, long long number);
+
   ColumnTable& table_;
   const IdentifierTables& ids_;
   DbKind db_;
   const RunLog& runLog_;
+  std::size_t urlLimit_;
+  LocalClock clock_;
+
+  int siteNameColumn_;
+  int hostedSiteColumn_;
+  int fileTypeColumn_;
+  int osColumn_;
+  int statusCodeColumn_;
+  int serverDescColumn_;
+  int hourColumn_;
+  int dayOfWeekColumn_;
+  int monthColumn_;
+  int quarterColumn_;
+  int yearColumn_;
+  int dateColumn_;
+  int timeColumn_;
 };
 
 #endif  // PARSER_NORMALISE_H_
