@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "hostbridge/host.h"
+
+namespace host {
+namespace {
+
+/// Absolute path of the recording child program, from the command line.
+std::string childPath;
+
+/// A fresh scratch directory that the test works in.
+class HostPosixTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/hostbridge-test.XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    directory_ = pattern;
+    record_ = directory_ + "/record.txt";
+  }
+  void TearDown() override {
+    std::string command = "rm -rf '" + directory_ + "'";
+    ASSERT_EQ(0, system(command.c_str()));
+  }
+  std::string readRecord() const {
+    std::ifstream in(record_, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::string directory_;
+  std::string record_;
+};
+
+std::u16string u16(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+TEST_F(HostPosixTest, ReturnsChildExitCodeAndKeepsEveryArgumentWhole) {
+  const std::vector<std::u16string> arguments = {
+      u16(childPath), u16(record_), u"7", u"a b", u"", u"q\"x", u"tr\\",
+      u"gr\u00fcn"};
+  EXPECT_EQ(7, runAndWait(arguments));
+  EXPECT_EQ(std::to_string(childPath.size()) + ":" + childPath + "\r\n" +
+                std::to_string(record_.size()) + ":" + record_ + "\r\n" +
+                "1:7\r\n3:a b\r\n0:\r\n3:q\"x\r\n3:tr\\\r\n5:gr\xc3\xbcn\r\n",
+            readRecord());
+}
+
+TEST_F(HostPosixTest, ExitCodesAboveOneHundredComeBackUnchanged) {
+  EXPECT_EQ(0, runAndWait({u16(childPath), u16(record_), u"0"}));
+  EXPECT_EQ(255, runAndWait({u16(childPath), u16(record_), u"255"}));
+}
+
+TEST_F(HostPosixTest, ProgramThatCannotStartGivesMinusOne) {
+  EXPECT_EQ(-1, runAndWait({u16(directory_ + "/missing")}));
+  EXPECT_EQ(-1, runAndWait({u16(directory_)}));  // a directory
+  EXPECT_EQ(-1, runAndWait({u""}));
+  EXPECT_EQ(-1, runAndWait({}));
+}
+
+TEST_F(HostPosixTest, BareNameIsLookedForInCurrentDirectoryOnly) {
+  char previous[PATH_MAX];
+  ASSERT_NE(nullptr, getcwd(previous, sizeof previous));
+  ASSERT_EQ(0, chdir(directory_.c_str()));
+  // "true" is on the search path but not here.
+  const int fromPath = runAndWait({u"true"});
+  ASSERT_EQ(0, symlink(childPath.c_str(), "child"));
+  const int fromHere = runAndWait({u"child", u"record.txt", u"3"});
+  ASSERT_EQ(0, chdir(previous));
+  EXPECT_EQ(-1, fromPath);
+  EXPECT_EQ(3, fromHere);
+}
+
+TEST_F(HostPosixTest, ChildKilledBySignalReportsShellStyleCode) {
+  const std::string script = directory_ + "/killself";
+  std::ofstream(script) << "#!/bin/sh\nkill -TERM $$\n";
+  ASSERT_EQ(0, chmod(script.c_str(), 0755));
+  EXPECT_EQ(128 + 15, runAndWait({u16(script)}));
+}
+
+TEST(ListRootsTest, HoldsRootAndNoPseudoFileSystems) {
+  const std::vector<std::u16string> roots = listRoots();
+  EXPECT_NE(roots.end(), std::find(roots.begin(), roots.end(), u"/"));
+  for (const char16_t* pseudo : {u"/proc", u"/sys", u"/dev", u"/dev/pts"}) {
+    EXPECT_EQ(roots.end(), std::find(roots.begin(), roots.end(), pseudo));
+  }
+  std::vector<std::u16string> sorted = roots;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted.end(), std::adjacent_find(sorted.begin(), sorted.end()));
+}
+
+TEST(SystemFactsTest, DescribesThisMachine) {
+  const system_report::Facts facts = systemFacts();
+  EXPECT_EQ(system_report::OsFamily::kPosix, facts.os.family);
+  EXPECT_FALSE(facts.os.name.empty());
+  EXPECT_EQ(static_cast<std::uint32_t>(sysconf(_SC_NPROCESSORS_ONLN)),
+            facts.processor.count);
+  EXPECT_EQ(static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)),
+            facts.totalMemoryBytes);
+}
+
+}  // namespace
+}  // namespace host
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s CHILD-PROGRAM\n", argv[0]);
+    return 2;
+  }
+  char resolved[PATH_MAX];
+  if (realpath(argv[1], resolved) == nullptr) return 2;
+  host::childPath = resolved;
+  return RUN_ALL_TESTS();
+}
