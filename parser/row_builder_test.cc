@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kColumns =
     "c-ip SQLCHAR 1 userip\n"
-    "cs-uri SQLCHAR 1 url exclude=.gif;\n"
+    "x-path SQLCHAR 1 url exclude=.gif;\n"
     "bytes SQLINTEGER 1 bytes\n"
     "time-taken SQLFLOAT 1 timetaken\n"
     "cs-method SQLCHAR 2 method exclude=HEAD;\n"
@@ -79,7 +79,7 @@ class RowBuilderTest : public ::testing::Test {
 };
 
 TEST_F(RowBuilderTest, QuotingAndPlaceholdersByDatabase) {
-  start("#Fields: c-ip cs-uri bytes time-taken", DbKind::Oracle);
+  start("#Fields: c-ip x-path bytes time-taken", DbKind::Oracle);
   EXPECT_EQ(convert("hello /a - \"\""), "hello,/a,0,0,0,-,0,1\r\n");
   EXPECT_EQ(result_.fieldCount, 4);
   EXPECT_EQ(convert("- \"\" 12 0.5"), "0,-,12,0.5,0,-,0,1\r\n");
@@ -94,7 +94,7 @@ TEST_F(RowBuilderTest, QuotingAndPlaceholdersByDatabase) {
 }
 
 TEST_F(RowBuilderTest, CommasAndQuotesInsideValuesBecomeBlanks) {
-  start("#Fields: c-ip cs-uri bytes", DbKind::Sybase);
+  start("#Fields: c-ip x-path bytes", DbKind::Sybase);
   EXPECT_EQ(convert("it's /a,b 1,2"), "'it s','/a b',1 2,0,'-',0,1\r\n");
   builder_ = std::make_unique<RowBuilder>(table_, layout_, ids_, DbKind::MsSql,
                                           DataSet::Raw, runLog_);
@@ -102,7 +102,7 @@ TEST_F(RowBuilderTest, CommasAndQuotesInsideValuesBecomeBlanks) {
 }
 
 TEST_F(RowBuilderTest, OutputFlagsAndExcludeRules) {
-  start("#Fields: cs-method c-ip x-note cs-uri", DbKind::Oracle);
+  start("#Fields: cs-method c-ip x-note x-path", DbKind::Oracle);
   // Flag 2 is read and can exclude but is not written; flag 0 is skipped
   // entirely, even its exclude rule that matches every value.
   EXPECT_EQ(convert("GET 1.2.3.4 note /a.html"), "1.2.3.4,/a.html,0,-,0,1\r\n");
@@ -117,7 +117,7 @@ TEST_F(RowBuilderTest, OutputFlagsAndExcludeRules) {
 }
 
 TEST_F(RowBuilderTest, MalformedFieldIsReportedAndLeftOut) {
-  start("#Fields: c-ip cs-uri bytes", DbKind::Oracle);
+  start("#Fields: c-ip x-path bytes", DbKind::Oracle);
   counters_.commentLines = 4;
   counters_.writtenLines = 2;
   EXPECT_EQ(convert("a \" 5"), "a,5,0,-,0,1\r\n");
@@ -177,7 +177,7 @@ TEST_F(RowBuilderTest, HelpersFollowColumnTypes) {
   EXPECT_FALSE(needsQuotes(text, DbKind::Oracle));
   EXPECT_FALSE(needsQuotes(text, DbKind::MsSql));
   EXPECT_FALSE(needsQuotes(number, DbKind::Sybase));
-  const ColumnDef& uri = table_.at(table_.findColumn("cs-uri"));
+  const ColumnDef& uri = table_.at(table_.findColumn("x-path"));
   EXPECT_TRUE(isExcluded(uri, "/x.gif?a"));
   EXPECT_FALSE(isExcluded(uri, "/x.GIF"));
   EXPECT_TRUE(isExcluded(table_.at(table_.findColumn("x-note")), ""));
