@@ -1,0 +1,165 @@
+#include "zxsort/record_sort.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "zxsort/decimal.h"
+
+namespace {
+
+struct LowerTable {
+  unsigned char map[256];
+  LowerTable() {
+    for (int c = 0; c < 256; ++c) {
+      map[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+  }
+};
+
+const LowerTable kLower;
+
+// Appends "%.3f" of `value` to `out`.
+void appendFixed3(std::string* out, double value) {
+  char digits[400];
+  int length = std::snprintf(digits, sizeof digits, "%.3f", value);
+  if (length > 0) out->append(digits, static_cast<std::size_t>(length));
+}
+
+// Average of every numeric column over the run records[first..last].
+void mergeNumbers(const std::vector<DataRecord>& records, int first, int last,
+                  const ColumnLayout& layout, std::vector<double>* sums,
+                  std::string* merged) {
+  sums->assign(layout.numericPositions.size(), 0.0);
+  int lastCount = 0;
+  for (int r = first; r <= last; ++r) {
+    lastCount = splitValues(records[r].numbers(), [sums](int k, std::string_view value) {
+      if (k < static_cast<int>(sums->size())) (*sums)[k] += readDecimal(value);
+    });
+  }
+  if (lastCount > static_cast<int>(sums->size())) lastCount = static_cast<int>(sums->size());
+  const double size = last - first + 1;
+  merged->clear();
+  for (int k = 0; k < lastCount; ++k) {
+    appendFixed3(merged, (*sums)[k] / size);
+    if (isLastColumn(layout, k)) merged->append("\r\n");
+    if (k < lastCount - 1) merged->push_back(',');
+  }
+}
+
+// Aggregate of measure n (0..2) over the run, or false when the measure's
+// operation leaves its text unchanged.
+bool mergeMeasure(const std::vector<DataRecord>& records, int first, int last,
+                  int operation, int n, double* result) {
+  if (operation < kMeasureMinimum || operation > kMeasureSum) return false;
+  double aggregate = 0.0;
+  for (int r = first; r <= last; ++r) {
+    std::string_view text = records[r].measure(n);
+    double value = readDecimal(text.substr(0, text.find(',')));
+    if (r == first) {
+      aggregate = value;
+    } else if (operation == kMeasureMinimum) {
+      if (value < aggregate) aggregate = value;
+    } else if (operation == kMeasureMaximum) {
+      if (value > aggregate) aggregate = value;
+    } else {
+      aggregate += value;
+    }
+  }
+  if (operation == kMeasureAverage) aggregate /= (last - first + 1);
+  *result = aggregate;
+  return true;
+}
+
+// Copies `record`'s key and attributes with new numbers and measures into
+// the arena and points the record at the copy.
+void replaceTexts(DataRecord* record, std::string_view numbers,
+                  const std::string_view measures[3], TextArena* arena) {
+  std::string_view key = record->key();
+  std::string_view attributes = record->attributes();
+  std::size_t total = key.size() + attributes.size() + numbers.size();
+  for (int n = 0; n < 3; ++n) total += measures[n].size();
+  char* text = arena->allocate(total);
+  char* out = text;
+  auto put = [&out](std::string_view part) {
+    if (!part.empty()) std::memcpy(out, part.data(), part.size());
+    out += part.size();
+  };
+  put(key);
+  put(attributes);
+  put(numbers);
+  for (int n = 0; n < 3; ++n) put(measures[n]);
+  record->text = text;
+  record->numbersLength = static_cast<std::uint16_t>(numbers.size());
+  for (int n = 0; n < 3; ++n) {
+    record->measureLength[n] = static_cast<std::uint16_t>(measures[n].size());
+  }
+}
+
+}  // namespace
+
+int compareKeys(std::string_view a, std::string_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  const unsigned char* x = reinterpret_cast<const unsigned char*>(a.data());
+  const unsigned char* y = reinterpret_cast<const unsigned char*>(b.data());
+  for (std::size_t i = 0; i < common; ++i) {
+    if (x[i] == y[i]) continue;
+    int difference = kLower.map[x[i]] - kLower.map[y[i]];
+    if (difference != 0) return difference;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+void sortRecords(std::vector<DataRecord>* records) {
+  auto compare = [](const DataRecord& x, const DataRecord& y) {
+    return compareKeys(x.key(), y.key());
+  };
+  if (records->size() < 2) return;
+  quickSort(records->data(), 0, static_cast<int>(records->size()) - 1, compare);
+}
+
+int groupRecords(std::vector<DataRecord>* records, const ColumnLayout& layout,
+                 TextArena* arena) {
+  std::vector<DataRecord>& entries = *records;
+  const int n = static_cast<int>(entries.size());
+  int left = n;
+  std::vector<double> sums;
+  std::string merged;
+  char measureTexts[3][400];
+  int i = 0;
+  while (i < n) {
+    int g = 0;
+    while (i + g + 1 < n &&
+           compareKeys(entries[i].key(), entries[i + g + 1].key()) == 0) {
+      ++g;
+    }
+    if (g == 0) {
+      ++i;
+      continue;
+    }
+    const int last = i + g;
+    std::string_view measures[3];
+    for (int m = 0; m < 3; ++m) measures[m] = entries[i].measureLength[m] ? entries[i].measure(m) : "";
+    std::string_view numbers = entries[i].numbers();
+    if (layout.mode == 0) {
+      mergeNumbers(entries, i, last, layout, &sums, &merged);
+      numbers = merged;
+    } else {
+      for (int m = 0; m < 3; ++m) {
+        double value = 0.0;
+        if (!mergeMeasure(entries, i, last, measureOperation(layout, m + 1), m, &value)) {
+          continue;
+        }
+        int length = std::snprintf(measureTexts[m], sizeof measureTexts[m], "%.3f", value);
+        measures[m] = std::string_view(measureTexts[m], length > 0 ? length : 0);
+      }
+    }
+    replaceTexts(&entries[i], numbers, measures, arena);
+    entries[i].count = g + 1;
+    for (int r = i + 1; r <= last; ++r) entries[r].count = 0;
+    left -= g;
+    i += g + 1;
+  }
+  return left;
+}

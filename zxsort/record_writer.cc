@@ -1,0 +1,167 @@
+#include "zxsort/record_writer.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kBillingColumns = 10;
+
+// Billing slot of a key column by its name, or -1.
+int billingSlot(std::string_view name) {
+  if (name == "userip") return 2;
+  if (name == "username") return 3;
+  if (name == "url") return 4;
+  if (name == "method") return 5;
+  if (name == "logformat") return 6;
+  return -1;
+}
+
+// `stamp` up to `keep` characters followed by `tail`, in `buffer`.
+std::string_view splice(std::string_view stamp, std::size_t keep,
+                        std::string_view tail, char* buffer) {
+  std::memcpy(buffer, stamp.data(), keep);
+  std::memcpy(buffer + keep, tail.data(), tail.size());
+  return std::string_view(buffer, keep + tail.size());
+}
+
+// Formats `number` in decimal into `buffer`, with `before` and `after` around it.
+std::string_view formatNumber(long number, const char* before, const char* after,
+                              char* buffer, std::size_t size) {
+  int length = std::snprintf(buffer, size, "%s%ld%s", before, number, after);
+  return std::string_view(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+}  // namespace
+
+std::string_view cutToHour(std::string_view stamp, char* buffer) {
+  if (!stamp.empty() && stamp[0] == '\'') {
+    if (stamp.size() < 15) return stamp;
+    return splice(stamp, 15, "00:00.000'", buffer);
+  }
+  if (stamp.size() > 19) return splice(stamp, 14, "00:00.000", buffer);
+  if (stamp.size() < 14) return stamp;
+  return splice(stamp, 14, "00:00", buffer);
+}
+
+std::string_view setToMinute(std::string_view stamp, const char minute[2], char* buffer) {
+  char tail[16];
+  tail[0] = minute[0];
+  tail[1] = minute[1];
+  if (!stamp.empty() && stamp[0] == '\'') {
+    if (stamp.size() < 15) return stamp;
+    std::memcpy(tail + 2, ":00.000'", 8);
+    return splice(stamp, 15, std::string_view(tail, 10), buffer);
+  }
+  if (stamp.size() < 14) return stamp;
+  if (stamp.size() > 19) {
+    std::memcpy(tail + 2, ":00.000", 7);
+    return splice(stamp, 14, std::string_view(tail, 9), buffer);
+  }
+  std::memcpy(tail + 2, ":00", 3);
+  return splice(stamp, 14, std::string_view(tail, 5), buffer);
+}
+
+RecordWriter::RecordWriter(std::FILE* out, const ColumnLayout* layout)
+    : out_(out), layout_(layout) {
+  slots_.resize(layout->mode == 0 ? static_cast<std::size_t>(layout->columnCount)
+                                  : kBillingColumns);
+  for (int p : layout->keyPositions) {
+    int slot = -1;
+    for (int c : layout->keyColumns) {
+      if (layout->table[c].position == p) slot = billingSlot(layout->table[c].name);
+    }
+    keySlots_.push_back(slot);
+  }
+}
+
+void RecordWriter::writeRecord(const DataRecord& record, int start) {
+  if (layout_->mode == 0) {
+    rebuildRecord(record, &line_);
+  } else {
+    rebuildBillingRecord(record, start, &line_);
+  }
+  std::fwrite(line_.data(), 1, line_.size(), out_);
+}
+
+void RecordWriter::rebuildRecord(const DataRecord& record, std::string* line) {
+  const ColumnLayout& layout = *layout_;
+  const int columns = layout.columnCount;
+  for (auto& slot : slots_) slot = std::string_view();
+  auto place = [this](const std::vector<int>& positions) {
+    return [this, &positions](int k, std::string_view value) {
+      if (k < static_cast<int>(positions.size())) slots_[positions[k]] = value;
+    };
+  };
+  splitValues(record.key(), place(layout.keyPositions));
+  splitValues(record.numbers(), place(layout.numericPositions));
+  char stamp[32];
+  char groupId[32];
+  char refcount[32];
+  bool quoted = false;
+  splitValues(record.attributes(), [&](int k, std::string_view value) {
+    if (k >= static_cast<int>(layout.attributePositions.size())) return;
+    const int p = layout.attributePositions[k];
+    if (p == layout.refcountPosition && record.count != 1) {
+      // The count ends the line when refcount is the last column; elsewhere
+      // a line break would split the line.
+      value = formatNumber(record.count, "", p == columns - 1 ? "\r\n" : "", refcount,
+                           sizeof refcount);
+    }
+    if (p == layout.timestampPosition) {
+      slots_[p] = cutToHour(value, stamp);
+      if (!value.empty() && value[0] == '\'') quoted = true;
+    } else if (p == layout.groupIdPosition) {
+      slots_[p] = formatNumber(layout.groupId, quoted ? "'" : "", quoted ? "'" : "", groupId,
+                               sizeof groupId);
+    } else {
+      slots_[p] = value;
+    }
+  });
+  line->clear();
+  for (int p = 0; p < columns; ++p) {
+    if (p > 0) line->push_back(',');
+    line->append(slots_[p]);
+  }
+  // Every line of the sort file ends with a line break, also when the last
+  // column's value was rewritten without one.
+  if (line->empty() || line->back() != '\n') line->append("\r\n");
+}
+
+void RecordWriter::rebuildBillingRecord(const DataRecord& record, int start,
+                                        std::string* line) {
+  const ColumnLayout& layout = *layout_;
+  for (auto& slot : slots_) slot = std::string_view();
+  char minute[8] = "00";
+  if (layout.interval != 60) {
+    std::snprintf(minute, sizeof minute, start < 10 ? "0%d" : "%d", start);
+  }
+  char stamp[32];
+  char groupId[32];
+  bool quoted = false;
+  bool stampSeen = false;
+  splitValues(record.attributes(), [&](int k, std::string_view value) {
+    if (stampSeen || k >= static_cast<int>(layout.attributePositions.size())) return;
+    const int p = layout.attributePositions[k];
+    if (p == layout.timestampPosition) {
+      slots_[0] = setToMinute(value, minute, stamp);
+      quoted = !value.empty() && value[0] == '\'';
+      stampSeen = true;
+    }
+  });
+  slots_[1] = formatNumber(layout.groupId, "", "", groupId, sizeof groupId);
+  splitValues(record.key(), [&](int k, std::string_view value) {
+    if (k < static_cast<int>(keySlots_.size()) && keySlots_[k] >= 0) slots_[keySlots_[k]] = value;
+  });
+  const std::string_view missing = quoted ? "'-'" : "-";
+  for (int s = 0; s <= 5; ++s) {
+    if (s != 1 && slots_[s].empty()) slots_[s] = missing;
+  }
+  if (slots_[6].empty()) slots_[6] = "0";
+  for (int n = 0; n < 3; ++n) slots_[7 + n] = record.measure(n);
+  line->clear();
+  for (std::size_t s = 0; s < kBillingColumns; ++s) {
+    if (s > 0) line->push_back(',');
+    line->append(slots_[s]);
+  }
+  line->append("\r\n");
+}

@@ -1,0 +1,43 @@
+#ifndef ZXSORT_RECORD_WRITER_H_
+#define ZXSORT_RECORD_WRITER_H_
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zxsort/column_layout.h"
+#include "zxsort/data_record.h"
+
+/// The time stamp cut to its hour; values too short to hold the rewritten
+/// part are returned unchanged. `buffer` holds the result (32 bytes).
+std::string_view cutToHour(std::string_view stamp, char* buffer);
+
+/// The time stamp set to minute text `minute` (two characters) of its hour;
+/// values too short are returned unchanged. `buffer` holds the result (32 bytes).
+std::string_view setToMinute(std::string_view stamp, const char minute[2], char* buffer);
+
+/// Turns surviving records back into lines of the sort file.
+class RecordWriter {
+ public:
+  /// Writes to `out` (binary mode) the lines of records laid out by `layout`.
+  RecordWriter(std::FILE* out, const ColumnLayout* layout);
+
+  /// Appends the line of `record`, read in the interval starting at `start`.
+  void writeRecord(const DataRecord& record, int start);
+
+  /// The hourly line of `record`, in the data file's column order.
+  void rebuildRecord(const DataRecord& record, std::string* line);
+
+  /// The ten-column billing line of `record` for the interval start `start`.
+  void rebuildBillingRecord(const DataRecord& record, int start, std::string* line);
+
+ private:
+  std::FILE* out_;
+  const ColumnLayout* layout_;
+  std::vector<std::string_view> slots_;  // one value per column
+  std::vector<int> keySlots_;            // billing slot of each key value
+  std::string line_;
+};
+
+#endif  // ZXSORT_RECORD_WRITER_H_
