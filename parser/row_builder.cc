@@ -91,6 +91,16 @@ LineResult RowBuilder::convertLine(std::string_view line,
       runLog_.logFormat(4, "Problem parsing log line :%lld Field: %d",
                         static_cast<long long>(counters.lineNumber()), index);
       ++counters.errorLines;
+      // The field still holds its column, as an empty value, so the values
+      // after it stay in their columns.
+      if (static_cast<std::size_t>(index) < positionCount) {
+        const Position& position = positions_[index];
+        const ColumnDef& column = table_.at(position.column);
+        if (column.outputFlag == 1) {
+          writeValue(position.column, placeholderRewrite(column, ""),
+                     position.quoted);
+        }
+      }
       continue;
     }
     if (static_cast<std::size_t>(index) >= positionCount) continue;

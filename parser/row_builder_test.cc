@@ -116,15 +116,26 @@ TEST_F(RowBuilderTest, OutputFlagsAndExcludeRules) {
   EXPECT_EQ(builder_->row(), "1.2.3.4,/x.gif");
 }
 
-TEST_F(RowBuilderTest, MalformedFieldIsReportedAndLeftOut) {
+TEST_F(RowBuilderTest, MalformedFieldIsReportedAndWrittenEmpty) {
   start("#Fields: c-ip x-path bytes", DbKind::Oracle);
   counters_.commentLines = 4;
   counters_.writtenLines = 2;
-  EXPECT_EQ(convert("a \" 5"), "a,5,0,-,0,1\r\n");
+  // The malformed field keeps its column as an empty value.
+  EXPECT_EQ(convert("a \" 5"), "a,-,5,0,-,0,1\r\n");
   EXPECT_EQ(result_.fieldCount, 3);
   EXPECT_EQ(counters_.errorLines, 1);
   EXPECT_NE(runLogText().find(" 4 System parser \"Problem parsing log line :6 Field: 1\" \"\"\r\n"),
             std::string::npos);
+  // An over-long field past the header's positions is only counted.
+  std::string line = "a b 3 " + std::string(kMaxFieldLength + 1, 'x');
+  EXPECT_EQ(builder_->convertLine(line, counters_).fieldCount, 4);
+  EXPECT_EQ(counters_.errorLines, 2);
+  EXPECT_EQ(builder_->row(), "a,b,3");
+  // A field of exactly the longest length is written.
+  line = "a " + std::string(kMaxFieldLength, 'y') + " 1";
+  builder_->convertLine(line, counters_);
+  EXPECT_EQ(counters_.errorLines, 2);
+  EXPECT_EQ(builder_->row().size(), 2 + kMaxFieldLength + 2);
 }
 
 TEST_F(RowBuilderTest, DerivedColumnsStartARowWithoutComma) {
