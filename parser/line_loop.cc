@@ -22,8 +22,11 @@ std::size_t removeBlankBeforeBreak(char* line, std::size_t length) {
 }
 
 std::string_view withoutLineBreak(std::string_view line) {
-  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.ends_with("\r\n")) {
+    line.remove_suffix(2);
+  } else if (line.ends_with('\n')) {
+    line.remove_suffix(1);
+  }
   return line;
 }
 
