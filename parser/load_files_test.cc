@@ -214,19 +214,6 @@ TEST_F(LoadFilesTest, OracleControlFileFailures) {
                                                  expected + "\" \"\"\r\n"));
 }
 
-TEST_F(LoadFilesTest, BcpFormatFileOfTheWorkedExample) {
-  addExampleColumns();
-  ASSERT_EQ(0, writeBcpFormatFile(path("ex.log.ctl"), DataSet::Raw, *table_,
-                                  layout_, runLog_));
-  EXPECT_EQ(
-      "7.0\r\n4\r\n"
-      "1\tSQLCHAR\t0\t255\t\",\"\t1\ttimestampid\r\n"
-      "2\tSQLCHAR\t0\t255\t\",\"\t11\tuserip\r\n"
-      "3\tSQLCHAR\t0\t255\t\",\"\t14\turl\r\n"
-      "4\tSQLCHAR\t0\t255\t\"\\r\\n\"\t7\tstatus\r\n",
-      readBytes(path("ex.log.ctl")));
-}
-
 TEST_F(LoadFilesTest, BcpServerColumnOrderFollowsTheDataSetTable) {
   addField("category");
   addField("result");
@@ -323,37 +310,6 @@ TEST_F(LoadFilesTest, BillingControlFileForOracle) {
                 "billmeasure3\r\n"
                 ")\r\n",
             readBytes(path("ex.log.b.ctl")));
-}
-
-TEST_F(LoadFilesTest, BillingControlFileForSqlServer) {
-  ASSERT_EQ(0, writeBillingControlFile(path("ex.log.b.ctl"), "ex.log.bsrt",
-                                       "bill_cache1", DbKind::MsSql, runLog_));
-  EXPECT_EQ(
-      "7.0\r\n10\r\n"
-      "1\tSQLCHAR\t0\t255\t\",\"\t1\ttimestampid\r\n"
-      "2\tSQLCHAR\t0\t255\t\",\"\t2\tgroupid\r\n"
-      "3\tSQLCHAR\t0\t255\t\",\"\t3\tuserip\r\n"
-      "4\tSQLCHAR\t0\t255\t\",\"\t4\tusername\r\n"
-      "5\tSQLCHAR\t0\t255\t\",\"\t5\turl\r\n"
-      "6\tSQLCHAR\t0\t255\t\",\"\t6\tmethod\r\n"
-      "7\tSQLCHAR\t0\t255\t\",\"\t7\tlogformat\r\n"
-      "8\tSQLCHAR\t0\t255\t\",\"\t8\tbillmeasure1\r\n"
-      "9\tSQLCHAR\t0\t255\t\",\"\t9\tbillmeasure2\r\n"
-      "10\tSQLCHAR\t0\t255\t\"\\r\\n\"\t10\tbillmeasure3\r\n",
-      readBytes(path("ex.log.b.ctl")));
-}
-
-TEST_F(LoadFilesTest, BillingDescriptionForSybaseAndNoDatabase) {
-  const char kLine[] =
-      "timestampid,groupid,userip,username,url,method,logformat,"
-      "billmeasure1,billmeasure2,billmeasure3\r\n";
-  for (DbKind db : {DbKind::Sybase, DbKind::None}) {
-    std::string file = path("ex.log.b.zx3");
-    ASSERT_EQ(0, writeBillingControlFile(file, "ex.log.bsrt", "bill_c", db,
-                                         runLog_));
-    EXPECT_EQ(kLine, readBytes(file));
-    fs::remove(file);
-  }
 }
 
 }  // namespace
