@@ -50,6 +50,17 @@ constexpr std::size_t kTimeLength = 8;
 // Offset of the time of day within a date-time text.
 constexpr std::size_t kTimeOffset = 11;
 
+// Replaces `target` by `text`; an empty view may carry no pointer at all,
+// so it only empties the target.
+template <std::size_t N>
+void assignText(FixedText<N>& target, std::string_view text) {
+  if (text.empty()) {
+    target.clear();
+  } else {
+    target.assign(text);
+  }
+}
+
 // Years a date-time text can carry.
 bool isWritableYear(int year) { return year >= 1 && year <= 9999; }
 
@@ -157,7 +168,7 @@ void FieldNormaliser::normaliseField(FieldBuffer& value, int column,
     case FieldTreatment::kUserAgent: {
       BrowserAndOs found = browserAndOs(value.view());
       setDerived(osColumn_, found.os);
-      value.assign(found.browser);
+      assignText(value, found.browser);
       break;
     }
     case FieldTreatment::kElapsedMilliseconds: {
@@ -173,7 +184,7 @@ void FieldNormaliser::normaliseField(FieldBuffer& value, int column,
     case FieldTreatment::kReferer: {
       std::string_view url = stripUrl(value.view());
       replaceChar(value.data(), url.size(), ',', ' ');
-      value.assign(urlSite(url).site);
+      assignText(value, urlSite(url).site);
       break;
     }
     case FieldTreatment::kContentType: {
@@ -201,7 +212,7 @@ void FieldNormaliser::normaliseUrl(FieldBuffer& value, bool isRequestLine,
   std::size_t length = stripUrl(value.view()).size();
   replaceChar(value.data(), length, ',', ' ');
   value.resize(length);
-  if (isRequestLine) value.assign(requestUrl(value.view()));
+  if (isRequestLine) assignText(value, requestUrl(value.view()));
   const std::string_view url = value.view();
   if (siteNameColumn_ >= 0 && hostedSiteColumn_ >= 0) {
     UrlSite site = urlSite(url);
@@ -323,7 +334,7 @@ void FieldNormaliser::setDateValue(FieldBuffer& value, int column,
 }
 
 void FieldNormaliser::setDerived(int column, std::string_view text) {
-  if (column >= 0) table_.at(column).value.assign(text);
+  if (column >= 0) assignText(table_.at(column).value, text);
 }
 
 void FieldNormaliser::setDerivedNumber(int column, long long number) {
