@@ -113,13 +113,16 @@ jobject listRoots(JNIEnv* env) {
   const jmethodID add =
       env->GetMethodID(vectorClass, "add", "(Ljava/lang/Object;)Z");
   if (add == nullptr) return nullptr;
-  const jobject roots = env->NewObject(vectorClass, constructor, jint{0});
+  // The variadic table entries are called directly: the C++ wrappers would
+  // go through the va_list forms instead.
+  const jobject roots =
+      env->functions->NewObject(env, vectorClass, constructor, jint{0});
   env->DeleteLocalRef(vectorClass);
   if (roots == nullptr) return nullptr;
   for (const std::u16string& root : host::listRoots()) {
     const jstring text = newString(env, root);
     if (text == nullptr) return nullptr;
-    env->CallBooleanMethod(roots, add, text);
+    env->functions->CallBooleanMethod(env, roots, add, text);
     env->DeleteLocalRef(text);
     if (env->ExceptionCheck()) return nullptr;
   }
