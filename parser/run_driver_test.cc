@@ -1,0 +1,150 @@
+#include "parser/run_driver.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "common/run_log.h"
+
+namespace {
+
+std::string tempPath(const std::string& name) {
+  return ::testing::TempDir() + "run_driver_test_" + name;
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+/// The messages of a run log without stamps, "LEVEL text" per line.
+std::string messages(const std::string& path) {
+  std::string all = readAll(path);
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < all.size()) {
+    std::size_t end = all.find("\r\n", pos);
+    std::string line = all.substr(pos, end - pos);
+    pos = end + 2;
+    std::size_t text = line.find(" \"") + 2;
+    out += line.substr(16, 1) + " " +
+           line.substr(text, line.size() - text - 4) + "\n";
+  }
+  return out;
+}
+
+std::string statistics(const RunCounters& counters, std::int64_t seconds) {
+  std::string path = tempPath("stats.out");
+  std::remove(path.c_str());
+  RunLog log("parser");
+  log.setPath(path);
+  logStatistics(log, counters, seconds);
+  return messages(path);
+}
+
+TEST(StatisticsTest, FullBlockWithRates) {
+  RunCounters counters;
+  counters.linesRead = 7;
+  counters.totalBytes = 1000;
+  counters.longestLine = 200;
+  counters.errorLines = 3;
+  counters.writtenLines = 4;
+  EXPECT_EQ(statistics(counters, 3),
+            "3 Duration (sec) = 3.000000\n"
+            "3 Line Count = 7\n"
+            "3 Total Bytes = 1000\n"
+            "3 Avg Bytes Per Line = 142\n"
+            "3 Longest Line = 200\n"
+            "3 Number of Error Lines = 3\n"
+            "3 Number of Successful Lines = 4\n"
+            "3 Bytes Per Second = 333\n"
+            "3 Lines Per Second = 1\n"
+            "3 Percent of Error/Successful = 75.000000\n");
+}
+
+TEST(StatisticsTest, NoRatesInTheFirstSecondAndWideCounters) {
+  RunCounters counters;
+  counters.linesRead = 1;
+  counters.totalBytes = 5000000000;
+  counters.longestLine = 8190;
+  counters.errorLines = 5;
+  counters.writtenLines = 2;
+  std::string block = statistics(counters, 0);
+  EXPECT_EQ(block.find("Per Second"), std::string::npos);
+  EXPECT_NE(block.find("3 Total Bytes = 5000000000\n"), std::string::npos);
+  EXPECT_NE(block.find("3 Percent of Error/Successful = 250.000000\n"),
+            std::string::npos);
+}
+
+/// Column data types enough for a three-field "#Fields:" log.
+const char kTypes[] =
+    "a SQLCHAR 1 a\r\nb SQLCHAR 1 b\r\nc SQLCHAR 1 c\r\n"
+    "zx-unknown SQLCHAR 0 unknown\r\n";
+
+TEST(RunParserTest, TruncatedGzipLogEndsWithItsOwnStatus) {
+  std::string types = tempPath("types.dat");
+  writeFile(types, kTypes);
+  std::string log = tempPath("cut.log");
+  std::string text = "#Fields: a b c\r\n";
+  for (int i = 0; i < 4000; ++i) {
+    text += std::to_string(i * 7919LL) + " " + std::to_string(i * 104729LL) +
+            " " + std::to_string(i * 1299709LL) + "\r\n";
+  }
+  gzFile packed = gzopen(log.c_str(), "wb");
+  ASSERT_NE(packed, nullptr);
+  gzwrite(packed, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(packed);
+  std::string bytes = readAll(log);
+  writeFile(log, bytes.substr(0, bytes.size() / 2));
+  for (const char* suffix : {".out", ".csv", ".zx3", ".b.zx3", ".err"}) {
+    std::remove((log + suffix).c_str());
+  }
+
+  RunOptions options;
+  options.logPath = log;
+  options.dataTypesPath = types;
+  RunLog runLog("parser");
+  runLog.setPath(log + ".out");
+  EXPECT_EQ(runParser(options, runLog), kRunLogCorrupt);
+
+  std::string data = readAll(log + ".csv");
+  EXPECT_EQ(data.rfind("'0','0','0'\r\n", 0), 0u);
+  EXPECT_GT(data.size(), 1000u);
+  // The trailing files are written as for a clean log.
+  EXPECT_EQ(readAll(log + ".zx3"), "a,b,c\r\n");
+  EXPECT_FALSE(readAll(log + ".b.zx3").empty());
+  std::string said = messages(log + ".out");
+  EXPECT_NE(said.find("5 Could not read log file " + log + ": "),
+            std::string::npos);
+  EXPECT_NE(said.find("3 Number of Successful Lines = "), std::string::npos);
+  EXPECT_EQ(said.find("No records"), std::string::npos);
+}
+
+TEST(RunParserTest, MissingInputsGiveTheirStatuses) {
+  std::string types = tempPath("types2.dat");
+  writeFile(types, kTypes);
+  RunOptions options;
+  options.logPath = tempPath("absent.log");
+  options.dataTypesPath = tempPath("absent-types.dat");
+  RunLog runLog("parser");
+  std::string out = tempPath("absent.out");
+  std::remove(out.c_str());
+  runLog.setPath(out);
+  EXPECT_EQ(runParser(options, runLog), kRunTypesNotOpened);
+  options.dataTypesPath = types;
+  EXPECT_EQ(runParser(options, runLog), kRunLogNotOpened);
+  std::string said = messages(out);
+  EXPECT_NE(said.find("5 Could not open log file " + options.logPath + "\n"),
+            std::string::npos);
+}
+
+}  // namespace
