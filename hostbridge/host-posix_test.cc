@@ -10,6 +10,7 @@
 #include <string>
 
 #include "hostbridge/host.h"
+#include "hostbridge/utf.h"
 
 namespace host {
 namespace {
@@ -108,6 +109,56 @@ TEST(SystemFactsTest, DescribesThisMachine) {
   EXPECT_EQ(static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
                 static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)),
             facts.totalMemoryBytes);
+}
+
+/// The test account of test_accounts.sh, given through the environment by
+/// host_groups_test.sh, which also preloads the PAM and NSS wrappers.
+class GroupListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* user = getenv("HOSTBRIDGE_TEST_USER");
+    const char* password = getenv("HOSTBRIDGE_TEST_PASSWORD");
+    const char* groups = getenv("HOSTBRIDGE_TEST_GROUPS");
+    if (user == nullptr || password == nullptr || groups == nullptr) {
+      GTEST_SKIP() << "needs the wrapped test accounts (host_groups_test.sh)";
+    }
+    user_ = utf::toUtf16(user);
+    password_ = utf::toUtf16(password);
+    std::string list = groups;
+    for (std::size_t start = 0, end; start <= list.size(); start = end + 1) {
+      end = std::min(list.find(',', start), list.size());
+      groups_.push_back(utf::toUtf16(list.substr(start, end - start)));
+    }
+  }
+  std::u16string user_;
+  std::u16string password_;
+  std::vector<std::u16string> groups_;
+};
+
+TEST_F(GroupListTest, RightPasswordListsAllGroupsInOrder) {
+  const GroupList answer = groupList(user_, password_, u"DOMAIN");
+  EXPECT_EQ(GroupStatus::kGroups, answer.status);
+  EXPECT_EQ(groups_, answer.names);
+}
+
+TEST_F(GroupListTest, RefusedCredentialsListNothing) {
+  using Credentials = std::pair<std::u16string, std::u16string>;
+  const std::vector<Credentials> refused = {
+      {user_, password_ + u"x"},
+      {user_, u""},
+      {u"nobody-here", password_},
+      {user_, password_.substr(0, password_.size() - 1)}};
+  for (const auto& [user, password] : refused) {
+    const GroupList answer = groupList(user, password, u"");
+    EXPECT_EQ(GroupStatus::kAuthenticationFailed, answer.status);
+    EXPECT_TRUE(answer.names.empty());
+  }
+}
+
+TEST_F(GroupListTest, AccountMissingFromUserDatabaseFailsTheGroupStep) {
+  const GroupList answer = groupList(u"ghost", u"boo", u"");
+  EXPECT_EQ(GroupStatus::kGroupsFailed, answer.status);
+  EXPECT_TRUE(answer.names.empty());
 }
 
 }  // namespace
