@@ -49,7 +49,8 @@ struct WriterFixture {
     for (int k = 0; k < count; ++k) {
       const char* const* column = mode == 0 ? hourly[k] : billing[k];
       types += std::string("f ") + column[1] + " 1 " + column[0] + "\r\n";
-      header += (k ? "," : "") + std::string(column[0]);
+      if (k > 0) header += ',';
+      header += column[0];
     }
     BillingMeasure m[3];
     for (BillingMeasure& one : m) one.columnName = "bytes", one.operation = 13;
