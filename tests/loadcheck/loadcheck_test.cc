@@ -407,6 +407,23 @@ TEST(LoaderFormats, BillingFilesDescribeTheBillingRecord) {
     EXPECT_EQ(static_cast<int>(i) + 1, format.fields[i].serverOrder);
   }
   EXPECT_EQ("\r\n", format.fields.back().terminator);
+#ifdef ZXSORT_PATH
+  // bcp reads the billing sort file field by field with these terminators.
+  ASSERT_EQ(0, mssql.run(ZXSORT_PATH, "-m 1 -i 60 -b1 bytecount:13 "
+                                      "-b2 bytecount:11 -b3 status:10 -v " +
+                                          mssql.logPath() + " -d " +
+                                          mssql.typesPath()));
+  std::string data = mssql.file("ex.log.bsrt");
+  std::string_view rest = data;
+  std::vector<std::string> fields;
+  int records = 0;
+  while (!rest.empty()) {
+    ASSERT_TRUE(splitBcpRecord(&rest, format, &fields))
+        << "billing record " << records + 1 << " does not fit the format";
+    ++records;
+  }
+  EXPECT_EQ(4, records);
+#endif
 }
 
 TEST(LoadFormatReaders, RejectWhatALoaderWouldReject) {
