@@ -34,6 +34,7 @@ bool readInt(std::string_view text, int* value) {
   return result.ec == std::errc() && result.ptr == end;
 }
 
+/// Blank, tab or line break.
 bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -72,6 +73,8 @@ struct Token {
   std::string_view text;  // quoted tokens: the raw text between the quotes
 };
 
+/// Tokens of a loader control file: words, quoted strings (raw, escapes
+/// kept), parentheses and commas; "--" comments are skipped.
 bool controlTokens(std::string_view text, std::vector<Token>* tokens,
                    std::string* error) {
   std::size_t i = 0;
@@ -110,9 +113,11 @@ bool controlTokens(std::string_view text, std::vector<Token>* tokens,
 /// Walks the tokens of a control file.
 class ControlParser {
  public:
+  /// Parses `tokens`; a failure is described in `error`.
   ControlParser(const std::vector<Token>& tokens, std::string* error)
       : tokens_(tokens), error_(error) {}
 
+  /// Reads the whole statement into `control`.
   bool parse(LoaderControl* control) {
     if (!keyword("OPTIONS") || !punct("(")) return false;
     while (more() && tokens_[at_].text != ")") {
@@ -158,11 +163,14 @@ class ControlParser {
   }
 
  private:
+  /// True while tokens are left.
   bool more() const { return at_ < tokens_.size(); }
+  /// Records `what` as the failure and returns false.
   bool fail(const std::string& what) {
     *error_ = what + " at token " + std::to_string(at_);
     return false;
   }
+  /// Takes the keyword `name` (upper case), in any letter case.
   bool keyword(std::string_view name) {
     if (!more() || tokens_[at_].kind != Token::kWord) {
       return fail("expected " + std::string(name));
@@ -177,6 +185,7 @@ class ControlParser {
     ++at_;
     return true;
   }
+  /// Takes the punctuation `text`.
   bool punct(std::string_view text) {
     if (!more() || tokens_[at_].text != text ||
         tokens_[at_].kind != Token::kPunct) {
@@ -185,11 +194,13 @@ class ControlParser {
     ++at_;
     return true;
   }
+  /// Takes a word.
   bool word(std::string* out) {
     if (!more() || tokens_[at_].kind != Token::kWord) return fail("expected a name");
     *out = tokens_[at_++].text;
     return true;
   }
+  /// Takes a quoted string of `kind`, raw.
   bool quoted(Token::Kind kind, std::string* out) {
     if (!more() || tokens_[at_].kind != kind) return fail("expected a string");
     *out = tokens_[at_++].text;
@@ -204,6 +215,7 @@ class ControlParser {
     *out = unescape(clause.substr(5, clause.size() - 6));
     return true;
   }
+  /// Takes one column: a name, optionally DATE "mask" or CHAR(length).
   bool columnSpec(LoaderColumn* column) {
     if (!word(&column->name)) return false;
     if (!more() || tokens_[at_].kind != Token::kWord) return true;
