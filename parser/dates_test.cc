@@ -121,10 +121,12 @@ TEST(UtcSecondsTest, AgreesWithThePlatformAndCarriesOver) {
             utcToSeconds(CalendarTime{2002, 2, 28, 0, 0, 0}));
   EXPECT_EQ(utcToSeconds(CalendarTime{2000, 1, 32, 24, 0, 0}),
             utcToSeconds(CalendarTime{2000, 2, 2, 0, 0, 0}));
-  // About every day from 1970 to 2100 agrees with the platform's
-  // conversion, in both directions.
+  EXPECT_EQ(utcToSeconds(CalendarTime{2100, 1, 1, 0, 0, 0}), 4102444800);
+  EXPECT_TRUE(sameTime(secondsToUtc(4102444799), CalendarTime{2099, 12, 31, 23, 59, 59}));
+  // About every day from 1970 to 2038 (the range every platform converts)
+  // agrees with the platform's conversion, in both directions.
   ScopedTimeZone zone("UTC");
-  for (std::int64_t seconds = 0; seconds < 4102444800; seconds += 86400 + 3601) {
+  for (std::int64_t seconds = 0; seconds < 2147483647; seconds += 86400 + 3601) {
     std::tm utc = platform::localTime(static_cast<std::time_t>(seconds));
     CalendarTime expected = fromTm(utc);
     ASSERT_TRUE(sameTime(secondsToUtc(seconds), expected)) << seconds;
