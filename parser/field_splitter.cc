@@ -1,5 +1,6 @@
 #include "parser/field_splitter.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -11,6 +12,16 @@ inline bool isSeparator(char c) {
 
 /// True for the characters that end the line.
 inline bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+/// Characters that end a plain field, indexed by their unsigned value.
+constexpr std::array<bool, 256> plainFieldEnds(bool withEquals) {
+  std::array<bool, 256> ends{};
+  ends[' '] = ends['\t'] = ends['\r'] = ends['\n'] = true;
+  if (withEquals) ends['='] = true;
+  return ends;
+}
+constexpr std::array<bool, 256> kEndsPlain = plainFieldEnds(false);
+constexpr std::array<bool, 256> kEndsPlainOrEquals = plainFieldEnds(true);
 
 /// Length of `line` without its trailing line break.
 std::size_t lengthWithoutBreak(std::string_view line) {
@@ -67,13 +78,10 @@ bool FieldSplitter::next(FieldSpan* field) {
       terminator = size;
     }
   } else {
+    const bool* ends = equalsEndsField_ ? kEndsPlainOrEquals.data() : kEndsPlain.data();
+    const char* text = line_.data();
     std::size_t at = start;
-    while (at < size) {
-      char c = line_[at];
-      if (c == ' ' || c == '\t' || isLineBreak(c)) break;
-      if (c == '=' && equalsEndsField_) break;
-      ++at;
-    }
+    while (at < size && !ends[static_cast<unsigned char>(text[at])]) ++at;
     field->start = start;
     field->length = static_cast<long>(at - start);
     terminator = at;

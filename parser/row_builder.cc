@@ -1,6 +1,5 @@
 #include "parser/row_builder.h"
 
-#include <cstdio>
 
 #include "common/run_log.h"
 #include "parser/field_splitter.h"
@@ -28,6 +27,32 @@ std::string_view firstPositionRewrite(const ColumnDef& column, bool quoted,
                                       std::string_view value) {
   if (!quoted && value == "-") return "0";
   return placeholderRewrite(column, value);
+}
+
+/// Replaces every `a` and `b` in the `length` characters at `text` by a
+/// blank. Values are short, so a plain loop beats a search call per value.
+void blankOut(char* text, std::size_t length, char a, char b) {
+  // Stores every character back, so the loop has no branch and vectorises.
+  for (std::size_t i = 0; i < length; ++i) {
+    char c = text[i];
+    text[i] = (c == a || c == b) ? ' ' : c;
+  }
+}
+
+/// Writes `number` in decimal into `buffer` (at least 12 bytes); returns the
+/// text.
+std::string_view formatDecimal(int number, char* buffer) {
+  char* end = buffer + 12;
+  char* at = end;
+  // Negative numbers are built from the negative side so INT_MIN fits.
+  bool negative = number < 0;
+  do {
+    int digit = number % 10;
+    *--at = static_cast<char>('0' + (negative ? -digit : digit));
+    number /= 10;
+  } while (number != 0);
+  if (negative) *--at = '-';
+  return std::string_view(at, static_cast<std::size_t>(end - at));
 }
 
 }  // namespace
@@ -110,14 +135,19 @@ LineResult RowBuilder::convertLine(std::string_view line,
     if (outputFlag == 0) continue;
     std::string_view value = splitter.valueOf(field);
     if (column.ruleCount > 0 && isExcluded(column, value)) result.excluded = true;
-    field_.assign(value);
-    normaliser_.normaliseField(field_, position.column, position.treatment, row_,
-                               counters.writtenLines);
-    if (position.isCategories && field_.view() != "-") result.hasCategory = true;
+    // A field without treatment is written as split from the line; the
+    // others are copied and normalised in place.
+    if (position.treatment != FieldTreatment::kNone) {
+      field_.assign(value);
+      normaliser_.normaliseField(field_, position.column, position.treatment,
+                                 row_, counters.writtenLines);
+      value = field_.view();
+    }
+    if (position.isCategories && value != "-") result.hasCategory = true;
     if (outputFlag == 2) continue;
     std::string_view written =
-        index == 0 ? firstPositionRewrite(column, position.quoted, field_.view())
-                   : placeholderRewrite(column, field_.view());
+        index == 0 ? firstPositionRewrite(column, position.quoted, value)
+                   : placeholderRewrite(column, value);
     writeValue(position.column, written, position.quoted);
   }
   return result;
@@ -131,15 +161,17 @@ void RowBuilder::writeValue(int column, std::string_view value, bool quoted) {
   row_.appendValue(column, value);
   // The data file has no escaping: a comma inside a value, or a quote inside
   // a quoted value, would move every later value into the wrong column.
-  char* text = row_.data();
-  for (std::size_t at = start; at < row_.size(); ++at) {
-    if (text[at] == ',' || (quoted && text[at] == '\'')) text[at] = ' ';
+  char* text = row_.data() + start;
+  if (quoted) {
+    blankOut(text, value.size(), ',', '\'');
+    row_.append('\'');
+  } else {
+    blankOut(text, value.size(), ',', ',');
   }
-  if (quoted) row_.append('\'');
 }
 
 void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {
-  char number[16];
+  char number[12];
   switch (slot) {
     case kRefCount:
       column.value.assign("1");
@@ -148,15 +180,13 @@ void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {
       if (dataSet_ == DataSet::Raw) {
         column.value.assign("-");
       } else {
-        std::snprintf(number, sizeof number, "%d", groupCounter_);
-        column.value.assign(number);
+        column.value.assign(formatDecimal(groupCounter_, number));
         groupCounter_ = groupCounter_ == kMaxGroupId ? 0 : groupCounter_ + 1;
       }
       break;
     case kAbortCode:
-      std::snprintf(number, sizeof number, "%d",
-                    ids_.abortCodeId(column.value.view()));
-      column.value.assign(number);
+      column.value.assign(
+          formatDecimal(ids_.abortCodeId(column.value.view()), number));
       break;
     default:
       break;
@@ -170,7 +200,9 @@ void RowBuilder::appendDerivedColumns() {
     ColumnDef& column = table_.at(index);
     setDerivedValue(slot, column);
     if (column.outputFlag != 1) continue;
-    column.value.assign(placeholderRewrite(column, column.value.view()));
+    std::string_view value = column.value.view();
+    std::string_view rewritten = placeholderRewrite(column, value);
+    if (rewritten.data() != value.data()) column.value.assign(rewritten);
     writeValue(index, column.value.view(), needsQuotes(column, db_));
   }
 }

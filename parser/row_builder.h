@@ -29,6 +29,10 @@ bool isExcluded(const ColumnDef& column, std::string_view value);
 /// the exclude rules, normalises the values, writes them with quoting and
 /// placeholders by column type, and appends the derived columns.
 ///
+/// Fields whose treatment is FieldTreatment::kNone are written as split from
+/// the line, without a copy or a call of the normaliser; every other field
+/// read (output flag 1 or 2) is copied and normalised in place.
+///
 /// Every written value occupies exactly one column: values are separated by
 /// one comma, commas inside a value become blanks, and so do single quotes
 /// inside a quoted value, because the data file has no escaping.

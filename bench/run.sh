@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Measures parser throughput on generated logs of every built-in layout and
+# compares it, in the same run and on the same file, with the line rate of
+# `zcat FILE | wc -l` (gzip log) or `wc -l FILE` (plain logs).
+#
+# Usage: bash bench/run.sh
+# Environment:
+#   SQUID_LINES   lines of the gzip squid log (default 1000000)
+#   LAYOUT_LINES  lines of each plain log (default 200000)
+#   BUILD_DIR     build directory (default build-bench in the source tree)
+#   KEEP          set to keep the generated logs and outputs
+#
+# Two column sets are measured:
+#   rows  every field written as it stands: the shipped column data types
+#         with the log field names in upper case, which still match the
+#         log's fields (names compare without regard to case) but select no
+#         normalisation (chosen by the exact name);
+#   full  the shipped column data types, normalisation included.
+# Peak resident memory comes from /usr/bin/time (package "time").
+set -euo pipefail
+export LC_ALL=C
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build-bench}
+squid_lines=${SQUID_LINES:-1000000}
+layout_lines=${LAYOUT_LINES:-200000}
+
+if [ ! -x /usr/bin/time ]; then
+  echo "bench/run.sh needs /usr/bin/time (Debian package \"time\")" >&2
+  exit 1
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target parser bench_loggen -j 2 >/dev/null
+parser=$build/parser/parser
+loggen=$build/bench/bench_loggen
+
+work=$(mktemp -d)
+cleanup() { if [ -z "${KEEP:-}" ]; then rm -rf "$work"; else echo "kept $work"; fi; }
+trap cleanup EXIT
+
+mkdir -p "$work/rows" "$work/full"
+awk '/^#/ || NF == 0 { print; next } { $1 = toupper($1); print }' \
+  "$root/config/datatypes.dat" >"$work/rows/datatypes.dat"
+cp "$root/config/datatypes.dat" "$work/full/datatypes.dat"
+for set in rows full; do
+  cp "$root/config/datatypes.dat.id" "$work/$set/" 2>/dev/null || true
+done
+
+now() { echo "$EPOCHREALTIME"; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+rate() { awk -v n="$1" -v s="$2" 'BEGIN { if (s > 0) printf "%.0f", n / s; else print "inf" }'; }
+
+printf '%-10s %-4s %-4s %9s %8s %8s %9s %11s %11s %7s %8s\n' \
+  layout kind set lines MB parser_s MB/s lines/s base_lines/s ratio peak_MB
+
+# measure LAYOUT FILE KIND LINES BYTES
+measure() {
+  local layout=$1 file=$2 kind=$3 lines=$4 bytes=$5
+  local t0 t1 base_s
+  t0=$(now)
+  if [ "$kind" = gzip ]; then zcat "$file" | wc -l >/dev/null; else wc -l "$file" >/dev/null; fi
+  t1=$(now)
+  base_s=$(elapsed "$t0" "$t1")
+  for set in rows full; do
+    local out="$work/$set/$layout.log"
+    rm -f "$out"*
+    ln -s "$file" "$out"
+    t0=$(now)
+    /usr/bin/time -f '%M' -o "$work/rss" \
+      "$parser" -l "$out" -d "$work/$set/datatypes.dat" -b oracle -t "$layout" -e 0 \
+      >/dev/null 2>&1 || true
+    t1=$(now)
+    local parser_s rss_kb
+    parser_s=$(elapsed "$t0" "$t1")
+    rss_kb=$(tail -n 1 "$work/rss")
+    local written
+    written=$(grep -o '"Number of Successful Lines = [0-9]*"' "$out.out" | grep -o '[0-9]*' || echo 0)
+    printf '%-10s %-4s %-4s %9d %8.1f %8s %9.1f %11s %11s %7.2f %8.1f\n' \
+      "$layout" "$kind" "$set" "$lines" "$(awk -v b="$bytes" 'BEGIN{print b/1e6}')" \
+      "$parser_s" "$(awk -v b="$bytes" -v s="$parser_s" 'BEGIN{print (s>0)?b/1e6/s:0}')" \
+      "$(rate "$lines" "$parser_s")" "$(rate "$lines" "$base_s")" \
+      "$(awk -v p="$parser_s" -v b="$base_s" 'BEGIN{print (p>0)?b/p:0}')" \
+      "$(awk -v k="$rss_kb" 'BEGIN{print k/1024}')"
+    if [ "$written" -ne "$lines" ]; then
+      echo "  warning: $written of $lines lines written (see $out.out)" >&2
+    fi
+    rm -f "$out".*csv "$out".err
+  done
+}
+
+# The gzip squid log: the throughput target.
+"$loggen" squid "$squid_lines" | gzip -6 >"$work/squid.log.gz"
+squid_bytes=$(zcat "$work/squid.log.gz" | wc -c)
+measure squid "$work/squid.log.gz" gzip "$squid_lines" "$squid_bytes"
+
+# Plain logs of every built-in layout.
+for layout in squid webaccess common straccess extended real; do
+  "$loggen" "$layout" "$layout_lines" >"$work/$layout.txt"
+  lines=$layout_lines
+  # "real" takes its layout from the first line, which is not converted.
+  [ "$layout" = real ] && lines=$((layout_lines - 1))
+  measure "$layout" "$work/$layout.txt" plain "$lines" "$(wc -c <"$work/$layout.txt")"
+done
+echo "ratio: baseline time / parser time (parser lines/s over the baseline's)"
