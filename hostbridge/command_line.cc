@@ -29,9 +29,9 @@ std::u16string quoteArgument(std::u16string_view argument) {
 
 std::vector<std::u16string> programCandidates(std::u16string_view program) {
   const std::size_t nameStart = program.find_last_of(u"\\/:");
-  const std::u16string_view name =
-      nameStart == std::u16string_view::npos ? program
-                                             : program.substr(nameStart + 1);
+  const std::u16string_view name = nameStart == std::u16string_view::npos
+                                       ? program
+                                       : program.substr(nameStart + 1);
   if (name.find(u'.') != std::u16string_view::npos) {
     return {std::u16string(program)};
   }

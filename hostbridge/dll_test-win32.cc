@@ -4,10 +4,9 @@
 // Usage: hostbridge_dll_test HOSTBRIDGE-DLL CHILD-PROGRAM
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <io.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -105,8 +104,8 @@ class BridgeTest : public ::testing::Test {
   void SetUp() override {
     previous_ = fs::current_path();
     directory_ = fs::temp_directory_path() /
-                 ("hostbridge-" + std::to_string(GetCurrentProcessId()) +
-                  "-" + std::to_string(GetTickCount()));
+                 ("hostbridge-" + std::to_string(GetCurrentProcessId()) + "-" +
+                  std::to_string(GetTickCount()));
     fs::create_directories(directory_);
     fs::current_path(directory_);
   }
@@ -138,9 +137,8 @@ class BridgeTest : public ::testing::Test {
 };
 
 TEST(ExportsTest, DecoratedAndPlainNamesResolve) {
-  for (const char* name :
-       {BRIDGE("GetGroupList@24"), BRIDGE("listRoots@8"), BRIDGE("execBCP@12"),
-        BRIDGE("getSystemInfo@8")}) {
+  for (const char* name : {BRIDGE("GetGroupList@24"), BRIDGE("listRoots@8"),
+                           BRIDGE("execBCP@12"), BRIDGE("getSystemInfo@8")}) {
     EXPECT_NE(nullptr, resolve<void*>(name)) << name;
     // The plain JNI name, without underscore and byte count.
     std::string plain(name + 1);
@@ -168,12 +166,13 @@ TEST_F(BridgeTest, SystemInfoHasSixLinesOfThisMachine) {
                            "[0-9a-f]+ stepping [0-9a-f]+|"
                            "Unknown Intel \\d+ [0-9a-f]+)")))
       << lines[1];
-  EXPECT_EQ("#Number of Processors: " +
-                std::to_string(system.dwNumberOfProcessors),
-            lines[2]);
+  EXPECT_EQ(
+      "#Number of Processors: " + std::to_string(system.dwNumberOfProcessors),
+      lines[2]);
   EXPECT_TRUE(std::regex_match(
-      lines[3], std::regex("#OS Type: Microsoft Windows (NT |2000 |\\d+\\.\\d+ )"
-                           "(Workstation |Server )?")))
+      lines[3],
+      std::regex("#OS Type: Microsoft Windows (NT |2000 |\\d+\\.\\d+ )"
+                 "(Workstation |Server )?")))
       << lines[3];
   EXPECT_TRUE(std::regex_match(
       lines[4], std::regex("#OS Version: \\d+\\.\\d+ .* \\(Build \\d+\\)")))
@@ -199,10 +198,17 @@ TEST_F(BridgeTest, ListRootsGivesVectorOfDriveRootsWithoutRemovables) {
 }
 
 TEST_F(BridgeTest, ExecPassesEveryArgumentWholeAndReturnsExitCode) {
-  const std::vector<std::u16string> arguments = {
-      u16(childPath),    u"record.txt", u"7",       u"a b",
-      u"",               u"q\"x",       u"tr\\",    u"C:\\Program Files\\x\\",
-      u"tab\there",      u"pw\" -o \"x", u"gr\u00fcn \u20ac"};
+  const std::vector<std::u16string> arguments = {u16(childPath),
+                                                 u"record.txt",
+                                                 u"7",
+                                                 u"a b",
+                                                 u"",
+                                                 u"q\"x",
+                                                 u"tr\\",
+                                                 u"C:\\Program Files\\x\\",
+                                                 u"tab\there",
+                                                 u"pw\" -o \"x",
+                                                 u"gr\u00fcn \u20ac"};
   ConsoleCapture console;
   EXPECT_EQ(7, exec({arguments.begin(), arguments.end()}));
   // Each argument echoed as written, followed by one blank, no line end.
@@ -257,14 +263,15 @@ TEST_F(BridgeTest, GroupListAnswersWithAFailureWordOrGroups) {
       resolve<GetGroupListFunction>(BRIDGE("GetGroupList@24"));
   const std::u16string password = u"Zx-s3cret pw";
   ConsoleCapture console;
-  const auto answer = jni_.strings(getGroupList(
-      jni_.env(), nullptr, 0, jni_.newString(u"zxuser"),
-      jni_.newString(password), jni_.newString(u"ZXDOMAIN")));
+  const auto answer = jni_.strings(
+      getGroupList(jni_.env(), nullptr, 0, jni_.newString(u"zxuser"),
+                   jni_.newString(password), jni_.newString(u"ZXDOMAIN")));
   const std::string out = console.out();
   const std::string err = console.err();
   ASSERT_TRUE(answer.has_value());
   ASSERT_FALSE(answer->empty());
-  std::printf("GetGroupList under this system: %s", utf::toUtf8(answer->back()).c_str());
+  std::printf("GetGroupList under this system: %s",
+              utf::toUtf8(answer->back()).c_str());
   if (answer->size() == 1 && answer->front() != u"END_GROUPS") {
     std::printf(" / %s", err.c_str());
   }

@@ -48,10 +48,15 @@ class FakeJni {
     std::vector<jobject> elements;
   };
 
+  /// The fake behind an environment (kept in the table's reserved slot).
   static FakeJni* self(JNIEnv* env);
+  /// The object behind `handle`; ends the test if it is null or not `kind`.
   static Object* expect(jobject handle, Kind kind, const char* function);
+  /// Keeps `object` alive until the fake is destroyed; its reference.
   jobject add(Object object);
 
+  // The JNI functions the library may call, each checking its arguments
+  // as strictly as the virtual machine does under -Xcheck:jni.
   static jclass JNICALL findClass(JNIEnv* env, const char* name);
   static jmethodID JNICALL getMethodID(JNIEnv* env, jclass type,
                                        const char* name, const char* sig);

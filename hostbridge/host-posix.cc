@@ -101,8 +101,8 @@ int primaryGroup(const std::string& user, gid_t* group) {
   passwd entry;
   passwd* found = nullptr;
   int error;
-  while ((error = getpwnam_r(user.c_str(), &entry, buffer.data(),
-                             buffer.size(), &found)) == ERANGE) {
+  while ((error = getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(),
+                             &found)) == ERANGE) {
     buffer.resize(buffer.size() * 2);
   }
   if (error != 0) return error;
@@ -122,8 +122,8 @@ std::vector<gid_t> groupIds(const std::string& user, gid_t primary) {
       return groups;
     }
     // Too small: `count` now holds the number needed.
-    groups.resize(static_cast<std::size_t>(count > capacity ? count
-                                                            : capacity * 2));
+    groups.resize(
+        static_cast<std::size_t>(count > capacity ? count : capacity * 2));
   }
 }
 
@@ -146,8 +146,8 @@ bool isRemovableDevice(const std::string& device) {
   if (device.rfind("/dev/", 0) != 0) return false;
   char resolved[PATH_MAX];
   if (realpath(device.c_str(), resolved) == nullptr) return false;
-  const std::string name = std::string(resolved).substr(
-      std::string(resolved).find_last_of('/') + 1);
+  const std::string name =
+      std::string(resolved).substr(std::string(resolved).find_last_of('/') + 1);
   // A whole disk carries the flag itself, a partition in its parent.
   std::string sysPath = "/sys/class/block/" + name;
   if (realpath(sysPath.c_str(), resolved) == nullptr) return false;
@@ -158,6 +158,7 @@ bool isRemovableDevice(const std::string& device) {
   return flag >> value && value == '1';
 }
 
+/// True when `path` names a directory (following links).
 bool isDirectory(const std::string& path) {
   struct stat status;
   return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
@@ -189,12 +190,14 @@ std::uint16_t architectureNumber(const std::string& machine) {
   return 0xFFFF;
 }
 
+/// Processor facts in the shape Windows reports them.
 system_report::Processor processorFacts(const std::string& machine) {
   system_report::Processor processor;
   processor.architecture = architectureNumber(machine);
   processor.level = static_cast<std::uint16_t>(cpuInfoNumber("cpu family"));
-  processor.revision = static_cast<std::uint16_t>(
-      (cpuInfoNumber("model") & 0xFF) << 8 | (cpuInfoNumber("stepping") & 0xFF));
+  processor.revision =
+      static_cast<std::uint16_t>((cpuInfoNumber("model") & 0xFF) << 8 |
+                                 (cpuInfoNumber("stepping") & 0xFF));
   const long online = sysconf(_SC_NPROCESSORS_ONLN);
   processor.count = online > 0 ? static_cast<std::uint32_t>(online) : 1;
   return processor;
@@ -207,8 +210,7 @@ system_report::OperatingSystem osFacts(const utsname& names) {
   os.name = names.sysname;
   os.servicePack = names.release;
   unsigned numbers[3] = {0, 0, 0};
-  std::sscanf(names.release, "%u.%u.%u", &numbers[0], &numbers[1],
-              &numbers[2]);
+  std::sscanf(names.release, "%u.%u.%u", &numbers[0], &numbers[1], &numbers[2]);
   os.major = numbers[0];
   os.minor = numbers[1];
   os.build = numbers[2];
@@ -260,7 +262,8 @@ std::vector<std::u16string> listRoots() {
     if (!mount_table::parseMountLine(line, &entry)) continue;
     if (mount_table::isPseudoFileSystem(entry.type)) continue;
     bool listed = false;
-    for (const std::string& directory : seen) listed |= directory == entry.directory;
+    for (const std::string& directory : seen)
+      listed |= directory == entry.directory;
     if (listed || !isDirectory(entry.directory)) continue;
     if (isRemovableDevice(entry.device)) continue;
     seen.push_back(entry.directory);

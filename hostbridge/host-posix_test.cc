@@ -48,8 +48,8 @@ std::u16string u16(const std::string& ascii) {
 
 TEST_F(HostPosixTest, ReturnsChildExitCodeAndKeepsEveryArgumentWhole) {
   const std::vector<std::u16string> arguments = {
-      u16(childPath), u16(record_), u"7", u"a b", u"", u"q\"x", u"tr\\",
-      u"gr\u00fcn"};
+      u16(childPath), u16(record_), u"7",        u"a b", u"",
+      u"q\"x",        u"tr\\",      u"gr\u00fcn"};
   EXPECT_EQ(7, runAndWait(arguments));
   EXPECT_EQ(std::to_string(childPath.size()) + ":" + childPath + "\r\n" +
                 std::to_string(record_.size()) + ":" + record_ + "\r\n" +

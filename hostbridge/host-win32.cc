@@ -3,6 +3,7 @@
 // and the system, version, registry and memory queries.
 
 #include <windows.h>
+// After windows.h, which they build on.
 #include <lm.h>
 #include <process.h>
 
@@ -16,8 +17,8 @@
 namespace host {
 namespace {
 
-constexpr DWORD kInteractiveLogon = 2;   // LOGON32_LOGON_INTERACTIVE
-constexpr DWORD kDefaultProvider = 0;    // LOGON32_PROVIDER_DEFAULT
+constexpr DWORD kInteractiveLogon = 2;  // LOGON32_LOGON_INTERACTIVE
+constexpr DWORD kDefaultProvider = 0;   // LOGON32_PROVIDER_DEFAULT
 constexpr DWORD kDriveListLength = 1000;
 constexpr DWORD kProductTypeLength = 64;
 
@@ -38,6 +39,7 @@ std::string ansi(const wchar_t* text, int length) {
   return out;
 }
 
+/// Java text in the ANSI code page.
 std::string ansi(const std::u16string& text) {
   return ansi(wide(text), static_cast<int>(text.size()));
 }
@@ -74,9 +76,8 @@ void readGroups(const wchar_t* controller, const std::u16string& user,
   BYTE* buffer = nullptr;
   DWORD read = 0;
   DWORD total = 0;
-  const NET_API_STATUS status =
-      NetUserGetGroups(controller, wide(user), 0, &buffer,
-                       MAX_PREFERRED_LENGTH, &read, &total);
+  const NET_API_STATUS status = NetUserGetGroups(
+      controller, wide(user), 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total);
   // ERROR_MORE_DATA still delivers the entries read; the total shows the
   // rest exists.
   if (status != NERR_Success && status != ERROR_MORE_DATA) {

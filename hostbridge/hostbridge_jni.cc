@@ -69,7 +69,8 @@ jobjectArray failureAnswer(JNIEnv* env, const char* word) {
 }
 
 /// The group names followed by "END_GROUPS".
-jobjectArray groupAnswer(JNIEnv* env, const std::vector<std::u16string>& names) {
+jobjectArray groupAnswer(JNIEnv* env,
+                         const std::vector<std::u16string>& names) {
   const auto count = static_cast<jsize>(names.size());
   const jobjectArray array = newStringArray(env, count + 1, "");
   if (array == nullptr) return nullptr;
@@ -82,6 +83,7 @@ jobjectArray groupAnswer(JNIEnv* env, const std::vector<std::u16string>& names) 
   return array;
 }
 
+/// GetGroupList: the logon and group listing, answered as a String[].
 jobjectArray groupList(JNIEnv* env, jstring userString, jstring passwordString,
                        jstring domainString) {
   std::u16string user, password, domain;
@@ -105,6 +107,7 @@ jobjectArray groupList(JNIEnv* env, jstring userString, jstring passwordString,
   return failureAnswer(env, "AUTHENTICATION_FAILED");
 }
 
+/// listRoots: the roots in a new java.util.Vector.
 jobject listRoots(JNIEnv* env) {
   const jclass vectorClass = env->FindClass("java/util/Vector");
   if (vectorClass == nullptr) return nullptr;
@@ -129,6 +132,7 @@ jobject listRoots(JNIEnv* env) {
   return roots;
 }
 
+/// execBCP: echoes the arguments, runs the program and waits for it.
 jint execBcp(JNIEnv* env, jobjectArray argumentArray) {
   if (argumentArray == nullptr) return -1;
   const jsize count = env->GetArrayLength(argumentArray);
@@ -149,6 +153,7 @@ jint execBcp(JNIEnv* env, jobjectArray argumentArray) {
   return host::runAndWait(arguments);
 }
 
+/// getSystemInfo: the six report lines as a String[].
 jobjectArray systemInfo(JNIEnv* env) {
   const system_report::Report report =
       system_report::buildReport(host::systemFacts());
@@ -173,9 +178,10 @@ extern "C" {
 
 /// Logs the user on and lists the user's groups, or names the failure.
 JNIEXPORT jobjectArray JNICALL
-Java_com_vantal_zentrix_util_beans_HostBridge_GetGroupList(
-    JNIEnv* env, jobject, jint, jstring user, jstring password,
-    jstring domain) {
+Java_com_vantal_zentrix_util_beans_HostBridge_GetGroupList(JNIEnv* env, jobject,
+                                                           jint, jstring user,
+                                                           jstring password,
+                                                           jstring domain) {
   try {
     return groupList(env, user, password, domain);
   } catch (...) {

@@ -20,14 +20,16 @@ std::string_view nextField(std::string_view* rest) {
   return field;
 }
 
+/// True for '0' to '7'.
 bool isOctalDigit(char c) { return c >= '0' && c <= '7'; }
 
+/// File-system types without stored user data.
 constexpr std::array<std::string_view, 25> kPseudoTypes = {
-    "autofs",    "binfmt_misc", "bpf",        "cgroup",     "cgroup2",
-    "configfs",  "debugfs",     "devpts",     "devtmpfs",   "efivarfs",
-    "fusectl",   "hugetlbfs",   "mqueue",     "nfsd",       "nsfs",
-    "proc",      "pstore",      "ramfs",      "rpc_pipefs", "securityfs",
-    "selinuxfs", "sysfs",       "tmpfs",      "tracefs",    "usbfs",
+    "autofs",    "binfmt_misc", "bpf",    "cgroup",     "cgroup2",
+    "configfs",  "debugfs",     "devpts", "devtmpfs",   "efivarfs",
+    "fusectl",   "hugetlbfs",   "mqueue", "nfsd",       "nsfs",
+    "proc",      "pstore",      "ramfs",  "rpc_pipefs", "securityfs",
+    "selinuxfs", "sysfs",       "tmpfs",  "tracefs",    "usbfs",
 };
 
 }  // namespace

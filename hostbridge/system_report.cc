@@ -38,6 +38,7 @@ const char* productWord(const std::string& productType) {
   return "";
 }
 
+/// "#OS Version: ..." for NT-platform and POSIX systems.
 std::string versionLine(const OperatingSystem& os) {
   return format("#OS Version: %d.%d %s (Build %d)", static_cast<int>(os.major),
                 static_cast<int>(os.minor), os.servicePack.c_str(),
@@ -50,8 +51,7 @@ std::string processorLine(const Processor& p) {
   if (p.architecture != kIntelArchitecture) {
     return format("#Processor: %s %u %d %u", "Non-Intel",
                   static_cast<unsigned>(p.architecture),
-                  static_cast<int>(p.level),
-                  static_cast<unsigned>(p.revision));
+                  static_cast<int>(p.level), static_cast<unsigned>(p.revision));
   }
   const unsigned model = p.revision >> 8;
   const unsigned stepping = p.revision & 0xFF;

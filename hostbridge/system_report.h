@@ -26,12 +26,12 @@ enum class OsFamily { kUnknown, kWindowsNt, kWindows9x, kPosix };
 /// Operating-system version facts.
 struct OperatingSystem {
   OsFamily family = OsFamily::kUnknown;
-  std::uint32_t major = 0;    ///< Major version number.
-  std::uint32_t minor = 0;    ///< Minor version number.
-  std::string servicePack;    ///< Service-pack text, or the POSIX release.
-  std::uint32_t build = 0;    ///< Build number (its low 16 bits are shown).
-  std::string productType;    ///< Windows NT registry product type.
-  std::string name;           ///< POSIX system name, such as "Linux".
+  std::uint32_t major = 0;  ///< Major version number.
+  std::uint32_t minor = 0;  ///< Minor version number.
+  std::string servicePack;  ///< Service-pack text, or the POSIX release.
+  std::uint32_t build = 0;  ///< Build number (its low 16 bits are shown).
+  std::string productType;  ///< Windows NT registry product type.
+  std::string name;         ///< POSIX system name, such as "Linux".
 };
 
 /// Everything the report is made of.

@@ -19,8 +19,7 @@ Facts windows2000Server() {
 }
 
 TEST(ProcessorLineTest, FourShapes) {
-  EXPECT_EQ("#Processor: Non-Intel 9 6 15363",
-            processorLine({9, 6, 15363, 1}));
+  EXPECT_EQ("#Processor: Non-Intel 9 6 15363", processorLine({9, 6, 15363, 1}));
   EXPECT_EQ("#Processor: Intel Pentium 5 model 2 stepping c",
             processorLine({0, 5, 0x020C, 1}));
   EXPECT_EQ("#Processor: Intel Pentium II, III or IV 6 model 3a stepping 9",

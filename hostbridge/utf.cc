@@ -35,7 +35,9 @@ void appendUtf16(std::u16string* out, char32_t c) {
   }
 }
 
+/// True for the first unit of a surrogate pair.
 bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+/// True for the second unit of a surrogate pair.
 bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 /// Decodes the UTF-8 sequence at text[*pos], advancing *pos past it; a

@@ -18,13 +18,17 @@ TEST(UtfTest, NulCharacterIsKeptAsOneByte) {
 }
 
 TEST(UtfTest, LoneSurrogatesBecomeReplacementCharacter) {
-  EXPECT_EQ("\xef\xbf\xbd" "x", toUtf8(u"\xD800x"));
+  EXPECT_EQ(
+      "\xef\xbf\xbd"
+      "x",
+      toUtf8(u"\xD800x"));
   EXPECT_EQ("x\xef\xbf\xbd", toUtf8(u"x\xDC00"));
   EXPECT_EQ("\xef\xbf\xbd", toUtf8(u"\xD800"));
 }
 
 TEST(UtfTest, MalformedUtf8BecomesReplacementCharacter) {
-  EXPECT_EQ(u"\uFFFDa", toUtf16("\xff" "a"));
+  EXPECT_EQ(u"\uFFFDa", toUtf16("\xff"
+                                "a"));
   // Truncated sequence at the end.
   EXPECT_EQ(u"a\uFFFD\uFFFD", toUtf16("a\xe2\x82"));
   // Overlong encoding of '/'.
