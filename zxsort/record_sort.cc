@@ -1,5 +1,6 @@
 #include "zxsort/record_sort.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -102,7 +103,17 @@ int compareKeys(std::string_view a, std::string_view b) {
   const std::size_t common = a.size() < b.size() ? a.size() : b.size();
   const unsigned char* x = reinterpret_cast<const unsigned char*>(a.data());
   const unsigned char* y = reinterpret_cast<const unsigned char*>(b.data());
-  for (std::size_t i = 0; i < common; ++i) {
+  std::size_t i = 0;
+  // Skip the identical part eight bytes at a time; keys of one interval
+  // often share long prefixes.
+  while (i + 8 <= common) {
+    std::uint64_t wordX, wordY;
+    std::memcpy(&wordX, x + i, 8);
+    std::memcpy(&wordY, y + i, 8);
+    if (wordX != wordY) break;
+    i += 8;
+  }
+  for (; i < common; ++i) {
     if (x[i] == y[i]) continue;
     int difference = kLower.map[x[i]] - kLower.map[y[i]];
     if (difference != 0) return difference;
@@ -111,8 +122,22 @@ int compareKeys(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+std::uint64_t keyPrefix(std::string_view key) {
+  // Big-endian, so that comparing the numbers compares the bytes in order;
+  // a key shorter than 8 bytes is padded with zeros, which orders it before
+  // any longer key it is a prefix of. Equal prefixes decide nothing.
+  std::uint64_t prefix = 0;
+  for (std::size_t k = 0; k < 8; ++k) {
+    unsigned char byte = k < key.size() ? kLower.map[static_cast<unsigned char>(key[k])] : 0;
+    prefix = (prefix << 8) | byte;
+  }
+  return prefix;
+}
+
 void sortRecords(std::vector<DataRecord>* records) {
+  for (DataRecord& record : *records) record.keyPrefix = keyPrefix(record.key());
   auto compare = [](const DataRecord& x, const DataRecord& y) {
+    if (x.keyPrefix != y.keyPrefix) return x.keyPrefix < y.keyPrefix ? -1 : 1;
     return compareKeys(x.key(), y.key());
   };
   if (records->size() < 2) return;

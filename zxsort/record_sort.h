@@ -1,6 +1,7 @@
 #ifndef ZXSORT_RECORD_SORT_H_
 #define ZXSORT_RECORD_SORT_H_
 
+#include <cstdint>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -11,6 +12,10 @@
 /// Compares two keys byte by byte with 'A'..'Z' taken as lower case; a
 /// prefix is the smaller. Negative, zero or positive.
 int compareKeys(std::string_view a, std::string_view b);
+
+/// The first 8 bytes of `key` folded to lower case as a big-endian number:
+/// when two prefixes differ, they order their keys as `compareKeys` does.
+std::uint64_t keyPrefix(std::string_view key);
 
 /// Ranges of at most this many entries are sorted by insertion.
 constexpr int kInsertionCutoff = 13;

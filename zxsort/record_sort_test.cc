@@ -76,6 +76,24 @@ TEST(RecordSort, KeyComparisonFoldsLettersOnly) {
   EXPECT_GT(compareKeys("\xe9,", "z,"), 0); // bytes compare unsigned
 }
 
+TEST(RecordSort, KeyPrefixOrdersAsTheFullComparison) {
+  std::mt19937 random(11);
+  const char alphabet[] = {'a', 'A', 'b', ',', '-', '\0', '\xff', '_'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string a, b;
+    for (std::size_t n = random() % 11; n > 0; --n) a.push_back(alphabet[random() % 8]);
+    b = a.substr(0, random() % (a.size() + 1));
+    for (std::size_t n = random() % 4; n > 0; --n) b.push_back(alphabet[random() % 8]);
+    std::uint64_t pa = keyPrefix(a), pb = keyPrefix(b);
+    if (pa == pb) continue;
+    int full = compareKeys(a, b);
+    ASSERT_NE(0, full);
+    ASSERT_EQ(pa < pb, full < 0) << "'" << a << "' '" << b << "'";
+  }
+  EXPECT_EQ(keyPrefix("ABC,"), keyPrefix("abc,"));
+  EXPECT_LT(keyPrefix("ab"), keyPrefix("ab,"));
+}
+
 TEST(RecordSort, SortsManyKeysLikeACaseFoldingSort) {
   std::mt19937 random(7);
   Records records;

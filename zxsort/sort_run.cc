@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 #include <new>
+#include <vector>
 
 #include "common/platform.h"
 #include "common/run_log.h"
@@ -111,9 +112,12 @@ int runSort(const std::vector<std::string>& args) {
     log.logCount(5, invalid, status);
     return status;
   }
+  // Large writes: the sort file is written once, front to back. The buffer
+  // is declared first so that it outlives the file that uses it.
+  std::vector<char> sortBuffer(1 << 20);
   RunFiles files;
   if (int status = openFiles(options, log, &files); status != 0) return status;
-  std::setvbuf(files.sort, nullptr, _IOFBF, 1 << 20);
+  std::setvbuf(files.sort, sortBuffer.data(), _IOFBF, sortBuffer.size());
 
   seedGroupIds(platform::tickCount());
   ColumnLayout layout;
