@@ -138,6 +138,7 @@ void FrontEndService::run() {
     reportEvent(EVENTLOG_ERROR_TYPE, kEventCannotCreateProcess, name_, options.launchFailure);
     return;
   }
+  if (stopRequested()) return;
   setStatus(SERVICE_START_PENDING);
   setStatus(SERVICE_START_PENDING);
   reportEvent(EVENTLOG_INFORMATION_TYPE, kEventStarted);

@@ -272,8 +272,7 @@ DWORD ServiceBase::runAsService() {
 
 void ServiceBase::setStatus(DWORD state) {
   EnterCriticalSection(&statusLock_);
-  const bool startingUp = state == SERVICE_START_PENDING || state == SERVICE_RUNNING;
-  if (!(startingUp && guard_.stopping())) {
+  if (guard_.admits(state)) {
     status_.dwCurrentState = state;
     if (statusHandle_ != nullptr) SetServiceStatus(statusHandle_, &status_);
   }
@@ -288,6 +287,8 @@ void* ServiceBase::beginStop() {
 }
 
 bool ServiceBase::keepFrontEnd(void* process) { return guard_.keep(process); }
+
+bool ServiceBase::stopRequested() const { return guard_.stopping(); }
 
 void WINAPI ServiceBase::serviceMain(DWORD argc, LPSTR* argv) {
   if (instance != nullptr) instance->serviceEntry(argc, argv);
@@ -323,7 +324,7 @@ void ServiceBase::serviceEntry(DWORD argc, LPSTR* argv) {
     if (!initialized) {
       setStatus(SERVICE_STOPPED);
       reportEvent(EVENTLOG_ERROR_TYPE, kEventInitFailed);
-    } else {
+    } else if (!stopRequested()) {
       setStatus(SERVICE_RUNNING);
       setExitCode(0);
       run();

@@ -96,6 +96,8 @@ class ServiceBase {
   void* beginStop();
   /// Keeps a launched front end's handle; false when a stop came first.
   bool keepFrontEnd(void* process);
+  /// True once the stop control has arrived.
+  bool stopRequested() const;
 
   char name_[64];
   bool debugMode_ = false;

@@ -18,6 +18,13 @@ bool StopGuard::stopping() const {
   return stopping_;
 }
 
+bool StopGuard::admits(unsigned long state) const {
+  constexpr unsigned long kStartPending = 2;
+  constexpr unsigned long kRunning = 4;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !(stopping_ && (state == kStartPending || state == kRunning));
+}
+
 bool StopGuard::keep(void* process) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (stopping_ || process_ != nullptr) return false;

@@ -20,6 +20,10 @@ class StopGuard {
   /// True once `requestStop` or `beginStop` was called.
   bool stopping() const;
 
+  /// True when service state `state` may still be reported: once a stop
+  /// has begun, start pending (2) and running (4) would undo it.
+  bool admits(unsigned long state) const;
+
   /// Keeps `process` unless a stop has begun; false means the caller
   /// still owns the handle and must end the process and close it.
   bool keep(void* process);

@@ -41,6 +41,16 @@ TEST(StopGuardTest, SecondProcessIsRefusedAndReleaseEmptiesTheGuard) {
   EXPECT_FALSE(guard.stopping());
 }
 
+TEST(StopGuardTest, StartUpStatesAreNoLongerReportedOnceStopping) {
+  StopGuard guard;
+  for (unsigned long state = 1; state <= 4; ++state) EXPECT_TRUE(guard.admits(state));
+  guard.requestStop();
+  EXPECT_TRUE(guard.admits(1));   // stopped
+  EXPECT_FALSE(guard.admits(2));  // start pending
+  EXPECT_TRUE(guard.admits(3));   // stop pending
+  EXPECT_FALSE(guard.admits(4));  // running
+}
+
 // However launch and stop interleave, the process is owned by exactly one
 // side: either the stop takes it or the launcher is told to end it.
 TEST(StopGuardTest, RacingLaunchAndStopNeverLoseOrShareTheProcess) {
