@@ -372,6 +372,8 @@ void FieldNormaliser::fillDateParts(const HeaderLayout& layout) {
                         &hour)) {
       return;  // not a time stamp: the calendar columns keep their values
     }
+    // The zero date of a value that could not be converted names no day.
+    if (month < 1 || month > 12 || day < 1 || day > 31) return;
     const int quarter = month < 4 ? 1 : month < 7 ? 2 : month < 10 ? 3 : 4;
     setDerivedNumber(hourColumn_, hour);
     setDerivedNumber(dayOfWeekColumn_, dayOfWeek(month, day, year));

@@ -60,7 +60,8 @@ class FieldNormaliser {
                       Row& row, std::int64_t writtenLines);
 
   /// Sets the calendar columns from the first written "timestampid" value of
-  /// the current line.
+  /// the current line. A value without year, month, day and hour, or with
+  /// the zero date of an unconvertible time, leaves them unchanged.
   void fillDateParts(const HeaderLayout& layout);
 
  private:

@@ -396,6 +396,11 @@ TEST_F(NormaliseTest, DatePartsComeFromTheFirstWrittenTimestamp) {
   table_->at(column("x-localtime")).value.assign("2003-01-02");
   normaliser_->fillDateParts(layout);
   EXPECT_EQ(valueOf("zx-hour"), "5");
+  normalise("x-localtime", "[01/Foo]");
+  EXPECT_EQ(valueOf("x-localtime"), "0000-00-00 00:00:00.000");
+  normaliser_->fillDateParts(layout);
+  EXPECT_EQ(valueOf("zx-hour"), "5");
+  EXPECT_EQ(valueOf("zx-year"), "2003");
   table_->at(column("x-localtime")).value.assign("2003-05-02 7");
   normaliser_->fillDateParts(layout);
   EXPECT_EQ(valueOf("zx-hour"), "7");
