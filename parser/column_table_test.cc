@@ -118,7 +118,11 @@ TEST(ColumnRulesTest, LimitsCutWithoutSpilling) {
 
   // Past ten values the rest are dropped; a value is cut to 23 characters.
   std::string text = "exclude=";
-  for (int i = 0; i < 12; ++i) text += "v" + std::to_string(i) + ";";
+  for (int i = 0; i < 12; ++i) {
+    text += 'v';
+    text += std::to_string(i);
+    text += ';';
+  }
   ColumnDef values = withRules(text);
   ASSERT_EQ(values.rules[0].valueCount, kMaxRuleValues);
   EXPECT_EQ(values.rules[0].values[9].view(), "v9");
@@ -244,7 +248,9 @@ TEST(ColumnTableTest, FieldLimitsAndLongLines) {
 TEST(ColumnTableTest, StopsAt512ColumnsAndSaysSo) {
   std::string contents;
   for (int i = 0; i < kMaxColumns + 3; ++i) {
-    contents += "f" + std::to_string(i) + " SQLCHAR 1 c\n";
+    contents += 'f';
+    contents += std::to_string(i);
+    contents += " SQLCHAR 1 c\n";
     if (i == 100) contents += "# a comment is not a column\n";
   }
   Loaded loaded = load("many", contents);

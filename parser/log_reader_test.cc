@@ -48,7 +48,8 @@ std::string varied(int lines) {
     text += std::to_string(i);
     for (int k = 0; k < 12; ++k) {
       seed = seed * 1103515245u + 12345u;
-      text += " " + std::to_string(seed >> 8);
+      text += ' ';
+      text += std::to_string(seed >> 8);
     }
     text += "\r\n";
   }

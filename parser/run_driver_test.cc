@@ -96,8 +96,10 @@ TEST(RunParserTest, TruncatedGzipLogEndsWithItsOwnStatus) {
   std::string log = tempPath("cut.log");
   std::string text = "#Fields: a b c\r\n";
   for (int i = 0; i < 4000; ++i) {
-    text += std::to_string(i * 7919LL) + " " + std::to_string(i * 104729LL) +
-            " " + std::to_string(i * 1299709LL) + "\r\n";
+    for (long long factor : {7919LL, 104729LL, 1299709LL}) {
+      text += std::to_string(i * factor);
+      text += factor == 1299709LL ? "\r\n" : " ";
+    }
   }
   gzFile packed = gzopen(log.c_str(), "wb");
   ASSERT_NE(packed, nullptr);
