@@ -318,6 +318,10 @@ std::string consoleText(const std::u16string& text) {
   return utf::toUtf8(text);
 }
 
+std::u16string systemText(const std::string& text) {
+  return utf::toUtf16(text);
+}
+
 system_report::Facts systemFacts() {
   system_report::Facts facts;
   utsname names{};

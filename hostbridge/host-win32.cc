@@ -220,6 +220,17 @@ int runAndWait(const std::vector<std::u16string>& arguments) {
 
 std::string consoleText(const std::u16string& text) { return ansi(text); }
 
+std::u16string systemText(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int size =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring out(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), length, out.data(), size);
+  return std::u16string(out.begin(), out.end());
+}
+
 system_report::Facts systemFacts() {
   system_report::Facts facts;
   SYSTEM_INFO system;

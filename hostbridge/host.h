@@ -47,6 +47,10 @@ int runAndWait(const std::vector<std::u16string>& arguments);
 /// UTF-8 elsewhere.
 std::string consoleText(const std::u16string& text);
 
+/// The UTF-16 form of text from the system's "A" functions and files: the
+/// ANSI code page on Windows, UTF-8 elsewhere.
+std::u16string systemText(const std::string& text);
+
 /// Gathers the processor, operating-system and memory facts of the report.
 system_report::Facts systemFacts();
 

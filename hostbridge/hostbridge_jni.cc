@@ -162,7 +162,9 @@ jobjectArray systemInfo(JNIEnv* env) {
       newStringArray(env, count, system_report::kPlaceholder);
   if (array == nullptr) return nullptr;
   for (jsize i = 1; i < count; ++i) {
-    if (!storeElement(env, array, i, env->NewStringUTF(report[i].c_str()))) {
+    // The service-pack or release text is the system's, not ASCII for sure.
+    const jstring line = newString(env, host::systemText(report[i]));
+    if (!storeElement(env, array, i, line)) {
       return nullptr;
     }
   }
