@@ -94,6 +94,7 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
     position.isCategories =
         dataSet == DataSet::SmartFilter && def.logName.view() == kCategoriesField;
     positions_.push_back(position);
+    if (position.quoted) quotesValues_ = true;
   }
 }
 
@@ -108,6 +109,11 @@ LineResult RowBuilder::convertLine(std::string_view line,
   if (abortColumn >= 0) table_.at(abortColumn).value.clear();
 
   const std::size_t positionCount = positions_.size();
+  // Values taken unchanged from a line without commas (and quotes, where
+  // values are quoted) need no blanking.
+  const bool lineNeedsBlanks =
+      line.find(',') != std::string_view::npos ||
+      (quotesValues_ && line.find('\'') != std::string_view::npos);
   FieldSplitter splitter(line);
   FieldSpan field;
   while (splitter.next(&field)) {
@@ -123,7 +129,7 @@ LineResult RowBuilder::convertLine(std::string_view line,
         const ColumnDef& column = table_.at(position.column);
         if (column.outputFlag == 1) {
           writeValue(position.column, placeholderRewrite(column, ""),
-                     position.quoted);
+                     position.quoted, false);
         }
       }
       continue;
@@ -137,23 +143,26 @@ LineResult RowBuilder::convertLine(std::string_view line,
     if (column.ruleCount > 0 && isExcluded(column, value)) result.excluded = true;
     // A field without treatment is written as split from the line; the
     // others are copied and normalised in place.
+    bool mayNeedBlanks = lineNeedsBlanks;
     if (position.treatment != FieldTreatment::kNone) {
       field_.assign(value);
       normaliser_.normaliseField(field_, position.column, position.treatment,
                                  row_, counters.writtenLines);
       value = field_.view();
+      mayNeedBlanks = true;
     }
     if (position.isCategories && value != "-") result.hasCategory = true;
     if (outputFlag == 2) continue;
     std::string_view written =
         index == 0 ? firstPositionRewrite(column, position.quoted, value)
                    : placeholderRewrite(column, value);
-    writeValue(position.column, written, position.quoted);
+    writeValue(position.column, written, position.quoted, mayNeedBlanks);
   }
   return result;
 }
 
-void RowBuilder::writeValue(int column, std::string_view value, bool quoted) {
+void RowBuilder::writeValue(int column, std::string_view value, bool quoted,
+                            bool mayNeedBlanks) {
   if (rowHasValue_) row_.append(',');
   rowHasValue_ = true;
   if (quoted) row_.append('\'');
@@ -161,13 +170,10 @@ void RowBuilder::writeValue(int column, std::string_view value, bool quoted) {
   row_.appendValue(column, value);
   // The data file has no escaping: a comma inside a value, or a quote inside
   // a quoted value, would move every later value into the wrong column.
-  char* text = row_.data() + start;
-  if (quoted) {
-    blankOut(text, value.size(), ',', '\'');
-    row_.append('\'');
-  } else {
-    blankOut(text, value.size(), ',', ',');
+  if (mayNeedBlanks) {
+    blankOut(row_.data() + start, value.size(), ',', quoted ? '\'' : ',');
   }
+  if (quoted) row_.append('\'');
 }
 
 void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {
@@ -203,7 +209,7 @@ void RowBuilder::appendDerivedColumns() {
     std::string_view value = column.value.view();
     std::string_view rewritten = placeholderRewrite(column, value);
     if (rewritten.data() != value.data()) column.value.assign(rewritten);
-    writeValue(index, column.value.view(), needsQuotes(column, db_));
+    writeValue(index, column.value.view(), needsQuotes(column, db_), true);
   }
 }
 

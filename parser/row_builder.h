@@ -58,8 +58,11 @@ class RowBuilder : public LineConverter {
     bool isCategories = false;
   };
 
-  /// Writes `value` of `column` as the next value of the row.
-  void writeValue(int column, std::string_view value, bool quoted);
+  /// Writes `value` of `column` as the next value of the row; commas (and
+  /// quotes in a quoted value) become blanks unless `mayNeedBlanks` is
+  /// false because the value cannot hold them.
+  void writeValue(int column, std::string_view value, bool quoted,
+                  bool mayNeedBlanks);
   /// The value of the derived column in `slot` set for this row.
   void setDerivedValue(int slot, ColumnDef& column);
 
@@ -74,6 +77,7 @@ class RowBuilder : public LineConverter {
   FieldBuffer field_;
   Row row_;
   bool rowHasValue_ = false;
+  bool quotesValues_ = false;
   int groupCounter_ = 0;
 };
 
