@@ -98,9 +98,12 @@ parse_events() {
         tid=${BASH_REMATCH[1]}
         head[$tid]="$((16#${BASH_REMATCH[2]})) $((16#${BASH_REMATCH[3]}))"
         left[$tid]=$((16#${BASH_REMATCH[4]}))
-      elif [[ $line =~ ^([0-9a-f]+):(err|trace):eventlog:ReportEventW\ L\"(.*)\"$ ]]; then
+      elif [[ $line =~ ^([0-9a-f]+):(err|trace):eventlog:ReportEventW\ L\"(.*)$ ]]; then
         tid=${BASH_REMATCH[1]}
-        text=${BASH_REMATCH[3]//\\\\/\\}
+        # Long strings are cut and marked with "..." after the quote.
+        text=${BASH_REMATCH[3]%\"...}
+        text=${text%\"}
+        text=${text//\\\\/\\}
         head[$tid]+="|$text"
         left[$tid]=$((${left[$tid]:-1} - 1))
       else
@@ -200,13 +203,25 @@ expect "-shutdown of nothing: output" "Zentrix doesnot exists"$'\r' "$(cat "$wor
 
 # --- install -----------------------------------------------------------------
 
+# Another service already shows the display name: creating the service
+# fails, but the event source is registered all the same.
+event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Zentrix'
+wine sc create Blocker binpath= 'C:\zx\none.exe' displayname= Zentrix >/dev/null 2>&1
+zxfes -i x
+expect "install blocked: events" "1 101|Zentrix|cannot create service" "$(zxfes_events)"
+installed && fail "install blocked: installed all the same"
+expect "install blocked: message file written" \
+  "    EventMessageFile    REG_EXPAND_SZ    $program_win" \
+  "$(wine reg query "$event_key" /v EventMessageFile 2>/dev/null | tr -d '\r' | grep EventMessageFile)"
+wine sc delete Blocker >/dev/null 2>&1
+registry delete "$event_key" /f
+
 zxfes -i anything
 expect "install: exit code" 0 "$(cat "$work/status")"
 expect "install: events" "4 100|Zentrix" "$(zxfes_events)"
 expect "install: configuration" \
   "type=0x110${nl}start=2${nl}error=0${nl}path=\"$program_win\"${nl}display=Zentrix" \
   "$(probe config Zentrix)"
-event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Zentrix'
 expect "install: message file, unquoted" \
   "    EventMessageFile    REG_EXPAND_SZ    $program_win" \
   "$(wine reg query "$event_key" /v EventMessageFile 2>/dev/null | tr -d '\r' | grep EventMessageFile)"
@@ -329,6 +344,19 @@ m=$(mark)
 start_service 1
 expect "HomeDir not text: events" "$root_missing" "$(service_events "$m" 2)"
 expect "HomeDir not text: stopped with the error" "state=1 exit=1804" "$(probe state Zentrix)"
+
+# The longest root (999 characters) is taken; its files cannot exist. One
+# character more is treated like a missing value. (Wine's trace cuts long
+# insertion strings, so only the event ids are compared.)
+long_root="C:\\$(printf '%0996d' 0)"
+registry add "$product_key" /v HomeDir /t REG_SZ /d "$long_root" /f
+m=$(mark)
+start_service 1
+expect "longest root: taken" "4 118${nl}1 109${nl}1 105" "$(service_events "$m" 3 | cut -d'|' -f1)"
+registry add "$product_key" /v HomeDir /t REG_SZ /d "${long_root}0" /f
+m=$(mark)
+start_service 1
+expect "root too long: events" "$root_missing" "$(service_events "$m" 2)"
 
 registry delete "$product_key" /f
 m=$(mark)
