@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "zxfes/installation_paths.h"
 #include "zxfes/sibling_console.h"
 #include "zxfes/start_parameters.h"
 
@@ -57,13 +56,6 @@ TEST(LaunchOptionsTest, ProgramPathIsQuotedOnlyWithABlank) {
             "\"C:\\Program Files\\zxfes.exe\"");
   const std::string longest = "C:\\" + std::string(250, 'd') + " x.exe";
   EXPECT_EQ(serviceBinaryPath(longest), "\"" + longest + "\"");
-}
-
-TEST(InstallationPathsTest, FilesLieUnderTheRoot) {
-  EXPECT_EQ(batchFilePath("C:\\Zentrix"), "C:\\Zentrix\\zxfesService.bat");
-  EXPECT_EQ(classPathFilePath("D:\\a b"), "D:\\a b\\jakarta-tomcat\\lib\\classpath");
-  EXPECT_EQ(eventSourceKey("Zentrix"),
-            "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Zentrix");
 }
 
 // The window lookup itself cannot be shown under Wine without a display;
