@@ -317,7 +317,18 @@ bool LocalClock::toLocal(std::int64_t instant, CalendarTime* local) {
     }
     windowStart_ = hourStart;
     windowOffset_ = startOffset;
+    windowLocal_ = secondsToUtc(hourStart + startOffset);
   }
-  *local = secondsToUtc(instant + windowOffset_);
+  // Within the hour only minutes and seconds move, unless a zone with a
+  // part-hour offset crosses into the next local hour or day.
+  const int secondOfHour = windowLocal_.minute * 60 + windowLocal_.second +
+                           static_cast<int>(instant - hourStart);
+  if (secondOfHour < 3600) {
+    *local = windowLocal_;
+    local->minute = secondOfHour / 60;
+    local->second = secondOfHour % 60;
+  } else {
+    *local = secondsToUtc(instant + windowOffset_);
+  }
   return true;
 }

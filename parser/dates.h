@@ -102,6 +102,8 @@ class LocalClock {
 
   std::int64_t windowStart_ = kNoWindow;
   std::int64_t windowOffset_ = 0;
+  /// The local time at the start of the remembered hour.
+  CalendarTime windowLocal_;
 };
 
 #endif  // PARSER_DATES_H_

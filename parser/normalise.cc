@@ -101,6 +101,35 @@ std::size_t buildPartial(std::string_view head, std::string_view tail, DbKind db
 
 }  // namespace
 
+void millisecondsToSeconds(FieldBuffer& value) {
+  // Whole milliseconds below 10^9, by far the usual case, are formatted
+  // without floating point; the result is the same text "%lf" gives.
+  const std::string_view text = value.view();
+  if (!text.empty() && text.size() <= 9 &&
+      text.find_first_not_of("0123456789") == std::string_view::npos) {
+    long milliseconds = 0;
+    for (char c : text) milliseconds = milliseconds * 10 + (c - '0');
+    if (milliseconds == 0) return;
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, milliseconds / 1000).ptr;
+    const long fraction = milliseconds % 1000;
+    *end++ = '.';
+    *end++ = static_cast<char>('0' + fraction / 100);
+    *end++ = static_cast<char>('0' + fraction / 10 % 10);
+    *end++ = static_cast<char>('0' + fraction % 10);
+    for (int i = 0; i < 3; ++i) *end++ = '0';
+    value.assign(std::string_view(digits, end - digits));
+    return;
+  }
+  const char* start = value.c_str();
+  char* end = nullptr;
+  double milliseconds = std::strtod(start, &end);
+  if (end == start || !std::isfinite(milliseconds) || !(milliseconds > 0)) return;
+  int written = std::snprintf(value.data(), FieldBuffer::capacity() + 1, "%lf",
+                              milliseconds * 0.001);
+  if (written > 0) value.resize(static_cast<std::size_t>(written));
+}
+
 FieldTreatment treatmentFor(std::string_view logName) {
   for (const NamedTreatment& entry : kTreatments) {
     if (entry.logName == logName) return entry.treatment;
@@ -171,16 +200,9 @@ void FieldNormaliser::normaliseField(FieldBuffer& value, int column,
       assignText(value, found.browser);
       break;
     }
-    case FieldTreatment::kElapsedMilliseconds: {
-      const char* start = value.c_str();
-      char* end = nullptr;
-      double milliseconds = std::strtod(start, &end);
-      if (end == start || !std::isfinite(milliseconds) || !(milliseconds > 0)) break;
-      int written = std::snprintf(value.data(), FieldBuffer::capacity() + 1, "%lf",
-                                  milliseconds * 0.001);
-      if (written > 0) value.resize(static_cast<std::size_t>(written));
+    case FieldTreatment::kElapsedMilliseconds:
+      millisecondsToSeconds(value);
       break;
-    }
     case FieldTreatment::kReferer: {
       std::string_view url = stripUrl(value.view());
       replaceChar(value.data(), url.size(), ',', ' ');

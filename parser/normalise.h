@@ -45,6 +45,10 @@ enum class FieldTreatment : int {
 /// case-sensitive comparison).
 FieldTreatment treatmentFor(std::string_view logName);
 
+/// Replaces a positive number of milliseconds by the seconds in "%lf" form
+/// (1500 gives 1.500000); other values stay as they are.
+void millisecondsToSeconds(FieldBuffer& value);
+
 /// Brings field values into the form the reports use and fills the derived
 /// columns that depend on them. Derived columns are resolved once, at
 /// construction.

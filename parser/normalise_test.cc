@@ -239,6 +239,28 @@ TEST_F(NormaliseTest, ElapsedMillisecondsBecomeSeconds) {
   EXPECT_EQ(normalise("x-elapsed-milliseconds", "1e400"), "1e400");
 }
 
+TEST(MillisecondsToSecondsTest, WholeNumbersMatchTheGeneralForm) {
+  FieldBuffer value;
+  char expected[64];
+  for (long milliseconds = 1; milliseconds < 1000000000; milliseconds = milliseconds * 3 + 7) {
+    for (long near = milliseconds; near < milliseconds + 1002; near += 13) {
+      value.assign(std::to_string(near));
+      millisecondsToSeconds(value);
+      std::snprintf(expected, sizeof expected, "%lf", near * 0.001);
+      ASSERT_EQ(value.view(), expected) << near;
+    }
+  }
+  value.assign("999999999");
+  millisecondsToSeconds(value);
+  EXPECT_EQ(value.view(), "999999.999000");
+  value.assign("0000");
+  millisecondsToSeconds(value);
+  EXPECT_EQ(value.view(), "0000");
+  value.assign("1234567890123");
+  millisecondsToSeconds(value);
+  EXPECT_EQ(value.view(), "1234567890.123000");
+}
+
 TEST_F(NormaliseTest, EpochSecondsBecomeLocalTime) {
   use(DbKind::None);
   EXPECT_EQ(normalise("x-timestamp", "1000000000.750"), "2001-09-09 01:46:40.000");

@@ -1,5 +1,7 @@
 #include "parser/url.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr std::string_view kHostedSiteSuffixes[] = {".com", ".net", ".edu",
@@ -41,8 +43,12 @@ std::string_view stripUrl(std::string_view url) {
 }
 
 void replaceChar(char* text, std::size_t length, char from, char to) {
-  for (std::size_t i = 0; i < length; ++i) {
-    if (text[i] == from) text[i] = to;
+  char* end = text + length;
+  while (text < end) {
+    char* found = static_cast<char*>(std::memchr(text, from, end - text));
+    if (found == nullptr) return;
+    *found = to;
+    text = found + 1;
   }
 }
 

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Measures the cost of full normalisation, local-time conversion included:
+# a gzip squid log (epoch time stamps, URLs, codes, content types) and a
+# streaming access log with separate date and time fields (merged and
+# converted from UTC), each under UTC and under a zone with daylight saving.
+# Every run is compared, on the same file, with `zcat FILE | wc -l` (gzip)
+# or `wc -l FILE` (plain).
+#
+# Usage: bash bench/normalise_perftest.sh
+# Environment:
+#   SQUID_LINES   lines of the gzip squid log (default 1000000)
+#   DATE_LINES    lines of the date-and-time log (default 500000)
+#   ZONES         time zones to run under (default "UTC Europe/Berlin")
+#   BUILD_DIR     build directory (default build-bench in the source tree)
+set -euo pipefail
+export LC_ALL=C
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build-bench}
+squid_lines=${SQUID_LINES:-1000000}
+date_lines=${DATE_LINES:-500000}
+zones=${ZONES:-UTC Europe/Berlin}
+
+if [ ! -x /usr/bin/time ]; then
+  echo "bench/normalise_perftest.sh needs /usr/bin/time (Debian package \"time\")" >&2
+  exit 1
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target parser bench_loggen -j 2 >/dev/null
+parser=$build/parser/parser
+loggen=$build/bench/bench_loggen
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$root/config/datatypes.dat" "$root/config/datatypes.dat.id" "$work/"
+
+now() { echo "$EPOCHREALTIME"; }
+seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+
+printf '%-10s %-16s %9s %9s %11s %11s %7s %8s\n' \
+  log zone lines parser_s lines/s base_lines/s ratio peak_MB
+
+# measure NAME FILE FORMAT LINES KIND
+measure() {
+  local name=$1 file=$2 format=$3 lines=$4 kind=$5
+  local t0 t1 base_s
+  t0=$(now)
+  if [ "$kind" = gzip ]; then zcat "$file" | wc -l >/dev/null; else wc -l "$file" >/dev/null; fi
+  t1=$(now)
+  base_s=$(seconds "$t0" "$t1")
+  for zone in $zones; do
+    local log="$work/$name.log"
+    rm -f "$log"*
+    ln -s "$file" "$log"
+    t0=$(now)
+    TZ=$zone /usr/bin/time -f '%M' -o "$work/rss" \
+      "$parser" -l "$log" -d "$work/datatypes.dat" -b oracle -t "$format" -e 0 \
+      >/dev/null 2>&1 || true
+    t1=$(now)
+    local parser_s written
+    parser_s=$(seconds "$t0" "$t1")
+    written=$(grep -o '"Number of Successful Lines = [0-9]*"' "$log.out" | grep -o '[0-9]*' || echo 0)
+    printf '%-10s %-16s %9d %9s %11.0f %11.0f %7.2f %8.1f\n' "$name" "$zone" "$lines" \
+      "$parser_s" "$(awk -v n="$lines" -v s="$parser_s" 'BEGIN{print (s>0)?n/s:0}')" \
+      "$(awk -v n="$lines" -v s="$base_s" 'BEGIN{print (s>0)?n/s:0}')" \
+      "$(awk -v p="$parser_s" -v b="$base_s" 'BEGIN{print (p>0)?b/p:0}')" \
+      "$(awk -v k="$(tail -n 1 "$work/rss")" 'BEGIN{print k/1024}')"
+    if [ "$written" -ne "$lines" ]; then
+      echo "  warning: $written of $lines lines written (see $log.out)" >&2
+    fi
+    rm -f "$log".*csv "$log".err
+  done
+}
+
+"$loggen" squid "$squid_lines" | gzip -6 >"$work/squid.gz"
+measure squid "$work/squid.gz" squid "$squid_lines" gzip
+
+"$loggen" straccess "$date_lines" >"$work/straccess.txt"
+measure straccess "$work/straccess.txt" straccess "$date_lines" plain
+
+echo "ratio: baseline time / parser time (target for the gzip squid log: 0.5 or more)"
