@@ -148,14 +148,6 @@ TEST(LineLoopTest, RowsCommentsAndCounters) {
   EXPECT_EQ(run.counters.errorLines, 0);
 }
 
-TEST(LineLoopTest, NoRowsLeavesNoDataFile) {
-  LoopRun run("none", "#Remark: only comments\n#Date: x\n");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.counters.writtenLines, 0);
-  EXPECT_FALSE(exists(run.dataPath));
-  EXPECT_EQ(run.converted, 0);
-}
-
 TEST(LineLoopTest, FormatLinesComparedWithoutTheirLineBreak) {
   // The same format line as the header, with either line break, is a
   // comment; the header text itself has no line break.
@@ -266,21 +258,6 @@ TEST(LineLoopTest, ALineLeftWaitingAtTheEndIsRejected) {
   EXPECT_EQ(readAll(run.errorPath), "a b\r\n");
   EXPECT_EQ(run.counters.errorLines, 1);
   EXPECT_EQ(messages(run.runLogPath), "4 Problem parsing log line :1\n");
-}
-
-TEST(LineBreakTest, BlankBeforeBreakAndComparisonForm) {
-  char crlf[] = "a b \r\n";
-  EXPECT_EQ(removeBlankBeforeBreak(crlf, 6), 5u);
-  EXPECT_STREQ(crlf, "a b\r\n");
-  char lf[] = "a  \n";
-  EXPECT_EQ(removeBlankBeforeBreak(lf, 4), 3u);
-  EXPECT_STREQ(lf, "a \n");
-  char none[] = "a b";
-  EXPECT_EQ(removeBlankBeforeBreak(none, 3), 3u);
-  EXPECT_EQ(withoutLineBreak("x\r\n"), "x");
-  EXPECT_EQ(withoutLineBreak("x\n"), "x");
-  EXPECT_EQ(withoutLineBreak("x\r"), "x\r");
-  EXPECT_EQ(withoutLineBreak(""), "");
 }
 
 }  // namespace

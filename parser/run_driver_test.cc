@@ -131,22 +131,4 @@ TEST(RunParserTest, TruncatedGzipLogEndsWithItsOwnStatus) {
   EXPECT_EQ(said.find("No records"), std::string::npos);
 }
 
-TEST(RunParserTest, MissingInputsGiveTheirStatuses) {
-  std::string types = tempPath("types2.dat");
-  writeFile(types, kTypes);
-  RunOptions options;
-  options.logPath = tempPath("absent.log");
-  options.dataTypesPath = tempPath("absent-types.dat");
-  RunLog runLog("parser");
-  std::string out = tempPath("absent.out");
-  std::remove(out.c_str());
-  runLog.setPath(out);
-  EXPECT_EQ(runParser(options, runLog), kRunTypesNotOpened);
-  options.dataTypesPath = types;
-  EXPECT_EQ(runParser(options, runLog), kRunLogNotOpened);
-  std::string said = messages(out);
-  EXPECT_NE(said.find("5 Could not open log file " + options.logPath + "\n"),
-            std::string::npos);
-}
-
 }  // namespace
