@@ -35,8 +35,8 @@ class FieldSplitter {
 
   /// The value of `field`, empty for a malformed one.
   std::string_view valueOf(const FieldSpan& field) const {
-    if (field.length <= 0) return std::string_view();
-    return line_.substr(field.start, static_cast<std::size_t>(field.length));
+    std::size_t length = field.length > 0 ? static_cast<std::size_t>(field.length) : 0;
+    return std::string_view(line_.data() + field.start, length);
   }
 
  private:
