@@ -75,13 +75,6 @@ TEST(ColumnLayout, BillingMeasuresShareAColumn) {
   EXPECT_EQ(kRoleKey, layout.roles[1]);
 }
 
-TEST(ColumnLayout, MissingMeasureColumnIsMinusTen) {
-  BillingMeasure m[3] = {measure("bytes", 13), measure("nothere", 10), measure("duration", 12)};
-  load(1, kDataTypes, m, -10);
-  BillingMeasure partial[3] = {measure("bytes", 13), measure("duration", 10), BillingMeasure()};
-  load(1, kDataTypes, partial, -10);
-}
-
 TEST(ColumnLayout, HeaderPositionsAndUnknownNames) {
   ColumnLayout layout = load(0, kDataTypes, nullptr, 8);
   TempFile zx3("timestampid,,url,bytes,dt_hour,groupid\r\n");
@@ -108,28 +101,6 @@ TEST(ColumnLayout, HeaderPositionsAndUnknownNames) {
   ASSERT_EQ(0, readColumnHeader(zx3last.get(), data.get(), &last).status);
   EXPECT_TRUE(isLastColumn(last, 0));
   EXPECT_FALSE(isLastColumn(last, 1));
-}
-
-TEST(ColumnLayout, FirstIntervalStart) {
-  ColumnLayout hourly = load(0, kDataTypes, nullptr, 8);
-  TempFile zx3("timestampid,url,dt_hour\r\n");
-  TempFile data("2001-12-17 15:23:45,/a,15\r\n2001-12-17 16:00:00,/a,16\r\n");
-  ASSERT_EQ(0, readColumnHeader(zx3.get(), data.get(), &hourly).status);
-  EXPECT_EQ(15, hourly.currentStart);
-
-  for (int interval : {1, 15}) {
-    ColumnLayout billing;
-    billing.mode = 1;
-    billing.interval = interval;
-    BillingMeasure m[3] = {measure("dt_hour", 13), measure("dt_hour", 13), measure("dt_hour", 13)};
-    TempFile types(kDataTypes);
-    ASSERT_EQ(8, readDataTypes(types.get(), m, &billing).status);
-    TempFile zx3b("timestampid,url,dt_hour\r\n");
-    TempFile datab("'2001-12-17 15:23:45.000',/a,15\r\n");
-    ASSERT_EQ(0, readColumnHeader(zx3b.get(), datab.get(), &billing).status);
-    EXPECT_EQ(interval == 1 ? 23 : 20, billing.currentStart);
-    EXPECT_EQ("'2001-12-17 15", billing.currentDateHour);
-  }
 }
 
 TEST(ColumnLayout, LimitsAreRefused) {

@@ -104,23 +104,6 @@ TEST(IntervalReader, BillingIntervalNeverCrossesAnHour) {
   EXPECT_EQ((std::vector<std::string>{"20:1", "10:1"}), h.intervals());
 }
 
-TEST(IntervalReader, OneMinuteIntervals) {
-  std::string data = line("2001-12-17 10:22:10", "/a", 10) + line("2001-12-17 10:22:50", "/a", 10) +
-                     line("2001-12-17 10:23:00", "/a", 10);
-  ReaderFixture f(1, 1, data);
-  EXPECT_EQ((std::vector<std::string>{"22:2", "23:1"}), f.intervals());
-}
-
-TEST(IntervalReader, BillingDropsLineEndAndTakesMeasures) {
-  ReaderFixture f(1, 60, "2001-12-17 10:01:00,u1,/a,512,10\r\n");
-  ASSERT_TRUE(f.reader->readInterval(&f.records));
-  const DataRecord& r = f.records.records.at(0);
-  EXPECT_EQ("u1,/a,", r.key());
-  EXPECT_EQ("2001-12-17 10:01:00,10,", r.attributes());
-  EXPECT_EQ("512", r.measure(0));
-  EXPECT_EQ("512", r.measure(2));
-}
-
 TEST(IntervalReader, SkipsAndCountsLinesWithWrongValueCounts) {
   std::string longLine = "2001-12-17 10:04:00,u1,/" + std::string(3321, 'x') + ",1,10\r\n";
   std::string data = line("2001-12-17 10:01:00", "/a", 10) +
@@ -173,11 +156,6 @@ TEST(IntervalReader, ArrayGrowsWhenMemoryIsFine) {
   f.reader->setMemoryCheck([&checks] { ++checks; return false; });
   EXPECT_EQ((std::vector<std::string>{"10:12289"}), f.intervals());
   EXPECT_EQ(3, checks);
-}
-
-TEST(IntervalReader, EmptyDataGivesOneEmptyInterval) {
-  ReaderFixture f(0, 60, "");
-  EXPECT_EQ((std::vector<std::string>{"0:0"}), f.intervals());
 }
 
 TEST(IntervalReader, GroupIdsStayInRange) {

@@ -209,16 +209,4 @@ TEST(RecordSort, BillingMeasuresAggregate) {
   EXPECT_EQ("5", records.list[0].measure(2));
 }
 
-TEST(RecordSort, HexAndInfinityCountAsZero) {
-  Records records;
-  records.add("u,", "", "", "0x10");
-  records.add("u,", "", "", "inf");
-  records.add("u,", "", "", "4");
-  ColumnLayout layout = billingLayout(13, 11, 10);
-  groupRecords(&records.list, layout, &records.arena);
-  EXPECT_EQ("4.000", records.list[0].measure(0));
-  EXPECT_EQ("4.000", records.list[0].measure(1));
-  EXPECT_EQ("0.000", records.list[0].measure(2));
-}
-
 }  // namespace

@@ -39,17 +39,6 @@ TEST(SortOptions, MeasuresCountOnlyAfterBillingMode) {
   EXPECT_TRUE(o.measures[0].columnName.empty());
 }
 
-TEST(SortOptions, MalformedMeasureEndsWithMinusTen) {
-  parse({"-m", "1", "-b1", "bytes"}, -10);
-  parse({"-m", "1", "-b1", "bytes:x13"}, -10);
-  parse({"-m", "1", "-b1", "bytes:"}, -10);
-  parse({"-m", "1", "-b2"}, -10);
-  SortOptions o = parse({"-m", "1", "-b1", "a:b:13x"}, -10);
-  o = parse({"-m", "1", "-b1", "a:13x"});
-  EXPECT_EQ("a", o.measures[0].columnName);
-  EXPECT_EQ(13, o.measures[0].operation);
-}
-
 TEST(SortOptions, OptionWithoutValueIsRefusedAndNamed) {
   SortOptions options;
   OptionsResult result = parseSortArguments({"-l", "x.log", "-v"}, &options);
@@ -76,16 +65,6 @@ TEST(SortOptions, ModeAndIntervalChecks) {
     EXPECT_EQ(c.message, message);
     EXPECT_EQ(c.interval_after, o.interval);
   }
-}
-
-TEST(SortOptions, LeadingIntegerReadsLikePercentD) {
-  int value = 99;
-  EXPECT_TRUE(readLeadingInt(" -15x", &value));
-  EXPECT_EQ(-15, value);
-  EXPECT_FALSE(readLeadingInt("x1", &value));
-  EXPECT_EQ(-15, value);
-  EXPECT_TRUE(readLeadingInt("99999999999", &value));
-  EXPECT_EQ(2147483647, value);
 }
 
 }  // namespace

@@ -90,23 +90,4 @@ TEST_F(SortRunTest, MemoryBelowTheLimitKeepsTheHourWhole) {
   EXPECT_EQ(1, count(read("log.srt"), ",4099\r\n"));
 }
 
-TEST_F(SortRunTest, ExactlyOneArrayNeedsNoCheck) {
-  setTestEnvironment("ZXSORT_FAKE_MEMORY", "100,1");
-  write("log.csv", lines(4096));
-  ASSERT_EQ(0, run());
-  EXPECT_EQ(0, count(read("run.out"), "reaching physical memory limit"));
-  EXPECT_EQ(1, count(read("log.srt"), ",4096\r\n"));
-}
-
-TEST_F(SortRunTest, ReductionOfAHundredRecordsIntoForty) {
-  std::string data;
-  for (int k = 0; k < 40; ++k) {
-    data += lines(k < 20 ? 4 : 1, ("/u" + std::to_string(k)).c_str());
-  }
-  write("log.csv", data);
-  ASSERT_EQ(0, run());
-  EXPECT_EQ(1, count(read("run.out"), "\"finished, new record count: 40 reduction: 60.00%: \""));
-  EXPECT_EQ(40, count(read("log.srt"), "\r\n"));
-}
-
 }  // namespace
