@@ -56,6 +56,30 @@ int openFiles(const SortOptions& options, const RunLog& log, RunFiles* files) {
   return 0;
 }
 
+// Loads the data types and the header into `layout`, then rewinds the data
+// file; 0 or the run's status.
+int loadLayout(RunFiles* files, const SortOptions& options, const RunLog& log,
+               ColumnLayout* layout) {
+  DataTypesResult types = readDataTypes(files->dataTypes, options.measures, layout);
+  if (types.status == -10) {
+    log.logCount(5, "Error: invalid billing measure datatype ", -10);
+    return -10;
+  }
+  if (types.status < 0) {
+    log.logLine(5, types.message);
+    return types.status;
+  }
+  log.logLine(2, options.mode == 0 ? "Running Hourly Mode" : "Running Billing Mode");
+  HeaderResult header = readColumnHeader(files->zx3, files->data, layout);
+  if (header.status == -7) return -7;  // the name went to standard output
+  if (header.status != 0) {
+    log.logLine(5, header.message);
+    return header.status;
+  }
+  std::rewind(files->data);
+  return 0;
+}
+
 // Reads, sorts, groups and writes every interval; 0 or -1.
 int sortIntervals(RunFiles* files, ColumnLayout* layout, const RunLog& log,
                   std::int64_t* skipped) {
@@ -132,24 +156,7 @@ int runSort(const std::vector<std::string>& args) {
   logMemoryStatus(log);
   const std::time_t startTime = std::time(nullptr);
 
-  DataTypesResult types = readDataTypes(files.dataTypes, options.measures, &layout);
-  if (types.status == -10) {
-    log.logCount(5, "Error: invalid billing measure datatype ", -10);
-    return -10;
-  }
-  if (types.status < 0) {
-    log.logLine(5, types.message);
-    return types.status;
-  }
-  log.logLine(2, options.mode == 0 ? "Running Hourly Mode" : "Running Billing Mode");
-
-  HeaderResult header = readColumnHeader(files.zx3, files.data, &layout);
-  if (header.status == -7) return -7;
-  if (header.status != 0) {
-    log.logLine(5, header.message);
-    return header.status;
-  }
-  std::rewind(files.data);
+  if (int status = loadLayout(&files, options, log, &layout); status != 0) return status;
 
   std::int64_t skipped = 0;
   int status = sortIntervals(&files, &layout, log, &skipped);
