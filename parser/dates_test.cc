@@ -72,29 +72,6 @@ TEST(DayOfWeekTest, CountsFromSundayAsOne) {
   EXPECT_EQ(dayOfWeek(9, 9, 2001), 1);    // Sunday
 }
 
-TEST(IsDateTextTest, AcceptsOnlyDateCharacters) {
-  EXPECT_TRUE(isDateText("2002-11-30 13:05:00.000"));
-  EXPECT_TRUE(isDateText("-"));
-  EXPECT_FALSE(isDateText(""));
-  EXPECT_FALSE(isDateText("2002-11-30T13:05:00"));
-  EXPECT_FALSE(isDateText("'2002-11-30'"));
-}
-
-TEST(ReadLeadingIntTest, ReadsLikeAtoiAndRejectsOverflow) {
-  int number = 0;
-  EXPECT_TRUE(readLeadingInt(" -42abc", &number));
-  EXPECT_EQ(number, -42);
-  EXPECT_FALSE(readLeadingInt("abc", &number));
-  EXPECT_FALSE(readLeadingInt("", &number));
-  EXPECT_FALSE(readLeadingInt("-", &number));
-  EXPECT_FALSE(readLeadingInt("12345678901", &number));
-  std::int64_t wide = 0;
-  EXPECT_TRUE(readLeadingInt64("1000000000.5", &wide));
-  EXPECT_EQ(wide, 1000000000);
-  EXPECT_TRUE(readLeadingInt64("999999999999999999", &wide));
-  EXPECT_FALSE(readLeadingInt64("9999999999999999999", &wide));
-}
-
 TEST(DateTimeTextTest, FormatsByDatabase) {
   CalendarTime time{2001, 9, 9, 1, 46, 40};
   EXPECT_EQ(text(time, DbKind::Oracle), "2001-09-09 01:46:40");

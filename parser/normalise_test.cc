@@ -139,18 +139,9 @@ class NormaliseTest : public ::testing::Test {
   Row row_;
 };
 
-TEST_F(NormaliseTest, TreatmentIsChosenByExactLogName) {
-  EXPECT_EQ(treatmentFor("cs-uri"), FieldTreatment::kUrl);
-  EXPECT_EQ(treatmentFor("%Req->reqpb.proxy-request%"), FieldTreatment::kRequestLineUrl);
-  EXPECT_EQ(treatmentFor("[%SYSDATE%]"), FieldTreatment::kClfTime);
-  EXPECT_EQ(treatmentFor("timestamp"), FieldTreatment::kClfTime);
-  EXPECT_EQ(treatmentFor("x-timestamp"), FieldTreatment::kEpochTime);
-  EXPECT_EQ(treatmentFor("CS-URI"), FieldTreatment::kNone);
-  EXPECT_EQ(treatmentFor("cs(User-Agent)"), FieldTreatment::kNone);
-  EXPECT_EQ(treatmentFor("c-ip"), FieldTreatment::kNone);
-}
-
 TEST_F(NormaliseTest, UrlKeepsPathAndSetsSiteAndFileType) {
+  // Treatments are chosen by the exact, case-sensitive log name.
+  EXPECT_EQ(treatmentFor("CS-URI"), FieldTreatment::kNone);
   use(DbKind::Oracle);
   EXPECT_EQ(normalise("cs-uri", "http://www.example.net:8080/dir/page.html?q=a,b"),
             "http://www.example.net:8080/dir/page.html");

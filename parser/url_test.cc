@@ -2,30 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
-
-TEST(StripUrlTest, CutsAtQueryThenUserThenParameters) {
-  EXPECT_EQ(stripUrl("http://h/p.html?a=b@c;d"), "http://h/p.html");
-  EXPECT_EQ(stripUrl("http://user@h/p"), "http://user");
-  EXPECT_EQ(stripUrl("http://h/p;jsessionid=1"), "http://h/p");
-  EXPECT_EQ(stripUrl("http://h/p"), "http://h/p");
-  EXPECT_EQ(stripUrl(""), "");
-}
-
-TEST(RequestUrlTest, TakesTheSecondWord) {
-  EXPECT_EQ(requestUrl("GET http://h/x.jpg HTTP/1.0"), "http://h/x.jpg");
-  EXPECT_EQ(requestUrl("GET http://h/x.jpg"), "http://h/x.jpg");
-  EXPECT_EQ(requestUrl("http://h/x.jpg"), "http://h/x.jpg");
-  EXPECT_EQ(requestUrl("GET "), "");
-}
-
-TEST(ReplaceCharTest, ReplacesOnlyWithinTheLength) {
-  std::string text = "a,b,c";
-  replaceChar(text.data(), 3, ',', ' ');
-  EXPECT_EQ(text, "a b,c");
-}
 
 TEST(UrlSiteTest, SiteWithoutPortAndHostedSite) {
   UrlSite site = urlSite("http://www.example.net:8080/dir/page.html");
@@ -70,13 +47,6 @@ TEST(FileTypeOfTest, ExtensionOfTheLastSegment) {
   EXPECT_EQ(fileTypeOf("http://h/a/b.mp3").view(), "mp3");
   EXPECT_EQ(fileTypeOf("http://h/a/b.").view(), "");
   EXPECT_EQ(fileTypeOf("b.gif").view(), "-");
-}
-
-TEST(UrlLimitTest, ByDatabase) {
-  EXPECT_EQ(urlLimit(DbKind::Oracle), 1024u);
-  EXPECT_EQ(urlLimit(DbKind::MsSql), 875u);
-  EXPECT_EQ(urlLimit(DbKind::Sybase), 255u);
-  EXPECT_EQ(urlLimit(DbKind::None), 1024u);
 }
 
 }  // namespace
