@@ -36,7 +36,9 @@ class DateTimeText {
   std::string_view view() const { return std::string_view(text_, size_); }
 
  private:
+  /// The characters, zero-terminated.
   char text_[kDateTimeBufferSize];
+  /// Number of characters.
   std::size_t size_ = 0;
 };
 
@@ -95,12 +97,15 @@ class LocalClock {
   void reset() { windowStart_ = kNoWindow; }
 
  private:
+  /// Start of no hour: nothing remembered yet.
   static constexpr std::int64_t kNoWindow = INT64_MIN;
   /// Offset east of UTC of `instant` as the platform sees it; false when
   /// the platform cannot convert it.
   static bool platformOffset(std::int64_t instant, std::int64_t* offset);
 
+  /// Start (seconds since 1970, a multiple of 3600) of the remembered hour.
   std::int64_t windowStart_ = kNoWindow;
+  /// Offset east of UTC throughout the remembered hour.
   std::int64_t windowOffset_ = 0;
   /// The local time at the start of the remembered hour.
   CalendarTime windowLocal_;

@@ -95,13 +95,21 @@ class FieldNormaliser {
   /// Replaces `value` by `number` in decimal.
   static void setNumber(FieldBuffer& value, long long number);
 
+  /// The report columns whose values are read and set.
   ColumnTable& table_;
+  /// Identifiers of actions and transaction codes.
   const IdentifierTables& ids_;
+  /// The database the data file is written for.
   DbKind db_;
+  /// Where the truncation of a URL is reported.
   const RunLog& runLog_;
+  /// Longest URL kept for `db_`.
   std::size_t urlLimit_;
+  /// Local-time conversion with the current hour remembered.
   LocalClock clock_;
 
+  /// Column indexes resolved at construction; -1 when the column data
+  /// types file lacks the column (it is then not filled).
   int siteNameColumn_;
   int hostedSiteColumn_;
   int fileTypeColumn_;
@@ -113,6 +121,7 @@ class FieldNormaliser {
   int monthColumn_;
   int quarterColumn_;
   int yearColumn_;
+  /// The "date" and "time" columns, partners in the date and time merge.
   int dateColumn_;
   int timeColumn_;
 };

@@ -20,9 +20,12 @@ class FileType {
   std::string_view view() const { return std::string_view(text_, size_); }
 
  private:
+  /// Stores `text` lower-cased, cut to 5 characters.
   void assign(std::string_view text);
 
+  /// The characters, zero-terminated.
   char text_[kMaxFileTypeLength + 1];
+  /// Number of characters.
   std::size_t size_ = 0;
 };
 
