@@ -14,12 +14,15 @@ class RunLog;
 constexpr int kMaxColumns = 512;
 /// Longest log field name and database column name.
 constexpr std::size_t kMaxNameLength = 47;
-/// Longest rules text and longest column value.
+/// Longest rules text.
 constexpr std::size_t kMaxRulesLength = 255;
+/// Longest column value.
 constexpr std::size_t kMaxValueLength = 255;
-/// Limits of the parsed field rules.
+/// Rules kept per column; later keywords and their values are dropped.
 constexpr int kMaxRules = 5;
+/// Values kept per rule; later values are dropped.
 constexpr int kMaxRuleValues = 10;
+/// Longest rule value; longer values are cut.
 constexpr std::size_t kMaxRuleValueLength = 23;
 
 /// SQL type codes; only numeric versus text matters to the parser.

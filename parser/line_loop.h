@@ -51,14 +51,22 @@ class LineLoop {
   const RunCounters& counters() const { return counters_; }
 
  private:
+  /// Handles the line of `length` bytes in line_; `joined` when it began
+  /// with a carried part. Returns 0 or the status that ends the loop.
   int handleLine(std::size_t length, bool joined);
+  /// Writes a rejected line to the rejected-lines file, logs and counts it;
+  /// kTooManyErrors once the error limit is reached.
   int rejectLine(std::string_view text);
+  /// True for a format line that differs from the header's.
   bool isFormatChange(std::string_view line) const;
+  /// Keeps the line up to its first line break to be joined with the next.
   void carryLine(std::size_t length);
+  /// Rejects a carried part that the end of the log left without a partner.
   void rejectPendingCarry();
 
   LineConverter& converter_;
   LoopSettings settings_;
+  // Created on the first row and the first rejected line respectively.
   LazyFile& dataFile_;
   LazyFile& errorFile_;
   const RunLog& runLog_;

@@ -12,12 +12,19 @@ constexpr int kDefaultMaxErrors = 200;
 
 /// The settings of one parser run, as the command line gives them.
 struct RunOptions {
+  /// -l: the log to convert; every output name derives from it.
   std::string logPath;
+  /// -d: the column data types file; its path selects the data set.
   std::string dataTypesPath;
+  /// -o, or the log path with ".out" when -l comes later.
   std::string runLogPath;
+  /// -b: the database name.
   std::string dbName;
+  /// -t: a built-in format to assume instead of the log's header.
   std::string logFormatName;
+  /// -e: rejected lines after which the run stops; 0 for no limit.
   int maxErrors = kDefaultMaxErrors;
+  /// -a: the appliance the log comes from, part of the table names.
   std::string applianceName;
   /// True once -a was given (even with an empty value).
   bool applianceGiven = false;
@@ -42,13 +49,21 @@ const char* usageText();
 
 /// Every file name and table name a run derives from its options.
 struct OutputNames {
+  /// Rejected lines: the log path with ".err".
   std::string errorLines;
+  /// Data file: ".csv", ".sf.csv" or ".st.csv".
   std::string data;
+  /// Loader control or bcp format file: ".ctl", ".sf.ctl" or ".st.ctl".
   std::string control;
+  /// Column description file: ".zx3", ".sf.zx3" or ".st.zx3".
   std::string columnDescription;
+  /// Billing control file: ".b.ctl" for Oracle and MsSql, else ".b.zx3".
   std::string billingControl;
+  /// The billing sort file the sorter writes: ".bsrt".
   std::string billingSort;
+  /// The data set's table: "raw_", "smart_" or "str_" and the appliance.
   std::string dataTable;
+  /// The billing table: "bill_" and the appliance.
   std::string billingTable;
   /// The table shown in the run log: "raw_" and the appliance, whatever
   /// the data set, or empty without an appliance.
