@@ -96,6 +96,11 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
     positions_.push_back(position);
     if (position.quoted) quotesValues_ = true;
   }
+  for (int slot = 0; slot < kDerivedCount; ++slot) {
+    const int column = layout.derivedColumns[slot];
+    if (column < 0) continue;
+    derived_.push_back(Derived{slot, column, needsQuotes(table.at(column), db)});
+  }
 }
 
 LineResult RowBuilder::convertLine(std::string_view line,
@@ -200,16 +205,17 @@ void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {
 }
 
 void RowBuilder::appendDerivedColumns() {
-  for (int slot = 0; slot < kDerivedCount; ++slot) {
-    const int index = layout_.derivedColumns[slot];
-    if (index < 0) continue;
-    ColumnDef& column = table_.at(index);
-    setDerivedValue(slot, column);
+  for (const Derived& derived : derived_) {
+    ColumnDef& column = table_.at(derived.column);
+    if (derived.slot == kRefCount || derived.slot == kGroupId ||
+        derived.slot == kAbortCode) {
+      setDerivedValue(derived.slot, column);
+    }
     if (column.outputFlag != 1) continue;
     std::string_view value = column.value.view();
     std::string_view rewritten = placeholderRewrite(column, value);
     if (rewritten.data() != value.data()) column.value.assign(rewritten);
-    writeValue(index, column.value.view(), needsQuotes(column, db_), true);
+    writeValue(derived.column, column.value.view(), derived.quoted, true);
   }
 }
 

@@ -58,6 +58,13 @@ class RowBuilder : public LineConverter {
     bool isCategories = false;
   };
 
+  /// A derived column the table has, in row order.
+  struct Derived {
+    int slot = 0;
+    int column = -1;
+    bool quoted = false;
+  };
+
   /// Writes `value` of `column` as the next value of the row; commas (and
   /// quotes in a quoted value) become blanks unless `mayNeedBlanks` is
   /// false because the value cannot hold them.
@@ -74,6 +81,7 @@ class RowBuilder : public LineConverter {
   const RunLog& runLog_;
   FieldNormaliser normaliser_;
   std::vector<Position> positions_;
+  std::vector<Derived> derived_;
   FieldBuffer field_;
   Row row_;
   bool rowHasValue_ = false;
