@@ -129,6 +129,14 @@ TEST(RunParserTest, TruncatedGzipLogEndsWithItsOwnStatus) {
             std::string::npos);
   EXPECT_NE(said.find("3 Number of Successful Lines = "), std::string::npos);
   EXPECT_EQ(said.find("No records"), std::string::npos);
+
+  // Cut inside the header: the read failure, not an invalid header.
+  writeFile(log, bytes.substr(0, 20));
+  std::remove((log + ".out").c_str());
+  EXPECT_EQ(runParser(options, runLog), kRunLogCorrupt);
+  said = messages(log + ".out");
+  EXPECT_NE(said.find("5 Could not read log file "), std::string::npos);
+  EXPECT_EQ(said.find("Invalid log file header"), std::string::npos);
 }
 
 }  // namespace
