@@ -68,6 +68,73 @@ void prepareLayout(ColumnTable& table, HeaderLayout& layout,
   checkDuplicateColumns(table, layout, runLog);
 }
 
+/// Reads the log's header and prepares the derived columns. Returns 0,
+/// kRunInvalidHeader, or kRunLogCorrupt when the log could not be read.
+int readLayout(LogReader& reader, const RunOptions& options, ColumnTable& table,
+               const IdentifierTables& ids, HeaderLayout& layout,
+               const RunLog& runLog) {
+  if (readHeader(reader, options.logFormatName, table, layout, runLog) != 0) {
+    if (reader.failed()) {
+      logReadFailure(options, reader, runLog);
+      return kRunLogCorrupt;
+    }
+    runLog.logFormat(5, "Invalid log file header in %s",
+                     options.logPath.c_str());
+    return kRunInvalidHeader;
+  }
+  runLog.logCount(3, "Header Field Count = ",
+                  static_cast<std::int64_t>(layout.headerFields.size()));
+  prepareLayout(table, layout, ids, runLog);
+  return 0;
+}
+
+/// Converts the lines after the header, then writes the trailing files and
+/// the statistics. Returns the run's exit status.
+int convertLog(LogReader& reader, const RunOptions& options,
+               const OutputNames& names, ColumnTable& table,
+               const IdentifierTables& ids, const HeaderLayout& layout,
+               std::time_t start, const RunLog& runLog) {
+  DataSet dataSet = options.dataSet();
+  auto builder = std::make_unique<RowBuilder>(table, layout, ids,
+                                              options.dbKind(), dataSet, runLog);
+  LazyFile dataFile(names.data);
+  LazyFile errorFile(names.errorLines);
+  LoopSettings settings;
+  settings.headerLine = layout.headerLine;
+  settings.headerFieldCount = layout.headerFields.size();
+  settings.dataSet = dataSet;
+  settings.maxErrors = options.maxErrors;
+  auto loop = std::make_unique<LineLoop>(*builder, settings, dataFile,
+                                         errorFile, runLog);
+  int status = loop->run(reader);
+  if (status == kDataFileFailed && dataFile.isOpen()) {
+    runLog.logFormat(5, "Could not write data file %s", names.data.c_str());
+  }
+  if (status != 0) return status;
+  bool corrupt = reader.failed();
+  reader.close();
+  if (corrupt) logReadFailure(options, reader, runLog);
+
+  writeTrailingFiles(options, names, table, layout, runLog);
+  if (!dataFile.close()) {
+    runLog.logFormat(5, "Could not write data file %s", names.data.c_str());
+    return kRunDataFileFailed;
+  }
+  errorFile.close();
+
+  const RunCounters& counters = loop->counters();
+  if (counters.writtenLines > 0) {
+    logStatistics(runLog, counters,
+                  static_cast<std::int64_t>(std::time(nullptr) - start));
+  }
+  if (corrupt) return kRunLogCorrupt;
+  if (counters.writtenLines == 0) {
+    runLog.logFormat(4, "No records in log file %s", options.logPath.c_str());
+    return kRunNoRecords;
+  }
+  return kRunOk;
+}
+
 }  // namespace
 
 void logStatistics(const RunLog& runLog, const RunCounters& counters,
@@ -117,56 +184,7 @@ int runParser(const RunOptions& options, const RunLog& runLog) {
   runLog.logFormat(2, "Filename = %s", options.logPath.c_str());
 
   HeaderLayout layout;
-  if (readHeader(reader, options.logFormatName, *table, layout, runLog) != 0) {
-    if (reader.failed()) {
-      logReadFailure(options, reader, runLog);
-      return kRunLogCorrupt;
-    }
-    runLog.logFormat(5, "Invalid log file header in %s",
-                     options.logPath.c_str());
-    return kRunInvalidHeader;
-  }
-  runLog.logCount(3, "Header Field Count = ",
-                  static_cast<std::int64_t>(layout.headerFields.size()));
-  prepareLayout(*table, layout, ids, runLog);
-
-  DataSet dataSet = options.dataSet();
-  auto builder = std::make_unique<RowBuilder>(*table, layout, ids,
-                                              options.dbKind(), dataSet, runLog);
-  LazyFile dataFile(names.data);
-  LazyFile errorFile(names.errorLines);
-  LoopSettings settings;
-  settings.headerLine = layout.headerLine;
-  settings.headerFieldCount = layout.headerFields.size();
-  settings.dataSet = dataSet;
-  settings.maxErrors = options.maxErrors;
-  auto loop = std::make_unique<LineLoop>(*builder, settings, dataFile,
-                                         errorFile, runLog);
-  status = loop->run(reader);
-  if (status == kDataFileFailed && dataFile.isOpen()) {
-    runLog.logFormat(5, "Could not write data file %s", names.data.c_str());
-  }
+  status = readLayout(reader, options, *table, ids, layout, runLog);
   if (status != 0) return status;
-  bool corrupt = reader.failed();
-  reader.close();
-  if (corrupt) logReadFailure(options, reader, runLog);
-
-  writeTrailingFiles(options, names, *table, layout, runLog);
-  if (!dataFile.close()) {
-    runLog.logFormat(5, "Could not write data file %s", names.data.c_str());
-    return kRunDataFileFailed;
-  }
-  errorFile.close();
-
-  const RunCounters& counters = loop->counters();
-  if (counters.writtenLines > 0) {
-    logStatistics(runLog, counters,
-                  static_cast<std::int64_t>(std::time(nullptr) - start));
-  }
-  if (corrupt) return kRunLogCorrupt;
-  if (counters.writtenLines == 0) {
-    runLog.logFormat(4, "No records in log file %s", options.logPath.c_str());
-    return kRunNoRecords;
-  }
-  return kRunOk;
+  return convertLog(reader, options, names, *table, ids, layout, start, runLog);
 }
