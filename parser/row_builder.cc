@@ -1,6 +1,5 @@
 #include "parser/row_builder.h"
 
-
 #include "common/run_log.h"
 #include "parser/field_splitter.h"
 #include "parser/identifier_tables.h"
@@ -103,6 +102,21 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
   }
 }
 
+inline void RowBuilder::writeValue(int column, std::string_view value, bool quoted,
+                                   bool mayNeedBlanks) {
+  if (rowHasValue_) row_.append(',');
+  rowHasValue_ = true;
+  if (quoted) row_.append('\'');
+  const std::size_t start = row_.size();
+  row_.appendValue(column, value);
+  // The data file has no escaping: a comma inside a value, or a quote inside
+  // a quoted value, would move every later value into the wrong column.
+  if (mayNeedBlanks) {
+    blankOut(row_.data() + start, value.size(), ',', quoted ? '\'' : ',');
+  }
+  if (quoted) row_.append('\'');
+}
+
 LineResult RowBuilder::convertLine(std::string_view line,
                                    RunCounters& counters) {
   LineResult result;
@@ -164,21 +178,6 @@ LineResult RowBuilder::convertLine(std::string_view line,
     writeValue(position.column, written, position.quoted, mayNeedBlanks);
   }
   return result;
-}
-
-void RowBuilder::writeValue(int column, std::string_view value, bool quoted,
-                            bool mayNeedBlanks) {
-  if (rowHasValue_) row_.append(',');
-  rowHasValue_ = true;
-  if (quoted) row_.append('\'');
-  const std::size_t start = row_.size();
-  row_.appendValue(column, value);
-  // The data file has no escaping: a comma inside a value, or a quote inside
-  // a quoted value, would move every later value into the wrong column.
-  if (mayNeedBlanks) {
-    blankOut(row_.data() + start, value.size(), ',', quoted ? '\'' : ',');
-  }
-  if (quoted) row_.append('\'');
 }
 
 void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {
