@@ -376,32 +376,44 @@ void FieldNormaliser::fillDateParts(const HeaderLayout& layout) {
   for (int index : layout.headerFields) {
     if (index < 0) continue;
     const ColumnDef& column = table_.at(index);
-    if (column.outputFlag == 0 || column.dbName.view() != kTimestampDbName ||
-        !isDateText(column.value.view())) {
-      continue;
+    if (column.outputFlag != 0 && column.dbName.view() == kTimestampDbName &&
+        isDateText(column.value.view())) {
+      setCalendarColumns(column.value.view());
+      return;
     }
-    // Year, month, day and hour: "YYYY-MM-DD HH...".
-    std::string_view rest = column.value.view();
-    std::size_t yearEnd = rest.find('-');
-    std::size_t monthEnd = yearEnd == std::string_view::npos ? yearEnd : rest.find('-', yearEnd + 1);
-    std::size_t dayEnd = monthEnd == std::string_view::npos ? monthEnd : rest.find(' ', monthEnd + 1);
-    int year = 0, month = 0, day = 0, hour = 0;
-    if (dayEnd == std::string_view::npos ||
-        !readLeadingInt(rest.substr(0, yearEnd), &year) ||
-        !readLeadingInt(rest.substr(yearEnd + 1, monthEnd - yearEnd - 1), &month) ||
-        !readLeadingInt(rest.substr(monthEnd + 1, dayEnd - monthEnd - 1), &day) ||
-        !readLeadingInt(rest.substr(dayEnd + 1, rest.find(':', dayEnd + 1) - dayEnd - 1),
-                        &hour)) {
-      return;  // not a time stamp: the calendar columns keep their values
-    }
-    // The zero date of a value that could not be converted names no day.
-    if (month < 1 || month > 12 || day < 1 || day > 31) return;
-    const int quarter = month < 4 ? 1 : month < 7 ? 2 : month < 10 ? 3 : 4;
-    setDerivedNumber(hourColumn_, hour);
-    setDerivedNumber(dayOfWeekColumn_, dayOfWeek(month, day, year));
-    setDerivedNumber(monthColumn_, month);
-    setDerivedNumber(quarterColumn_, quarter);
-    setDerivedNumber(yearColumn_, year);
-    return;
+  }
+}
+
+void FieldNormaliser::setCalendarColumns(std::string_view stamp) {
+  // Year, month, day and hour: "YYYY-MM-DD HH...".
+  const std::size_t yearEnd = stamp.find('-');
+  const std::size_t monthEnd =
+      yearEnd == std::string_view::npos ? yearEnd : stamp.find('-', yearEnd + 1);
+  const std::size_t dayEnd =
+      monthEnd == std::string_view::npos ? monthEnd : stamp.find(' ', monthEnd + 1);
+  if (dayEnd == std::string_view::npos) return;
+  // Lines of the same hour set the same values: skip them.
+  const std::string_view hourKey = stamp.substr(0, stamp.find(':', dayEnd + 1));
+  if (hourKey == lastHourKey_.view()) return;
+  int year = 0, month = 0, day = 0, hour = 0;
+  if (!readLeadingInt(stamp.substr(0, yearEnd), &year) ||
+      !readLeadingInt(stamp.substr(yearEnd + 1, monthEnd - yearEnd - 1), &month) ||
+      !readLeadingInt(stamp.substr(monthEnd + 1, dayEnd - monthEnd - 1), &day) ||
+      !readLeadingInt(hourKey.substr(dayEnd + 1), &hour)) {
+    return;  // not a time stamp: the calendar columns keep their values
+  }
+  // The zero date of a value that could not be converted names no day.
+  if (month < 1 || month > 12 || day < 1 || day > 31) return;
+  const int quarter = month < 4 ? 1 : month < 7 ? 2 : month < 10 ? 3 : 4;
+  setDerivedNumber(hourColumn_, hour);
+  setDerivedNumber(dayOfWeekColumn_, dayOfWeek(month, day, year));
+  setDerivedNumber(monthColumn_, month);
+  setDerivedNumber(quarterColumn_, quarter);
+  setDerivedNumber(yearColumn_, year);
+  // Only keys that fit are remembered; a cut key could match another hour.
+  if (hourKey.size() < lastHourKey_.capacity()) {
+    lastHourKey_.assign(hourKey);
+  } else {
+    lastHourKey_.clear();
   }
 }

@@ -94,6 +94,8 @@ class FieldNormaliser {
   void setDerivedNumber(int column, long long number);
   /// Replaces `value` by `number` in decimal.
   static void setNumber(FieldBuffer& value, long long number);
+  /// Sets the calendar columns from a time stamp text.
+  void setCalendarColumns(std::string_view stamp);
 
   /// The report columns whose values are read and set.
   ColumnTable& table_;
@@ -107,6 +109,9 @@ class FieldNormaliser {
   std::size_t urlLimit_;
   /// Local-time conversion with the current hour remembered.
   LocalClock clock_;
+  /// Date and hour ("YYYY-MM-DD HH") the calendar columns were last set
+  /// from; only this normaliser writes those columns.
+  FixedText<31> lastHourKey_;
 
   /// Column indexes resolved at construction; -1 when the column data
   /// types file lacks the column (it is then not filled).

@@ -418,6 +418,13 @@ TEST_F(NormaliseTest, DatePartsComeFromTheFirstWrittenTimestamp) {
   normaliser_->fillDateParts(layout);
   EXPECT_EQ(valueOf("zx-hour"), "7");
   EXPECT_EQ(valueOf("zx-quarter"), "2");
+  // Back to an hour seen before: every column follows again.
+  normalise("x-localtime", "[30/Nov/2002:13:59:00 +0000]");
+  normaliser_->fillDateParts(layout);
+  EXPECT_EQ(valueOf("zx-hour"), "13");
+  EXPECT_EQ(valueOf("zx-dayofweek"), "7");
+  EXPECT_EQ(valueOf("zx-quarter"), "4");
+  EXPECT_EQ(valueOf("zx-year"), "2002");
 }
 
 }  // namespace
