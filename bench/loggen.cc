@@ -26,7 +26,8 @@ class Sequence {
   std::uint64_t state_ = 88172645463325252ULL;
 };
 
-constexpr const char* kMethods[] = {"GET", "GET", "GET", "POST", "HEAD", "CONNECT"};
+constexpr const char* kMethods[] = {"GET",  "GET",  "GET",
+                                    "POST", "HEAD", "CONNECT"};
 constexpr const char* kTypes[] = {"text/html", "image/gif", "image/jpeg",
                                   "application/x-javascript", "-"};
 constexpr const char* kActions[] = {"TCP_MISS/200", "TCP_HIT/200",
@@ -50,42 +51,52 @@ bool writeLine(std::string_view layout, long i, Sequence& random) {
   const unsigned bytes = random.next(200000);
   const char* method = pick(random, kMethods);
   if (layout == "squid") {
-    std::printf("%ld.%03u %6u 10.%u.%u.%u %s %u %s http://www%u.example.com/dir%u/page%u.html - "
-                "DIRECT/192.168.%u.%u %s\n",
-                epoch, random.next(1000), random.next(5000), a, b, random.next(250),
-                pick(random, kActions), bytes, method, host, page % 97, page, a, b,
-                pick(random, kTypes));
+    std::printf(
+        "%ld.%03u %6u 10.%u.%u.%u %s %u %s "
+        "http://www%u.example.com/dir%u/page%u.html - "
+        "DIRECT/192.168.%u.%u %s\n",
+        epoch, random.next(1000), random.next(5000), a, b, random.next(250),
+        pick(random, kActions), bytes, method, host, page % 97, page, a, b,
+        pick(random, kTypes));
   } else if (layout == "webaccess") {
-    std::printf("%ld %u 10.%u.%u.%u %s %u %s http://www%u.example.com/dir%u/page%u.html user%u "
-                "DIRECT/www%u.example.com %s \"note %u\"\n",
-                epoch, random.next(5000), a, b, random.next(250), pick(random, kActions),
-                bytes, method, host, page % 97, page, random.next(1000), host,
-                pick(random, kTypes), random.next(10));
+    std::printf(
+        "%ld %u 10.%u.%u.%u %s %u %s "
+        "http://www%u.example.com/dir%u/page%u.html user%u "
+        "DIRECT/www%u.example.com %s \"note %u\"\n",
+        epoch, random.next(5000), a, b, random.next(250),
+        pick(random, kActions), bytes, method, host, page % 97, page,
+        random.next(1000), host, pick(random, kTypes), random.next(10));
   } else if (layout == "common" || layout == "extended" || layout == "real") {
     const long day = 1 + (i / 86400) % 28;
     const long second = i % 86400;
-    std::printf("10.%u.%u.%u - user%u [%02ld/%s/2003:%02ld:%02ld:%02ld -0700] "
-                "\"%s http://www%u.example.com/dir%u/page%u.html HTTP/1.0\" 200 %u",
-                a, b, random.next(250), random.next(1000), day, kMonths[(i / 2419200) % 12],
-                second / 3600, second / 60 % 60, second % 60, method, host, page % 97,
-                page, bytes);
+    std::printf(
+        "10.%u.%u.%u - user%u [%02ld/%s/2003:%02ld:%02ld:%02ld -0700] "
+        "\"%s http://www%u.example.com/dir%u/page%u.html HTTP/1.0\" 200 %u",
+        a, b, random.next(250), random.next(1000), day,
+        kMonths[(i / 2419200) % 12], second / 3600, second / 60 % 60,
+        second % 60, method, host, page % 97, page, bytes);
     if (layout == "extended") {
       std::printf(" 200 %u 0 0 %u %u %u %u %u\n", bytes, random.next(400),
-                  random.next(400), random.next(400), random.next(400), random.next(60));
+                  random.next(400), random.next(400), random.next(400),
+                  random.next(60));
     } else if (layout == "real") {
-      std::printf(" [UNKNOWN] [%u] %u %u %u %u %u\n", random.next(9), bytes + 1000,
-                  random.next(3600), random.next(3600), random.next(10), random.next(3));
+      std::printf(" [UNKNOWN] [%u] %u %u %u %u %u\n", random.next(9),
+                  bytes + 1000, random.next(3600), random.next(3600),
+                  random.next(10), random.next(3));
     } else {
       std::printf("\n");
     }
   } else if (layout == "straccess") {
     const long second = i % 86400;
-    std::printf("10.%u.%u.%u 2003-04-%02ld %02ld:%02ld:%02ld 192.168.%u.%u "
-                "rtsp://media%u.example.com/clip%u.rm %u %u play %u %u %u 0 0 %u %u RTSP UDP "
-                "Player/8.0 client-%u\n",
-                a, b, random.next(250), 1 + (i / 86400) % 28, second / 3600,
-                second / 60 % 60, second % 60, a, b, host, page, 200u, 0u, random.next(100000),
-                bytes, bytes / 1000, random.next(10), random.next(3600), random.next(100000));
+    std::printf(
+        "10.%u.%u.%u 2003-04-%02ld %02ld:%02ld:%02ld 192.168.%u.%u "
+        "rtsp://media%u.example.com/clip%u.rm %u %u play %u %u %u 0 0 %u %u "
+        "RTSP UDP "
+        "Player/8.0 client-%u\n",
+        a, b, random.next(250), 1 + (i / 86400) % 28, second / 3600,
+        second / 60 % 60, second % 60, a, b, host, page, 200u, 0u,
+        random.next(100000), bytes, bytes / 1000, random.next(10),
+        random.next(3600), random.next(100000));
   } else {
     return false;
   }

@@ -37,7 +37,8 @@ class FieldSplitter {
 
   /// The value of `field`, empty for a malformed one.
   std::string_view valueOf(const FieldSpan& field) const {
-    std::size_t length = field.length > 0 ? static_cast<std::size_t>(field.length) : 0;
+    std::size_t length =
+        field.length > 0 ? static_cast<std::size_t>(field.length) : 0;
     return std::string_view(line_.data() + field.start, length);
   }
 
@@ -66,7 +67,8 @@ constexpr std::array<bool, 256> plainFieldEnds(bool withEquals) {
   return ends;
 }
 inline constexpr std::array<bool, 256> kEndsPlain = plainFieldEnds(false);
-inline constexpr std::array<bool, 256> kEndsPlainOrEquals = plainFieldEnds(true);
+inline constexpr std::array<bool, 256> kEndsPlainOrEquals =
+    plainFieldEnds(true);
 
 /// Length of `line` without its trailing line break.
 inline std::size_t lengthWithoutBreak(std::string_view line) {
@@ -77,13 +79,15 @@ inline std::size_t lengthWithoutBreak(std::string_view line) {
 
 /// Position of the first `closer` at or after `from` that is followed by a
 /// separator or the line end, or npos.
-inline std::size_t findCloser(std::string_view line, std::size_t from, char closer) {
+inline std::size_t findCloser(std::string_view line, std::size_t from,
+                              char closer) {
   const char* base = line.data();
   std::size_t size = line.size();
   while (from < size) {
     const void* hit = std::memchr(base + from, closer, size - from);
     if (hit == nullptr) return std::string_view::npos;
-    std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+    std::size_t at =
+        static_cast<std::size_t>(static_cast<const char*>(hit) - base);
     if (at + 1 == size || isSeparator(base[at + 1])) return at;
     from = at + 1;
   }
@@ -124,7 +128,8 @@ inline bool FieldSplitter::next(FieldSpan* field) {
       terminator = size;
     }
   } else {
-    const bool* ends = equalsEndsField_ ? kEndsPlainOrEquals.data() : kEndsPlain.data();
+    const bool* ends =
+        equalsEndsField_ ? kEndsPlainOrEquals.data() : kEndsPlain.data();
     const char* text = line_.data();
     std::size_t at = start;
     while (at < size && !ends[static_cast<unsigned char>(text[at])]) ++at;

@@ -25,9 +25,11 @@ TEST(FieldSplitterTest, PlainQuotedAndBracketedFields) {
   EXPECT_EQ(split("word \"two words\" [two words] last\r\n"),
             (Fields{"word", "two words", "[two words]", "last"}));
   // The bracketed time stamp of the common log format is one field.
-  EXPECT_EQ(split("1.2.3.4 - - [10/Oct/2000:13:55:36 -0700] \"GET / HTTP/1.0\" 200\n"),
-            (Fields{"1.2.3.4", "-", "-", "[10/Oct/2000:13:55:36 -0700]",
-                    "GET / HTTP/1.0", "200"}));
+  EXPECT_EQ(
+      split(
+          "1.2.3.4 - - [10/Oct/2000:13:55:36 -0700] \"GET / HTTP/1.0\" 200\n"),
+      (Fields{"1.2.3.4", "-", "-", "[10/Oct/2000:13:55:36 -0700]",
+              "GET / HTTP/1.0", "200"}));
   // Quotes and brackets only close before a separator or the line end.
   EXPECT_EQ(split("\"a\"b c\" [x]y] z"), (Fields{"a\"b c", "[x]y]", "z"}));
   EXPECT_EQ(split("\"\" x"), (Fields{"", "x"}));

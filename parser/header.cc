@@ -84,7 +84,8 @@ std::string withoutBlankBeforeBreak(std::string_view line) {
   std::string text(line);
   std::size_t end = text.size();
   while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
-  if (end > 0 && end < text.size() && text[end - 1] == ' ') text.erase(end - 1, 1);
+  if (end > 0 && end < text.size() && text[end - 1] == ' ')
+    text.erase(end - 1, 1);
   return text;
 }
 
@@ -185,7 +186,8 @@ void detectLogType(std::string_view line, std::string& logTypeName) {
     logTypeName.assign("http");
     return;
   }
-  if (contains(line, "#Software:") && contains(line, "Windows Media Services")) {
+  if (contains(line, "#Software:") &&
+      contains(line, "Windows Media Services")) {
     logTypeName.assign("streaming");
   }
 }
@@ -222,8 +224,10 @@ bool detectStreamingVariant(LogReader& log, std::string* formatText) {
   std::array<char, kLineReadLimit + 1> buffer;
   std::size_t length = 0;
   if (!log.readLine(buffer.data(), &length)) return false;
-  std::string line = withoutBlankBeforeBreak(std::string_view(buffer.data(), length));
-  *formatText = streamingVariantText(countFields(line, /*equalsEndsField=*/true));
+  std::string line =
+      withoutBlankBeforeBreak(std::string_view(buffer.data(), length));
+  *formatText =
+      streamingVariantText(countFields(line, /*equalsEndsField=*/true));
   return !formatText->empty();
 }
 
@@ -250,7 +254,8 @@ int readHeader(LogReader& log, std::string_view logFormatName,
   BuiltInTemplate format = builtInTemplate(logFormatName);
   if (format.formatText.empty()) return -4;
   layout.logTypeName.assign(format.logTypeName);
-  return parseFieldsLine(format.formatText, table, layout, runLog) == 0 ? 0 : -4;
+  return parseFieldsLine(format.formatText, table, layout, runLog) == 0 ? 0
+                                                                        : -4;
 }
 
 void buildDerivedColumns(const ColumnTable& table, HeaderLayout& layout,
@@ -288,7 +293,8 @@ void checkDuplicateColumns(ColumnTable& table, const HeaderLayout& layout,
       ColumnDef& derived = table.at(index);
       if (derived.outputFlag == 1 && derived.dbName.view() == dbName) {
         derived.outputFlag = 0;
-        runLog.logFormat(4, "Duplicate header field %s", derived.dbName.c_str());
+        runLog.logFormat(4, "Duplicate header field %s",
+                         derived.dbName.c_str());
       }
     }
   }

@@ -68,7 +68,8 @@ class HeaderTest : public ::testing::Test {
       std::size_t level = line.find(' ') + 1;
       std::size_t open = line.find('"');
       std::size_t close = line.rfind("\" \"\"");
-      out += line.substr(level, 1) + " " + line.substr(open + 1, close - open - 1) + "\n";
+      out += line.substr(level, 1) + " " +
+             line.substr(open + 1, close - open - 1) + "\n";
     }
     return out;
   }
@@ -102,19 +103,25 @@ TEST_F(HeaderTest, FieldsLineMapsNamesToColumns) {
                             layout_, runLog_),
             0);
   EXPECT_EQ(layout_.headerFields,
-            (std::vector<int>{column("c-ip"), column("zx-unknown"), column("cs-uri")}));
+            (std::vector<int>{column("c-ip"), column("zx-unknown"),
+                              column("cs-uri")}));
   // The blank before the line break is gone, the line break kept.
   EXPECT_EQ(layout_.headerLine, "#Fields: c-ip no-such-name cs-uri\r\n");
-  EXPECT_EQ(messages(), "4 Invalid header field 'no-such-name'.  Using default\n");
+  EXPECT_EQ(messages(),
+            "4 Invalid header field 'no-such-name'.  Using default\n");
 }
 
 TEST_F(HeaderTest, FieldsLineNameRules) {
   // Quoted names, '=' ending a name, names looked up ignoring case.
-  ASSERT_EQ(parseFieldsLine("format=\"c-ip\" CS-URI=bytes\n", table_, layout_, runLog_), 0);
-  EXPECT_EQ(layout_.headerFields,
-            (std::vector<int>{column("c-ip"), column("cs-uri"), column("bytes")}));
+  ASSERT_EQ(parseFieldsLine("format=\"c-ip\" CS-URI=bytes\n", table_, layout_,
+                            runLog_),
+            0);
+  EXPECT_EQ(
+      layout_.headerFields,
+      (std::vector<int>{column("c-ip"), column("cs-uri"), column("bytes")}));
   // Two blanks give an empty name, which no column has.
-  ASSERT_EQ(parseFieldsLine("#Fields: c-ip  bytes\n", table_, layout_, runLog_), 0);
+  ASSERT_EQ(parseFieldsLine("#Fields: c-ip  bytes\n", table_, layout_, runLog_),
+            0);
   EXPECT_EQ(layout_.headerFields.size(), 3u);
   EXPECT_EQ(layout_.headerFields[1], column("zx-unknown"));
   EXPECT_EQ(messages(), "4 Invalid header field ''.  Using default\n");
@@ -132,7 +139,8 @@ TEST_F(HeaderTest, FieldsLineNameRules) {
 TEST_F(HeaderTest, FieldsLineWithoutSubstituteColumnIsRefused) {
   loadColumns("c-ip SQLCHAR 1 userip\n");
   ASSERT_EQ(parseFieldsLine("#Fields: c-ip\n", table_, layout_, runLog_), 0);
-  EXPECT_EQ(parseFieldsLine("#Fields: c-ip other\n", table_, layout_, runLog_), -6);
+  EXPECT_EQ(parseFieldsLine("#Fields: c-ip other\n", table_, layout_, runLog_),
+            -6);
   EXPECT_EQ(layout_.headerFields, (std::vector<int>{column("c-ip")}));
   EXPECT_EQ(layout_.headerLine, "#Fields: c-ip\n");
   EXPECT_EQ(messages(),
@@ -187,7 +195,8 @@ TEST_F(HeaderTest, AutomaticSearchConsumesHeaderLines) {
                           ""),
             0);
   EXPECT_EQ(layout_.logTypeName, "streaming");
-  EXPECT_EQ(layout_.headerFields, (std::vector<int>{column("c-ip"), column("cs-uri")}));
+  EXPECT_EQ(layout_.headerFields,
+            (std::vector<int>{column("c-ip"), column("cs-uri")}));
   EXPECT_EQ(layout_.headerLine, "#Fields: c-ip cs-uri\r\n");
   EXPECT_EQ(nextLine(), "1.2.3.4 /a\r\n");
 }
@@ -230,12 +239,15 @@ TEST_F(HeaderTest, BuiltInTemplateFieldCounts) {
   struct Case {
     const char* name;
     std::size_t fields;
-  } cases[] = {{"webaccess", 11}, {"squid", 10}, {"common", 7},
-               {"straccess", 19}, {"extended", 16}};
+  } cases[] = {{"webaccess", 11},
+               {"squid", 10},
+               {"common", 7},
+               {"straccess", 19},
+               {"extended", 16}};
   for (const Case& c : cases) {
     HeaderLayout layout;
-    ASSERT_EQ(parseFieldsLine(builtInTemplate(c.name).formatText, table_, layout,
-                              runLog_),
+    ASSERT_EQ(parseFieldsLine(builtInTemplate(c.name).formatText, table_,
+                              layout, runLog_),
               0);
     EXPECT_EQ(layout.headerFields.size(), c.fields) << c.name;
   }
@@ -281,9 +293,10 @@ TEST_F(HeaderTest, MissingDerivedColumnsAreReportedOnce) {
   EXPECT_EQ(layout_.derivedColumns[kRefCount], column("zx-refcount"));
   EXPECT_EQ(layout_.derivedColumns[kGroupId], -1);
   std::string log = messages();
-  EXPECT_NE(log.find("4 Derived column zx-groupid is not in the column data types "
-                     "file; it is left out of every row\n"),
-            std::string::npos);
+  EXPECT_NE(
+      log.find("4 Derived column zx-groupid is not in the column data types "
+               "file; it is left out of every row\n"),
+      std::string::npos);
   // 17 derived columns, 3 of them present.
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 14);
 }

@@ -35,7 +35,8 @@ struct NameHash {
   }
 };
 
-using NameTable = std::unordered_map<std::string, int, NameHash, std::equal_to<>>;
+using NameTable =
+    std::unordered_map<std::string, int, NameHash, std::equal_to<>>;
 
 /// A parsed identifier line: the name before the first '@' and the number
 /// after it.
@@ -61,16 +62,18 @@ bool parseIdentifierLine(std::string_view line, IdentifierLine* parsed) {
   std::size_t position = at + 1;
   while (position < line.size() && isFormatSpace(line[position])) ++position;
   bool negative = false;
-  if (position < line.size() && (line[position] == '-' || line[position] == '+')) {
+  if (position < line.size() &&
+      (line[position] == '-' || line[position] == '+')) {
     negative = line[position] == '-';
     ++position;
   }
   std::int64_t magnitude = 0;
   std::size_t digits = 0;
-  const std::int64_t limit = negative
-      ? -static_cast<std::int64_t>(std::numeric_limits<int>::min())
-      : std::numeric_limits<int>::max();
-  while (position < line.size() && line[position] >= '0' && line[position] <= '9') {
+  const std::int64_t limit =
+      negative ? -static_cast<std::int64_t>(std::numeric_limits<int>::min())
+               : std::numeric_limits<int>::max();
+  while (position < line.size() && line[position] >= '0' &&
+         line[position] <= '9') {
     magnitude = magnitude * 10 + (line[position] - '0');
     if (magnitude > limit) return false;
     ++position;

@@ -13,10 +13,11 @@ namespace fs = std::filesystem;
 class IdentifierTablesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("idtables_" + std::to_string(::testing::UnitTest::GetInstance()
-                                             ->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        fs::temp_directory_path() /
+        ("idtables_" +
+         std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -41,19 +42,20 @@ class IdentifierTablesTest : public ::testing::Test {
 };
 
 TEST_F(IdentifierTablesTest, SectionsFeedTheirOwnLookups) {
-  load("ignored@7\r\n"
-       "[START log types]@1\r\n"
-       "http@11\r\n"
-       "streaming@12\r\n"
-       "[START actions]@2\r\n"
-       "TCP_HIT@21\r\n"
-       "[START aborts]@3\r\n"
-       "TCP_HIT@31\r\n"
-       "timeout@-5\r\n"
-       "[START transactions]@4\r\n"
-       "GET@41\r\n"
-       "[START other]@5\r\n"
-       "http@51\r\n");
+  load(
+      "ignored@7\r\n"
+      "[START log types]@1\r\n"
+      "http@11\r\n"
+      "streaming@12\r\n"
+      "[START actions]@2\r\n"
+      "TCP_HIT@21\r\n"
+      "[START aborts]@3\r\n"
+      "TCP_HIT@31\r\n"
+      "timeout@-5\r\n"
+      "[START transactions]@4\r\n"
+      "GET@41\r\n"
+      "[START other]@5\r\n"
+      "http@51\r\n");
   EXPECT_EQ(tables_.logTypeId("http"), 11);
   EXPECT_EQ(tables_.logTypeId("streaming"), 12);
   EXPECT_EQ(tables_.actionId("TCP_HIT"), 21);
@@ -67,14 +69,15 @@ TEST_F(IdentifierTablesTest, SectionsFeedTheirOwnLookups) {
 }
 
 TEST_F(IdentifierTablesTest, NamesCompareExactlyAndLaterEntriesWin) {
-  load("[START]@2\n"
-       "Get@1\n"
-       "get@2\n"
-       " get@3\n"
-       "get @4\n"
-       "get@5\n"
-       "[START]@3\n"
-       "get@9\n");
+  load(
+      "[START]@2\n"
+      "Get@1\n"
+      "get@2\n"
+      " get@3\n"
+      "get @4\n"
+      "get@5\n"
+      "[START]@3\n"
+      "get@9\n");
   EXPECT_EQ(tables_.actionId("get"), 5);
   EXPECT_EQ(tables_.actionId("Get"), 1);
   EXPECT_EQ(tables_.actionId(" get"), 3);
@@ -87,17 +90,18 @@ TEST_F(IdentifierTablesTest, NamesCompareExactlyAndLaterEntriesWin) {
 }
 
 TEST_F(IdentifierTablesTest, SectionLinesAndMalformedLines) {
-  load("x@2 [START\n"          // "[START" after the '@' still opens a section
-       "a@1\n"
-       "no at sign\n"
-       "@5\n"                  // no name
-       "b@\r\n"                // no number
-       "c@ \t x\n"             // no digits
-       "d@  +8 trailing text\n"
-       "[START@10\n"           // a section without a table
-       "e@1\n"
-       "[START@4\n"
-       "e@2\n");
+  load(
+      "x@2 [START\n"  // "[START" after the '@' still opens a section
+      "a@1\n"
+      "no at sign\n"
+      "@5\n"       // no name
+      "b@\r\n"     // no number
+      "c@ \t x\n"  // no digits
+      "d@  +8 trailing text\n"
+      "[START@10\n"  // a section without a table
+      "e@1\n"
+      "[START@4\n"
+      "e@2\n");
   EXPECT_EQ(tables_.actionId("a"), 1);
   EXPECT_EQ(tables_.actionId("b"), 0);
   EXPECT_EQ(tables_.actionId("c"), 0);
@@ -110,7 +114,8 @@ TEST_F(IdentifierTablesTest, SectionLinesAndMalformedLines) {
 TEST_F(IdentifierTablesTest, LongNamesAndNumbers) {
   std::string longest(499, 'n');
   std::string tooLong(500, 'm');
-  load("[START]@3\n" + longest + "@7\n" + tooLong + "@8\n"
+  load("[START]@3\n" + longest + "@7\n" + tooLong +
+       "@8\n"
        "big@2147483647\nsmall@-2147483648\nover@2147483648\n");
   EXPECT_EQ(tables_.abortCodeId(longest), 7);
   EXPECT_EQ(tables_.abortCodeId(tooLong), 0);

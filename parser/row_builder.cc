@@ -90,20 +90,21 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
     position.column = column;
     position.treatment = treatmentFor(def.logName.view());
     position.quoted = needsQuotes(def, db);
-    position.isCategories =
-        dataSet == DataSet::SmartFilter && def.logName.view() == kCategoriesField;
+    position.isCategories = dataSet == DataSet::SmartFilter &&
+                            def.logName.view() == kCategoriesField;
     positions_.push_back(position);
     if (position.quoted) quotesValues_ = true;
   }
   for (int slot = 0; slot < kDerivedCount; ++slot) {
     const int column = layout.derivedColumns[slot];
     if (column < 0) continue;
-    derived_.push_back(Derived{slot, column, needsQuotes(table.at(column), db)});
+    derived_.push_back(
+        Derived{slot, column, needsQuotes(table.at(column), db)});
   }
 }
 
-inline void RowBuilder::writeValue(int column, std::string_view value, bool quoted,
-                                   bool mayNeedBlanks) {
+inline void RowBuilder::writeValue(int column, std::string_view value,
+                                   bool quoted, bool mayNeedBlanks) {
   if (rowHasValue_) row_.append(',');
   rowHasValue_ = true;
   if (quoted) row_.append('\'');
@@ -159,7 +160,8 @@ LineResult RowBuilder::convertLine(std::string_view line,
     const int outputFlag = column.outputFlag;
     if (outputFlag == 0) continue;
     std::string_view value = splitter.valueOf(field);
-    if (column.ruleCount > 0 && isExcluded(column, value)) result.excluded = true;
+    if (column.ruleCount > 0 && isExcluded(column, value))
+      result.excluded = true;
     // A field without treatment is written as split from the line; the
     // others are copied and normalised in place.
     bool mayNeedBlanks = lineNeedsBlanks;

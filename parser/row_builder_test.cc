@@ -39,12 +39,14 @@ class RowBuilderTest : public ::testing::Test {
     fs::create_directories(dir_);
     runLog_.setPath((dir_ / "run.out").string());
     write("types.dat", kColumns);
-    ASSERT_EQ(table_.loadColumnTypes((dir_ / "types.dat").string(), RunLog("")), 0);
+    ASSERT_EQ(table_.loadColumnTypes((dir_ / "types.dat").string(), RunLog("")),
+              0);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   void write(const char* name, const std::string& text) {
-    std::ofstream out((dir_ / name).string(), std::ios::binary | std::ios::trunc);
+    std::ofstream out((dir_ / name).string(),
+                      std::ios::binary | std::ios::trunc);
     out << text;
   }
 
@@ -54,11 +56,13 @@ class RowBuilderTest : public ::testing::Test {
   }
 
   /// Sets up the layout from `fieldsLine` and a builder for `db`.
-  void start(const char* fieldsLine, DbKind db, DataSet dataSet = DataSet::Raw) {
+  void start(const char* fieldsLine, DbKind db,
+             DataSet dataSet = DataSet::Raw) {
     ASSERT_EQ(parseFieldsLine(fieldsLine, table_, layout_, runLog_), 0);
     buildDerivedColumns(table_, layout_, RunLog(""));
     checkDuplicateColumns(table_, layout_, runLog_);
-    builder_ = std::make_unique<RowBuilder>(table_, layout_, ids_, db, dataSet, runLog_);
+    builder_ = std::make_unique<RowBuilder>(table_, layout_, ids_, db, dataSet,
+                                            runLog_);
   }
 
   /// Converts `line` and returns the finished row.
@@ -108,9 +112,11 @@ TEST_F(RowBuilderTest, OutputFlagsAndExcludeRules) {
   EXPECT_EQ(convert("GET 1.2.3.4 note /a.html"), "1.2.3.4,/a.html,0,-,0,1\r\n");
   EXPECT_FALSE(result_.excluded);
   builder_->convertLine("HEAD 1.2.3.4 note /a.html", counters_);
-  EXPECT_TRUE(builder_->convertLine("HEAD 1.2.3.4 note /a.html", counters_).excluded);
+  EXPECT_TRUE(
+      builder_->convertLine("HEAD 1.2.3.4 note /a.html", counters_).excluded);
   // The line is still split to its end and the row built.
-  LineResult result = builder_->convertLine("GET 1.2.3.4 note /x.gif extra", counters_);
+  LineResult result =
+      builder_->convertLine("GET 1.2.3.4 note /x.gif extra", counters_);
   EXPECT_TRUE(result.excluded);
   EXPECT_EQ(result.fieldCount, 5);
   EXPECT_EQ(builder_->row(), "1.2.3.4,/x.gif");
@@ -124,8 +130,10 @@ TEST_F(RowBuilderTest, MalformedFieldIsReportedAndWrittenEmpty) {
   EXPECT_EQ(convert("a \" 5"), "a,-,5,0,-,0,1\r\n");
   EXPECT_EQ(result_.fieldCount, 3);
   EXPECT_EQ(counters_.errorLines, 1);
-  EXPECT_NE(runLogText().find(" 4 System parser \"Problem parsing log line :6 Field: 1\" \"\"\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      runLogText().find(
+          " 4 System parser \"Problem parsing log line :6 Field: 1\" \"\"\r\n"),
+      std::string::npos);
   // An over-long field past the header's positions is only counted.
   std::string line = "a b 3 " + std::string(kMaxFieldLength + 1, 'x');
   EXPECT_EQ(builder_->convertLine(line, counters_).fieldCount, 4);
@@ -146,7 +154,8 @@ TEST_F(RowBuilderTest, DerivedColumnsStartARowWithoutComma) {
 }
 
 TEST_F(RowBuilderTest, GroupIdsCountWrittenRowsAndWrap) {
-  start("#Fields: x-smartfilter-categories", DbKind::Oracle, DataSet::SmartFilter);
+  start("#Fields: x-smartfilter-categories", DbKind::Oracle,
+        DataSet::SmartFilter);
   EXPECT_EQ(convert("a"), "a,0,-,0,1\r\n");
   EXPECT_TRUE(result_.hasCategory);
   EXPECT_EQ(convert("b"), "b,0,-,1,1\r\n");
@@ -160,7 +169,8 @@ TEST_F(RowBuilderTest, GroupIdsCountWrittenRowsAndWrap) {
 }
 
 TEST_F(RowBuilderTest, CategoriesOnlyMatterForSmartFilter) {
-  start("#Fields: x-smartfilter-categories", DbKind::Oracle, DataSet::Streaming);
+  start("#Fields: x-smartfilter-categories", DbKind::Oracle,
+        DataSet::Streaming);
   EXPECT_FALSE(builder_->convertLine("a", counters_).hasCategory);
   EXPECT_EQ(convert("a"), "a,0,-,0,1\r\n");
   EXPECT_EQ(convert("a"), "a,0,-,1,1\r\n");
