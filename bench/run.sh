@@ -67,13 +67,13 @@ measure() {
     rm -f "$out"*
     ln -s "$file" "$out"
     t0=$(now)
-    /usr/bin/time -f '%M' -o "$work/rss" \
+    /usr/bin/time -v -o "$work/rss" \
       "$parser" -l "$out" -d "$work/$set/datatypes.dat" -b oracle -t "$layout" -e 0 \
       >/dev/null 2>&1 || true
     t1=$(now)
     local parser_s rss_kb
     parser_s=$(elapsed "$t0" "$t1")
-    rss_kb=$(tail -n 1 "$work/rss")
+    rss_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/rss")
     local written
     written=$(grep -o '"Number of Successful Lines = [0-9]*"' "$out.out" | grep -o '[0-9]*' || echo 0)
     printf '%-10s %-4s %-4s %9d %8.1f %8s %9.1f %11s %11s %7.2f %8.1f\n' \
