@@ -120,6 +120,9 @@ TEST_F(RowBuilderTest, OutputFlagsAndExcludeRules) {
   EXPECT_TRUE(result.excluded);
   EXPECT_EQ(result.fieldCount, 5);
   EXPECT_EQ(builder_->row(), "1.2.3.4,/x.gif");
+  // Exclude values compare case-sensitively.
+  EXPECT_FALSE(
+      builder_->convertLine("GET 1.2.3.4 note /x.GIF", counters_).excluded);
 }
 
 TEST_F(RowBuilderTest, MalformedFieldIsReportedAndWrittenEmpty) {
@@ -188,21 +191,6 @@ TEST_F(RowBuilderTest, AbortCodeIsLookedUpFromThisLinesValue) {
   // The next line sets nothing: the empty value is looked up, not the 7
   // written before.
   EXPECT_EQ(convert("b"), "b,0,-,0,1\r\n");
-}
-
-TEST_F(RowBuilderTest, HelpersFollowColumnTypes) {
-  const ColumnDef& text = table_.at(table_.findColumn("c-ip"));
-  const ColumnDef& number = table_.at(table_.findColumn("bytes"));
-  EXPECT_TRUE(needsQuotes(text, DbKind::Sybase));
-  EXPECT_TRUE(needsQuotes(text, DbKind::None));
-  EXPECT_FALSE(needsQuotes(text, DbKind::Oracle));
-  EXPECT_FALSE(needsQuotes(text, DbKind::MsSql));
-  EXPECT_FALSE(needsQuotes(number, DbKind::Sybase));
-  const ColumnDef& uri = table_.at(table_.findColumn("x-path"));
-  EXPECT_TRUE(isExcluded(uri, "/x.gif?a"));
-  EXPECT_FALSE(isExcluded(uri, "/x.GIF"));
-  EXPECT_TRUE(isExcluded(table_.at(table_.findColumn("x-note")), ""));
-  EXPECT_FALSE(isExcluded(text, "anything"));
 }
 
 }  // namespace
