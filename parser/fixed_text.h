@@ -15,7 +15,8 @@ class FixedText {
   /// Replaces the text, cutting it to N characters.
   void assign(std::string_view text) {
     std::size_t length = text.size() < N ? text.size() : N;
-    std::memmove(data_, text.data(), length);
+    // An empty view may carry a null pointer, which memmove must not get.
+    if (length != 0) std::memmove(data_, text.data(), length);
     size_ = length;
     data_[length] = '\0';
   }
