@@ -180,7 +180,8 @@ TEST_F(RowBuilderTest, CategoriesOnlyMatterForSmartFilter) {
 }
 
 TEST_F(RowBuilderTest, AbortCodeIsLookedUpFromThisLinesValue) {
-  write("datatypes.dat.id", "[START aborts]@3\nTCP_ABORT@7\n0@99\n7@98\n");
+  write("datatypes.dat.id",
+        "[START aborts]@3\nTCP_ABORT@7\n0@99\n7@98\nLOW@-2147483648\n");
   ids_.load((dir_ / "types.dat").string());
   start("#Fields: c-ip", DbKind::Oracle);
   int abortColumn = layout_.derivedColumns[kAbortCode];
@@ -191,6 +192,10 @@ TEST_F(RowBuilderTest, AbortCodeIsLookedUpFromThisLinesValue) {
   // The next line sets nothing: the empty value is looked up, not the 7
   // written before.
   EXPECT_EQ(convert("b"), "b,0,-,0,1\r\n");
+  builder_->convertLine("c", counters_);
+  table_.at(abortColumn).value.assign("LOW");
+  builder_->finishRow();
+  EXPECT_EQ(builder_->row(), "c,-2147483648,-,0,1\r\n");
 }
 
 }  // namespace
