@@ -7,12 +7,9 @@
 #include <iterator>
 #include <string>
 
-namespace {
+#include "common/test_files.h"
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+namespace {
 
 TEST(RunLogTest, LineFormatIsExact) {
   RunLog log("parser");

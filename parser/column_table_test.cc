@@ -9,22 +9,9 @@
 #include <string>
 
 #include "common/run_log.h"
+#include "common/test_files.h"
 
 namespace {
-
-std::string tempPath(const std::string& name) {
-  return ::testing::TempDir() + "column_table_test_" + name;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 /// A loaded table with its run log, for one test.
 struct Loaded {

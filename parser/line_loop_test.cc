@@ -10,17 +10,9 @@
 
 #include "common/run_log.h"
 #include "parser/output_file.h"
+#include "common/test_files.h"
 
 namespace {
-
-std::string tempPath(const std::string& name) {
-  return ::testing::TempDir() + "line_loop_test_" + name;
-}
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 bool exists(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");

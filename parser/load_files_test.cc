@@ -10,17 +10,11 @@
 #include <string>
 
 #include "common/run_log.h"
+#include "common/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-/// Reads a whole file as bytes; empty when it does not exist.
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in),
-                     std::istreambuf_iterator<char>());
-}
 
 /// A column table and header layout built by hand, a scratch directory and
 /// a run log inside it.
@@ -71,7 +65,7 @@ class LoadFilesTest : public ::testing::Test {
     addField("status", 1, kSqlInteger);
   }
 
-  std::string runLogText() const { return readBytes(dir_ / "run.out"); }
+  std::string runLogText() const { return readAll(dir_ / "run.out"); }
 
   fs::path dir_;
   std::unique_ptr<ColumnTable> table_ = std::make_unique<ColumnTable>();
@@ -107,7 +101,7 @@ TEST_F(LoadFilesTest, OracleControlFileOfTheRawDataSetLoadsTheSortFile) {
                 "userip,\r\n"
                 "url CHAR(1024),\r\n"
                 "status)\r\n",
-            readBytes(control));
+            readAll(control));
   EXPECT_EQ("", runLogText());
 }
 
@@ -119,18 +113,18 @@ TEST_F(LoadFilesTest, OracleControlFileInputPath) {
                                       "smart_c", false, *table_, layout_,
                                       runLog_));
   EXPECT_NE(std::string::npos,
-            readBytes(control).find("INFILE 'D:\\logs\\ex.log.sf.csv' "));
+            readAll(control).find("INFILE 'D:\\logs\\ex.log.sf.csv' "));
   // A directory named like a data file does not cut the sort file path.
   ASSERT_EQ(0, writeOracleControlFile(control, "D:\\a.csv\\x.log.csv", "raw_c",
                                       true, *table_, layout_, runLog_));
   EXPECT_NE(std::string::npos,
-            readBytes(control).find("INFILE 'D:\\a.csv\\x.log.srt' "));
+            readAll(control).find("INFILE 'D:\\a.csv\\x.log.srt' "));
   // Paths far past 255 characters are written whole.
   std::string longData = "/" + std::string(600, 'd') + "/x.log.csv";
   ASSERT_EQ(0, writeOracleControlFile(control, longData, "raw_c", true,
                                       *table_, layout_, runLog_));
   EXPECT_NE(std::string::npos,
-            readBytes(control).find("INFILE '/" + std::string(600, 'd') +
+            readAll(control).find("INFILE '/" + std::string(600, 'd') +
                                     "/x.log.srt' "));
 }
 
@@ -139,7 +133,7 @@ TEST_F(LoadFilesTest, OracleControlFileClosingParenthesis) {
   auto columnList = [&]() {
     EXPECT_EQ(0, writeOracleControlFile(control, "a.csv", "t", false, *table_,
                                         layout_, runLog_));
-    std::string text = readBytes(control);
+    std::string text = readAll(control);
     return text.substr(text.find("( "));
   };
   EXPECT_EQ("( )\r\n", columnList());  // no declared column
@@ -169,7 +163,7 @@ TEST_F(LoadFilesTest, LoadFilesDeclareOnlyTheColumnsRowsHold) {
 
   ASSERT_EQ(0, writeOracleControlFile(path("x.ctl"), "x.csv", "raw_a", true,
                                       *table_, layout_, runLog_));
-  std::string control = readBytes(path("x.ctl"));
+  std::string control = readAll(path("x.ctl"));
   EXPECT_EQ(
       "( userip,\r\nstatus,\r\nsitename,\r\nurl CHAR(1024),\r\ndt_year)\r\n",
       control.substr(control.find("( ")));
@@ -177,7 +171,7 @@ TEST_F(LoadFilesTest, LoadFilesDeclareOnlyTheColumnsRowsHold) {
   ASSERT_EQ(0, writeColumnDescriptionFile(path("x.zx3"), *table_, layout_,
                                           runLog_));
   EXPECT_EQ("userip,status,sitename,url,dt_year\r\n",
-            readBytes(path("x.zx3")));
+            readAll(path("x.zx3")));
 
   ASSERT_EQ(0, writeBcpFormatFile(path("x.bcp"), DataSet::Raw, *table_,
                                   layout_, runLog_));
@@ -188,7 +182,7 @@ TEST_F(LoadFilesTest, LoadFilesDeclareOnlyTheColumnsRowsHold) {
       "3\tSQLCHAR\t0\t255\t\",\"\t18\tsitename\r\n"
       "4\tSQLCHAR\t0\t255\t\",\"\t14\turl\r\n"
       "5\tSQLCHAR\t0\t255\t\"\\r\\n\"\t40\tdt_year\r\n",
-      readBytes(path("x.bcp")));
+      readAll(path("x.bcp")));
 }
 
 TEST_F(LoadFilesTest, OracleControlFileFailures) {
@@ -197,7 +191,7 @@ TEST_F(LoadFilesTest, OracleControlFileFailures) {
   std::string control = path("x.ctl");
   EXPECT_EQ(-8, writeOracleControlFile(control, "D:\\logs\\ex.log", "raw_c",
                                        true, *table_, layout_, runLog_));
-  EXPECT_EQ(kLoaderComments, readBytes(control));
+  EXPECT_EQ(kLoaderComments, readAll(control));
   EXPECT_NE(std::string::npos,
             runLogText().find(
                 "\"Could not open sort control file D:\\logs\\ex.log\""));
@@ -223,7 +217,7 @@ TEST_F(LoadFilesTest, BcpServerColumnOrderFollowsTheDataSetTable) {
   auto orders = [&](DataSet dataSet) {
     EXPECT_EQ(0, writeBcpFormatFile(path("x.ctl"), dataSet, *table_, layout_,
                                     runLog_));
-    std::istringstream lines(readBytes(path("x.ctl")));
+    std::istringstream lines(readAll(path("x.ctl")));
     std::string line, result;
     while (std::getline(lines, line)) {
       std::size_t end = line.rfind('\t');
@@ -241,20 +235,20 @@ TEST_F(LoadFilesTest, BcpServerColumnOrderFollowsTheDataSetTable) {
 TEST_F(LoadFilesTest, SingleAndNoDeclaredColumns) {
   ASSERT_EQ(0, writeBcpFormatFile(path("x.ctl"), DataSet::Raw, *table_,
                                   layout_, runLog_));
-  EXPECT_EQ("7.0\r\n0\r\n", readBytes(path("x.ctl")));
+  EXPECT_EQ("7.0\r\n0\r\n", readAll(path("x.ctl")));
   ASSERT_EQ(0, writeColumnDescriptionFile(path("x.zx3"), *table_, layout_,
                                           runLog_));
   EXPECT_TRUE(fs::exists(path("x.zx3")));
-  EXPECT_EQ("", readBytes(path("x.zx3")));
+  EXPECT_EQ("", readAll(path("x.zx3")));
 
   addField("bytecount", 1, kSqlDouble);
   ASSERT_EQ(0, writeBcpFormatFile(path("x.ctl"), DataSet::Raw, *table_,
                                   layout_, runLog_));
   EXPECT_EQ("7.0\r\n1\r\n1\tSQLCHAR\t0\t255\t\"\\r\\n\"\t27\tbytecount\r\n",
-            readBytes(path("x.ctl")));
+            readAll(path("x.ctl")));
   ASSERT_EQ(0, writeColumnDescriptionFile(path("x.zx3"), *table_, layout_,
                                           runLog_));
-  EXPECT_EQ("bytecount\r\n", readBytes(path("x.zx3")));
+  EXPECT_EQ("bytecount\r\n", readAll(path("x.zx3")));
 }
 
 TEST_F(LoadFilesTest, FilesReplaceOlderOnes) {
@@ -262,7 +256,7 @@ TEST_F(LoadFilesTest, FilesReplaceOlderOnes) {
   std::ofstream(path("x.zx3"), std::ios::binary) << std::string(100, 'o');
   ASSERT_EQ(0, writeColumnDescriptionFile(path("x.zx3"), *table_, layout_,
                                           runLog_));
-  EXPECT_EQ("userip\r\n", readBytes(path("x.zx3")));
+  EXPECT_EQ("userip\r\n", readAll(path("x.zx3")));
 }
 
 TEST_F(LoadFilesTest, FailuresToOpenNameTheFile) {
@@ -309,7 +303,7 @@ TEST_F(LoadFilesTest, BillingControlFileForOracle) {
                 "method,\r\nlogformat,\r\nbillmeasure1,\r\nbillmeasure2,\r\n"
                 "billmeasure3\r\n"
                 ")\r\n",
-            readBytes(path("ex.log.b.ctl")));
+            readAll(path("ex.log.b.ctl")));
 }
 
 }  // namespace

@@ -7,22 +7,9 @@
 #include <iterator>
 #include <string>
 #include <vector>
+#include "common/test_files.h"
 
 namespace {
-
-std::string tempPath(const std::string& name) {
-  return ::testing::TempDir() + "log_reader_test_" + name;
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void writeGzip(const std::string& path, const std::string& bytes) {
   gzFile file = gzopen(path.c_str(), "wb");

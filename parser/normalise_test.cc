@@ -13,6 +13,7 @@
 #include "common/platform.h"
 #include "common/run_log.h"
 #include "parser/identifier_tables.h"
+#include "common/test_files.h"
 
 namespace {
 
@@ -68,18 +69,6 @@ constexpr const char* kIdentifiers =
     "[START transactions@4\n"
     "TCP_MISS@7\n";
 
-void writeFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class NormaliseTest : public ::testing::Test {
  protected:
   NormaliseTest() : zone_("UTC"), runLog_("parser") {
@@ -127,7 +116,7 @@ class NormaliseTest : public ::testing::Test {
     return value;
   }
 
-  std::string runLogText() const { return readFile(dir_ / "run.out"); }
+  std::string runLogText() const { return readAll(dir_ / "run.out"); }
 
   ScopedTimeZone zone_;
   std::filesystem::path dir_;

@@ -9,22 +9,9 @@
 #include <string>
 
 #include "common/run_log.h"
+#include "common/test_files.h"
 
 namespace {
-
-std::string tempPath(const std::string& name) {
-  return ::testing::TempDir() + "run_driver_test_" + name;
-}
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 /// The messages of a run log without stamps, "LEVEL text" per line.
 std::string messages(const std::string& path) {

@@ -17,17 +17,11 @@
 #include <vector>
 
 #include "load_formats.h"
+#include "common/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-/// Reads a whole file as bytes; empty when it does not exist.
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in),
-                     std::istreambuf_iterator<char>());
-}
 
 /// One parser run in a scratch directory holding copies of the inputs.
 class ParserRun {
@@ -67,7 +61,7 @@ class ParserRun {
   const std::string& typesPath() const { return typesPath_; }
   int status() const { return status_; }
   /// The bytes of output file `name`.
-  std::string file(const std::string& name) const { return readBytes(dir_ / name); }
+  std::string file(const std::string& name) const { return readAll(dir_ / name); }
   bool exists(const std::string& name) const { return fs::exists(dir_ / name); }
 
  private:
