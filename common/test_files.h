@@ -33,4 +33,23 @@ inline std::string tempPath(const std::string& name) {
   return ::testing::TempDir() + prefix + "_" + name;
 }
 
+/// The messages of a run log without their stamps, one "LEVEL text" line
+/// each.
+inline std::string runLogMessages(const std::filesystem::path& path) {
+  std::string all = readAll(path);
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < all.size()) {
+    std::size_t end = all.find("\r\n", pos);
+    if (end == std::string::npos) end = all.size();
+    std::string line = all.substr(pos, end - pos);
+    pos = end + 2;
+    std::size_t level = line.find(' ') + 1;
+    std::size_t text = line.find(" \"") + 2;
+    out += line.substr(level, 1) + " " +
+           line.substr(text, line.size() - text - 4) + "\n";
+  }
+  return out;
+}
+
 #endif  // COMMON_TEST_FILES_H_

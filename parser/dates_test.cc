@@ -7,24 +7,9 @@
 #include <string>
 
 #include "common/platform.h"
+#include "common/scoped_time_zone.h"
 
 namespace {
-
-// Runs a test under a chosen time zone and restores the previous one.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    hadZone_ = old != nullptr;
-    if (hadZone_) old_ = old;
-    platform::setTimeZone(zone);
-  }
-  ~ScopedTimeZone() { platform::setTimeZone(hadZone_ ? old_.c_str() : ""); }
-
- private:
-  bool hadZone_ = false;
-  std::string old_;
-};
 
 // True when the platform applies daylight saving in the current zone: noon
 // of 1 July and of 1 January are an hour apart in offset.

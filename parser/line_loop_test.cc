@@ -9,8 +9,8 @@
 #include <string>
 
 #include "common/run_log.h"
-#include "parser/output_file.h"
 #include "common/test_files.h"
+#include "parser/output_file.h"
 
 namespace {
 
@@ -18,24 +18,6 @@ bool exists(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file != nullptr) std::fclose(file);
   return file != nullptr;
-}
-
-/// The messages of a run log, one per line, without their stamps:
-/// "LEVEL text".
-std::string messages(const std::string& path) {
-  std::string all = readAll(path);
-  std::string out;
-  std::size_t pos = 0;
-  while (pos < all.size()) {
-    std::size_t end = all.find("\r\n", pos);
-    std::string line = all.substr(pos, end - pos);
-    pos = end + 2;
-    std::size_t level = line.find(' ') + 1;
-    std::size_t text = line.find(" \"") + 2;
-    out += line.substr(level, 1) + " " +
-           line.substr(text, line.size() - text - 4) + "\n";
-  }
-  return out;
 }
 
 /// Stands in for the row builder: fields are runs of non-blanks, the row
@@ -150,7 +132,7 @@ TEST(LineLoopTest, FormatLinesComparedWithoutTheirLineBreak) {
   LoopRun changed("changed", "a b c\n#Fields: a b d\r\nx y z\n");
   EXPECT_EQ(changed.status, kFormatChanged);
   EXPECT_EQ(readAll(changed.dataPath), "a,b,c,D\r\n");
-  EXPECT_EQ(messages(changed.runLogPath),
+  EXPECT_EQ(runLogMessages(changed.runLogPath),
             "5 The log file format changed in the middle of the log file\n"
             "5 Original log format:  #Fields: a b c\n"
             "5 Modified log format:  #Fields: a b d\n");
@@ -182,7 +164,7 @@ TEST(LineLoopTest, RejectedLinesKeepTheirBytes) {
   EXPECT_EQ(readAll(run.dataPath), "x,y,z,D\r\n");
   EXPECT_EQ(run.counters.errorLines, 2);
   // Line numbers: comments + errors + written before the line.
-  EXPECT_EQ(messages(run.runLogPath),
+  EXPECT_EQ(runLogMessages(run.runLogPath),
             "4 Problem parsing log line :0\n"
             "4 Problem parsing log line :2\n");
 }
@@ -196,7 +178,7 @@ TEST(LineLoopTest, MaxErrorsStopsWhenALineIsRejected) {
   EXPECT_EQ(three.counters.errorLines, 3);
   EXPECT_EQ(readAll(three.dataPath), "x,y,z,D\r\n");
   EXPECT_EQ(readAll(three.errorPath), "a b c d\np q r s\n");
-  EXPECT_NE(messages(three.runLogPath)
+  EXPECT_NE(runLogMessages(three.runLogPath)
                 .find("5 Reached the maximum number of errors 3\n"),
             std::string::npos);
 
@@ -212,13 +194,13 @@ TEST(LineLoopTest, MaxErrorsStopsWhenALineIsRejected) {
 TEST(LineLoopTest, ExcludedAndUncategorisedLines) {
   LoopRun excluded("excl", "a EXCL c\nx y z\n");
   EXPECT_EQ(excluded.counters.writtenLines, 1);
-  EXPECT_EQ(messages(excluded.runLogPath), "4 Exclude:  a,EXCL,c\n");
+  EXPECT_EQ(runLogMessages(excluded.runLogPath), "4 Exclude:  a,EXCL,c\n");
 
   LoopRun smart("smart", "a NOCAT c\nx y z\n", 3, 0, DataSet::SmartFilter);
   EXPECT_EQ(readAll(smart.dataPath), "x,y,z,D\r\n");
   EXPECT_EQ(smart.counters.writtenLines, 1);
   EXPECT_EQ(smart.counters.errorLines, 0);
-  EXPECT_EQ(messages(smart.runLogPath), "");
+  EXPECT_EQ(runLogMessages(smart.runLogPath), "");
   // Outside SmartFilter the category plays no part.
   LoopRun raw("nocat-raw", "a NOCAT c\n");
   EXPECT_EQ(raw.counters.writtenLines, 1);
@@ -249,7 +231,7 @@ TEST(LineLoopTest, ALineLeftWaitingAtTheEndIsRejected) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(readAll(run.errorPath), "a b\r\n");
   EXPECT_EQ(run.counters.errorLines, 1);
-  EXPECT_EQ(messages(run.runLogPath), "4 Problem parsing log line :1\n");
+  EXPECT_EQ(runLogMessages(run.runLogPath), "4 Problem parsing log line :1\n");
 }
 
 }  // namespace

@@ -12,26 +12,11 @@
 
 #include "common/platform.h"
 #include "common/run_log.h"
-#include "parser/identifier_tables.h"
+#include "common/scoped_time_zone.h"
 #include "common/test_files.h"
+#include "parser/identifier_tables.h"
 
 namespace {
-
-// Runs a test under a chosen time zone and restores the previous one.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    hadZone_ = old != nullptr;
-    if (hadZone_) old_ = old;
-    platform::setTimeZone(zone);
-  }
-  ~ScopedTimeZone() { platform::setTimeZone(hadZone_ ? old_.c_str() : ""); }
-
- private:
-  bool hadZone_ = false;
-  std::string old_;
-};
 
 constexpr const char* kColumnTypes =
     "# log name, type, use, database name\n"

@@ -13,29 +13,13 @@
 
 namespace {
 
-/// The messages of a run log without stamps, "LEVEL text" per line.
-std::string messages(const std::string& path) {
-  std::string all = readAll(path);
-  std::string out;
-  std::size_t pos = 0;
-  while (pos < all.size()) {
-    std::size_t end = all.find("\r\n", pos);
-    std::string line = all.substr(pos, end - pos);
-    pos = end + 2;
-    std::size_t text = line.find(" \"") + 2;
-    out += line.substr(16, 1) + " " +
-           line.substr(text, line.size() - text - 4) + "\n";
-  }
-  return out;
-}
-
 std::string statistics(const RunCounters& counters, std::int64_t seconds) {
   std::string path = tempPath("stats.out");
   std::remove(path.c_str());
   RunLog log("parser");
   log.setPath(path);
   logStatistics(log, counters, seconds);
-  return messages(path);
+  return runLogMessages(path);
 }
 
 TEST(StatisticsTest, FullBlockWithRates) {
@@ -111,7 +95,7 @@ TEST(RunParserTest, TruncatedGzipLogEndsWithItsOwnStatus) {
   // The trailing files are written as for a clean log.
   EXPECT_EQ(readAll(log + ".zx3"), "a,b,c\r\n");
   EXPECT_FALSE(readAll(log + ".b.zx3").empty());
-  std::string said = messages(log + ".out");
+  std::string said = runLogMessages(log + ".out");
   EXPECT_NE(said.find("5 Could not read log file " + log + ": "),
             std::string::npos);
   EXPECT_NE(said.find("3 Number of Successful Lines = "), std::string::npos);
@@ -121,7 +105,7 @@ TEST(RunParserTest, TruncatedGzipLogEndsWithItsOwnStatus) {
   writeFile(log, bytes.substr(0, 20));
   std::remove((log + ".out").c_str());
   EXPECT_EQ(runParser(options, runLog), kRunLogCorrupt);
-  said = messages(log + ".out");
+  said = runLogMessages(log + ".out");
   EXPECT_NE(said.find("5 Could not read log file "), std::string::npos);
   EXPECT_EQ(said.find("Invalid log file header"), std::string::npos);
 }
