@@ -20,19 +20,10 @@ squid_lines=${SQUID_LINES:-1000000}
 date_lines=${DATE_LINES:-500000}
 zones=${ZONES:-UTC Europe/Berlin}
 
-if [ ! -x /usr/bin/time ]; then
-  echo "bench/normalise_perftest.sh needs /usr/bin/time (Debian package \"time\")" >&2
-  exit 1
-fi
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target parser bench_loggen -j 2 >/dev/null
+source "$root/bench/common.sh"
+bench_prepare bench/normalise_perftest.sh parser bench_loggen
 parser=$build/parser/parser
 loggen=$build/bench/bench_loggen
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cp "$root/config/datatypes.dat" "$root/config/datatypes.dat.id" "$work/"
 
 now() { echo "$EPOCHREALTIME"; }

@@ -24,20 +24,10 @@ build=${BUILD_DIR:-$root/build-bench}
 squid_lines=${SQUID_LINES:-1000000}
 layout_lines=${LAYOUT_LINES:-200000}
 
-if [ ! -x /usr/bin/time ]; then
-  echo "bench/run.sh needs /usr/bin/time (Debian package \"time\")" >&2
-  exit 1
-fi
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target parser bench_loggen -j 2 >/dev/null
+source "$root/bench/common.sh"
+bench_prepare bench/run.sh parser bench_loggen
 parser=$build/parser/parser
 loggen=$build/bench/bench_loggen
-
-work=$(mktemp -d)
-cleanup() { if [ -z "${KEEP:-}" ]; then rm -rf "$work"; else echo "kept $work"; fi; }
-trap cleanup EXIT
 
 mkdir -p "$work/rows" "$work/full"
 awk '/^#/ || NF == 0 { print; next } { $1 = toupper($1); print }' \

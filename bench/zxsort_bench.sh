@@ -16,19 +16,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
 rows=${ROWS:-2000000}
 
-if [ ! -x /usr/bin/time ]; then
-  echo "bench/zxsort_bench.sh needs /usr/bin/time (Debian package \"time\")" >&2
-  exit 1
-fi
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target zxsort -j 2 >/dev/null
+source "$root/bench/common.sh"
+bench_prepare bench/zxsort_bench.sh zxsort
 zxsort=$build/zxsort/zxsort
-
-work=$(mktemp -d)
-cleanup() { if [ -z "${KEEP:-}" ]; then rm -rf "$work"; else echo "kept $work"; fi; }
-trap cleanup EXIT
 
 awk -v rows="$rows" -f "$root/bench/zxsort_gen.awk" >"$work/bench.csv"
 printf '%s\r\n' "timestampid,userip,username,method,url,status,bytecount,responsetime,browser,os,filetype,logformat,dt_hour,dt_dayofweek,dt_month,dt_quarter,dt_year,groupid,refcount" \

@@ -202,45 +202,44 @@ void ServiceBase::enablePrivilege(const char* name) {
   AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
+bool ServiceBase::openOwnService(ScHandle& manager, ScHandle& service) {
+  manager.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) {
+    reportEvent(EVENTLOG_ERROR_TYPE, kEventNoManager, name_,
+                "could not open service manage with all access");
+    return false;
+  }
+  service.reset(OpenServiceA(manager.get(), name_, SERVICE_ALL_ACCESS));
+  if (!service) {
+    reportEvent(EVENTLOG_ERROR_TYPE, kEventNoServiceHandle, name_,
+                "cannot get service handle");
+  }
+  return true;
+}
+
 void ServiceBase::stopAndRemove() {
   {
-    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) {
-      reportEvent(EVENTLOG_ERROR_TYPE, kEventNoManager, name_,
-                  "could not open service manage with all access");
-      return;
-    }
-    ScHandle service(OpenServiceA(manager.get(), name_, SERVICE_ALL_ACCESS));
+    ScHandle manager;
+    ScHandle service;
+    if (!openOwnService(manager, service)) return;
+    SERVICE_STATUS status;
     if (!service) {
-      reportEvent(EVENTLOG_ERROR_TYPE, kEventNoServiceHandle, name_,
-                  "cannot get service handle");
-    } else {
-      SERVICE_STATUS status;
-      if (!QueryServiceStatus(service.get(), &status)) {
-        reportEvent(EVENTLOG_ERROR_TYPE, kEventNoStatus);
-      } else if (status.dwCurrentState == SERVICE_RUNNING &&
-                 !ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-        reportEvent(EVENTLOG_ERROR_TYPE, kEventStoppedWithError, name_,
-                    "service not stopped");
-      }
+      // Nothing to stop; the removal below still runs.
+    } else if (!QueryServiceStatus(service.get(), &status)) {
+      reportEvent(EVENTLOG_ERROR_TYPE, kEventNoStatus);
+    } else if (status.dwCurrentState == SERVICE_RUNNING &&
+               !ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+      reportEvent(EVENTLOG_ERROR_TYPE, kEventStoppedWithError, name_,
+                  "service not stopped");
     }
   }
   remove();
 }
 
 void ServiceBase::startService() {
-  ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  if (!manager) {
-    reportEvent(EVENTLOG_ERROR_TYPE, kEventNoManager, name_,
-                "could not open service manage with all access");
-    return;
-  }
-  ScHandle service(OpenServiceA(manager.get(), name_, SERVICE_ALL_ACCESS));
-  if (!service) {
-    reportEvent(EVENTLOG_ERROR_TYPE, kEventNoServiceHandle, name_,
-                "cannot get service handle");
-    return;
-  }
+  ScHandle manager;
+  ScHandle service;
+  if (!openOwnService(manager, service) || !service) return;
   SERVICE_STATUS status;
   if (!QueryServiceStatus(service.get(), &status)) {
     reportEvent(EVENTLOG_ERROR_TYPE, kEventNoStatus);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "zxfes/stop_guard.h"
+#include "zxfes/win32_handles.h"
 
 /// Message ids of the service's event-log message table.
 enum EventId : DWORD {
@@ -110,6 +111,9 @@ class ServiceBase {
   void handleControl(DWORD code);
   void setExitCode(DWORD code);
   void waitForServiceEntry();
+  /// Opens the manager and this service with all access, reporting a
+  /// failure of either; false when the manager cannot be opened.
+  bool openOwnService(ScHandle& manager, ScHandle& service);
 
   SERVICE_STATUS_HANDLE statusHandle_ = nullptr;
   SERVICE_STATUS status_;

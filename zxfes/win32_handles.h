@@ -15,10 +15,10 @@ class ScHandle {
   SC_HANDLE get() const { return handle_; }
   /// True when a handle is held.
   explicit operator bool() const { return handle_ != nullptr; }
-  /// Closes the handle now.
-  void reset() {
+  /// Closes the handle now and takes ownership of `handle` (may be null).
+  void reset(SC_HANDLE handle = nullptr) {
     if (handle_ != nullptr) CloseServiceHandle(handle_);
-    handle_ = nullptr;
+    handle_ = handle;
   }
 
  private:
