@@ -79,13 +79,16 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
-/// The line without the one blank directly before its line break.
+/// The line without the one blank directly before its line break: " \r\n"
+/// becomes "\r\n" and " \n" becomes "\n", as the line loop does, so a
+/// repeated format line compares equal to the header's.
 std::string withoutBlankBeforeBreak(std::string_view line) {
   std::string text(line);
-  std::size_t end = text.size();
-  while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
-  if (end > 0 && end < text.size() && text[end - 1] == ' ')
-    text.erase(end - 1, 1);
+  if (text.ends_with(" \r\n")) {
+    text.erase(text.size() - 3, 1);
+  } else if (text.ends_with(" \n")) {
+    text.erase(text.size() - 2, 1);
+  }
   return text;
 }
 

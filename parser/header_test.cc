@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/run_log.h"
+#include "parser/line_loop.h"
 #include "parser/log_reader.h"
 
 namespace {
@@ -109,6 +110,20 @@ TEST_F(HeaderTest, FieldsLineMapsNamesToColumns) {
   EXPECT_EQ(layout_.headerLine, "#Fields: c-ip no-such-name cs-uri\r\n");
   EXPECT_EQ(messages(),
             "4 Invalid header field 'no-such-name'.  Using default\n");
+}
+
+TEST_F(HeaderTest, HeaderLineHasTheFormTheLineLoopGivesTheSameLine) {
+  // A repeated format line is compared with the header's: both must lose
+  // the same blank, and only one directly before "\r\n" or "\n".
+  for (std::string line :
+       {"#Fields: c-ip cs-uri \r\n", "#Fields: c-ip cs-uri \n",
+        "#Fields: c-ip cs-uri \r\r\n", "#Fields: c-ip cs-uri \r",
+        "#Fields: c-ip cs-uri \r\n\n", "#Fields: c-ip cs-uri"}) {
+    ASSERT_EQ(parseFieldsLine(line, table_, layout_, runLog_), 0) << line;
+    std::string loopCopy = line;
+    loopCopy.resize(removeBlankBeforeBreak(loopCopy.data(), loopCopy.size()));
+    EXPECT_EQ(layout_.headerLine, loopCopy);
+  }
 }
 
 TEST_F(HeaderTest, FieldsLineNameRules) {
