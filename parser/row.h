@@ -63,8 +63,8 @@ class Row {
  private:
   std::string text_;
   std::array<Span, kMaxColumns> spans_{};
-  std::array<std::uint32_t, kMaxColumns> lineOf_;
-  std::uint32_t line_ = 1;
+  std::array<std::uint64_t, kMaxColumns> lineOf_;
+  std::uint64_t line_ = 1;
 };
 
 #endif  // PARSER_ROW_H_
