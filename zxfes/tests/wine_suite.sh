@@ -253,6 +253,13 @@ probe control Zentrix 4 >/dev/null
 expect "interrogate: one event each" "4 107|Zentrix${nl}4 107|Zentrix" "$(service_events "$m" 2)"
 expect "interrogate: still running" "state=4 exit=0" "$(probe state Zentrix)"
 
+# A user-defined control is accepted silently; the interrogate after it
+# shows the handler has run it.
+m=$(mark)
+probe control Zentrix 200 >/dev/null || fail "user control refused"
+probe control Zentrix 4 >/dev/null
+expect "user control: no event of its own" "4 107|Zentrix" "$(service_events "$m" 1)"
+
 m=$(mark)
 stop_service
 expect "stop: events" "4 108|Zentrix" "$(service_events "$m" 1)"
