@@ -9,8 +9,11 @@ char optionLetter(std::string_view arg) {
 }
 
 std::string firstWord(std::string_view arg) {
-  std::size_t end = arg.find_first_of(" \t\r\n\v\f");
-  return std::string(arg.substr(0, end));
+  constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
+  std::size_t begin = arg.find_first_not_of(kWhiteSpace);
+  if (begin == std::string_view::npos) return std::string();
+  arg.remove_prefix(begin);
+  return std::string(arg.substr(0, arg.find_first_of(kWhiteSpace)));
 }
 
 void replaceChar(std::string& text, char from, char to) {

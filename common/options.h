@@ -10,8 +10,8 @@ bool isOption(std::string_view arg);
 /// The letter that selects an option: its second character, or '\0'.
 char optionLetter(std::string_view arg);
 
-/// The value of an option argument: the text up to the first blank, tab
-/// or line break.
+/// The value of an option argument read as one word: leading white space
+/// skipped, then the text up to the next blank, tab or line break.
 std::string firstWord(std::string_view arg);
 
 /// Replaces every `from` in `text` by `to`.

@@ -17,6 +17,8 @@ TEST(OptionsTest, PathValuesTurnPlusIntoBlankAndStopAtWhiteSpace) {
   EXPECT_EQ(pathValue("a.log extra"), "a.log");
   EXPECT_EQ(pathValue("a\tb"), "a");
   EXPECT_EQ(firstWord("x+y z"), "x+y");
+  EXPECT_EQ(firstWord("  \tlead"), "lead");
+  EXPECT_EQ(firstWord(" \t "), "");
   std::string text = "a-b-c";
   replaceChar(text, '-', '_');
   EXPECT_EQ(text, "a_b_c");
