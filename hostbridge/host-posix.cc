@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -111,8 +112,14 @@ int primaryGroup(const std::string& user, gid_t* group) {
   return 0;
 }
 
+/// Serialises group enumerations: some NSS stacks (nss_wrapper, for one)
+/// walk the group database through one shared cursor, so two enumerations
+/// at once would skip or repeat each other's groups.
+std::mutex groupEnumeration;
+
 /// All groups of `user`, the primary one first.
 std::vector<gid_t> groupIds(const std::string& user, gid_t primary) {
+  const std::lock_guard<std::mutex> lock(groupEnumeration);
   std::vector<gid_t> groups(32);
   for (;;) {
     int count = static_cast<int>(groups.size());

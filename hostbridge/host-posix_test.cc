@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "hostbridge/host.h"
 #include "hostbridge/utf.h"
@@ -153,6 +154,25 @@ TEST_F(GroupListTest, RefusedCredentialsListNothing) {
     EXPECT_EQ(GroupStatus::kAuthenticationFailed, answer.status);
     EXPECT_TRUE(answer.names.empty());
   }
+}
+
+// The virtual machine may ask from several threads at once: every caller
+// gets the whole list, none mixed with another's.
+TEST_F(GroupListTest, ConcurrentCallsEachGetTheWholeList) {
+  std::vector<int> differing(4, 0);
+  std::vector<std::thread> threads;
+  for (int& count : differing) {
+    threads.emplace_back([this, &count] {
+      for (int i = 0; i < 100; ++i) {
+        const GroupList answer = groupList(user_, password_, u"");
+        if (answer.status != GroupStatus::kGroups || answer.names != groups_) {
+          ++count;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(std::vector<int>(4, 0), differing);
 }
 
 TEST_F(GroupListTest, AccountMissingFromUserDatabaseFailsTheGroupStep) {

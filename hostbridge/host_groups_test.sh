@@ -28,7 +28,7 @@ env "${wrapper_env[@]}" "${extra[@]}" \
   HOSTBRIDGE_TEST_GROUPS="$test_groups" \
   "$program" --gtest_filter='GroupListTest.*' "$child" > "$work/out" 2>&1 ||
   { cat "$work/out"; exit 1; }
-# Skipped tests would pass silently: all three must have run.
-grep -q '^\[  PASSED  \] 3 tests' "$work/out" || { cat "$work/out"; exit 1; }
+# Skipped tests would pass silently: all four must have run.
+grep -q '^\[  PASSED  \] 4 tests' "$work/out" || { cat "$work/out"; exit 1; }
 grep -aqF "$test_password" "$work/out" && { echo "password was printed"; exit 1; }
 echo "group-list tests passed"
