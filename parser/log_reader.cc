@@ -3,12 +3,17 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 LogReader::~LogReader() { close(); }
 
 bool LogReader::open(const std::string& path) {
   close();
   error_.clear();
+  // Some platforms open a directory for reading; it is no log all the same.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) return false;
   file_ = gzopen(path.c_str(), "rb");
   return file_ != nullptr;
 }

@@ -17,7 +17,8 @@ class LogReader {
   LogReader(const LogReader&) = delete;
   LogReader& operator=(const LogReader&) = delete;
 
-  /// Opens the log at `path` (mode "rb"); false when it cannot be opened.
+  /// Opens the log at `path` (mode "rb"); false when it cannot be opened or
+  /// is a directory.
   bool open(const std::string& path);
   /// Reads the next line (at most 8190 characters, line break kept) into
   /// `buffer` of kLineReadLimit + 1 bytes; false at the end of the data or

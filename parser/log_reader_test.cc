@@ -61,6 +61,8 @@ TEST(LogReaderTest, PlainAndGzipReadAlike) {
   }
   LogReader missing;
   EXPECT_FALSE(missing.open(tempPath("no-such.log")));
+  // A directory is not a log, whether or not the platform would open it.
+  EXPECT_FALSE(missing.open(::testing::TempDir()));
 }
 
 TEST(LogReaderTest, TruncatedGzipIsAFailureNotAnEnd) {
