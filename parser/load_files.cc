@@ -91,26 +91,16 @@ enum class FileKind { kControl, kFormat };
 /// or -8.
 int storeFile(const std::string& path, std::string_view content, FileKind kind,
               const RunLog& runLog) {
-  const char* name = path.c_str();
-  switch (writeWholeFile(path, content)) {
-    case WriteOutcome::kWritten:
-      return 0;
-    case WriteOutcome::kOpenFailed:
-      if (kind == FileKind::kControl) {
-        runLog.logFormat(5, "Could not open control file %s", name);
-      } else {
-        runLog.logFormat(5, "Could not open format file %s", name);
-      }
-      return -8;
-    case WriteOutcome::kWriteFailed:
-      // A full disk must not pass for a complete file.
-      if (kind == FileKind::kControl) {
-        runLog.logFormat(5, "Could not write control file %s", name);
-      } else {
-        runLog.logFormat(5, "Could not write format file %s", name);
-      }
-      return -8;
-  }
+  WriteOutcome outcome = writeWholeFile(path, content);
+  if (outcome == WriteOutcome::kWritten) return 0;
+  // A full disk must not pass for a complete file: a failed write is
+  // reported like a failed open.
+  static constexpr const char* kMessages[2][2] = {
+      {"Could not open control file %s", "Could not write control file %s"},
+      {"Could not open format file %s", "Could not write format file %s"}};
+  int row = kind == FileKind::kControl ? 0 : 1;
+  int column = outcome == WriteOutcome::kOpenFailed ? 0 : 1;
+  runLog.logFormat(5, kMessages[row][column], path.c_str());
   return -8;
 }
 
