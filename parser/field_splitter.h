@@ -2,7 +2,9 @@
 #define PARSER_FIELD_SPLITTER_H_
 
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -70,6 +72,34 @@ inline constexpr std::array<bool, 256> kEndsPlain = plainFieldEnds(false);
 inline constexpr std::array<bool, 256> kEndsPlainOrEquals =
     plainFieldEnds(true);
 
+/// Index of the first character at or after `at` that ends a plain field
+/// (blank, tab, carriage return, line feed), or `size`. Every such character
+/// is below '!', so eight bytes at a time are tested for one below '!' and
+/// the table decides about the first one found.
+inline std::size_t findPlainEnd(const char* text, std::size_t at,
+                                std::size_t size) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    while (size - at >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text + at, 8);
+      // The lowest marked byte is exactly the first byte below '!'; marks
+      // above it may be borrows and are not looked at.
+      const std::uint64_t below = (word - kOnes * '!') & ~word & kHighBits;
+      if (below == 0) {
+        at += 8;
+        continue;
+      }
+      at += static_cast<std::size_t>(std::countr_zero(below)) / 8;
+      if (kEndsPlain[static_cast<unsigned char>(text[at])]) return at;
+      ++at;  // another control character: part of the value
+    }
+  }
+  while (at < size && !kEndsPlain[static_cast<unsigned char>(text[at])]) ++at;
+  return at;
+}
+
 /// Length of `line` without its trailing line break.
 inline std::size_t lengthWithoutBreak(std::string_view line) {
   std::size_t end = line.size();
@@ -128,11 +158,16 @@ inline bool FieldSplitter::next(FieldSpan* field) {
       terminator = size;
     }
   } else {
-    const bool* ends =
-        equalsEndsField_ ? kEndsPlainOrEquals.data() : kEndsPlain.data();
     const char* text = line_.data();
     std::size_t at = start;
-    while (at < size && !ends[static_cast<unsigned char>(text[at])]) ++at;
+    if (equalsEndsField_) {
+      while (at < size && !kEndsPlainOrEquals[static_cast<unsigned char>(
+                              text[at])]) {
+        ++at;
+      }
+    } else {
+      at = findPlainEnd(text, start, size);
+    }
     field->start = start;
     field->length = static_cast<long>(at - start);
     terminator = at;

@@ -54,6 +54,23 @@ TEST(FieldSplitterTest, Separators) {
   EXPECT_EQ(split("a=b c"), (Fields{"a=b", "c"}));
 }
 
+TEST(FieldSplitterTest, PlainFieldsOfEveryLengthEndAtTheirSeparator) {
+  // Characters next to the separators in value: controls other than tab,
+  // CR and LF, '!', DEL and bytes above 0x7f stay inside a plain field.
+  constexpr std::string_view kInside = "a!\x01\x1f\x7f\x80\xff\v";
+  for (std::size_t length = 0; length <= 20; ++length) {
+    std::string value;
+    for (std::size_t i = 0; i < length; ++i) value += kInside[i % kInside.size()];
+    for (char separator : {' ', '\t', '\r', '\n'}) {
+      const std::string line = value + separator + "next";
+      const bool ends = separator == '\r' || separator == '\n';
+      EXPECT_EQ(split(line), ends ? Fields{value} : (Fields{value, "next"}))
+          << "length " << length << ", separator " << int{separator};
+    }
+    EXPECT_EQ(split(value), Fields{value}) << "length " << length;
+  }
+}
+
 TEST(FieldSplitterTest, UnclosedQuotesAndBracketsRunToTheLineEnd) {
   EXPECT_EQ(split("a \"b c\"d\r\n"), (Fields{"a", "b c\"d"}));
   EXPECT_EQ(split("a [b c\r\n"), (Fields{"a", "[b c"}));
