@@ -1,6 +1,7 @@
 #include "parser/url.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -71,16 +72,28 @@ UrlSite urlSite(std::string_view url) {
 }
 
 std::string_view hostedSiteOf(std::string_view path) {
-  for (std::string_view suffix : kHostedSiteSuffixes) {
-    std::size_t at = path.find(suffix);
-    if (at == std::string_view::npos) continue;
-    std::size_t segmentEnd = path.find('/', at);
-    if (segmentEnd == std::string_view::npos) return {};
-    std::size_t slashBefore = path.rfind('/', at);
-    std::size_t segmentStart = slashBefore == std::string_view::npos ? 0 : slashBefore + 1;
-    return path.substr(segmentStart, segmentEnd - segmentStart);
+  // One pass over the dots finds the first occurrence of the suffix that
+  // comes first in the list, as one search per suffix in list order would.
+  const std::size_t suffixCount = std::size(kHostedSiteSuffixes);
+  std::size_t best = suffixCount;
+  std::size_t bestAt = std::string_view::npos;
+  for (std::size_t dot = path.find('.'); dot != std::string_view::npos && best > 0;
+       dot = path.find('.', dot + 1)) {
+    const std::string_view here = path.substr(dot, 4);
+    for (std::size_t k = 0; k < best; ++k) {
+      if (here == kHostedSiteSuffixes[k]) {
+        best = k;
+        bestAt = dot;
+        break;
+      }
+    }
   }
-  return {};
+  if (bestAt == std::string_view::npos) return {};
+  std::size_t segmentEnd = path.find('/', bestAt);
+  if (segmentEnd == std::string_view::npos) return {};
+  std::size_t slashBefore = path.rfind('/', bestAt);
+  std::size_t segmentStart = slashBefore == std::string_view::npos ? 0 : slashBefore + 1;
+  return path.substr(segmentStart, segmentEnd - segmentStart);
 }
 
 FileType fileTypeOf(std::string_view url) {
