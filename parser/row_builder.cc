@@ -28,13 +28,17 @@ std::string_view firstPositionRewrite(const ColumnDef& column, bool quoted,
   return placeholderRewrite(column, value);
 }
 
+/// True when `value` holds `a` or `b`.
+bool holdsEither(std::string_view value, char a, char b) {
+  return value.find(a) != std::string_view::npos ||
+         (b != a && value.find(b) != std::string_view::npos);
+}
+
 /// Replaces every `a` and `b` in the `length` characters at `text` by a
-/// blank. Values are short, so a plain loop beats a search call per value.
+/// blank.
 void blankOut(char* text, std::size_t length, char a, char b) {
-  // Stores every character back, so the loop has no branch and vectorises.
   for (std::size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    text[i] = (c == a || c == b) ? ' ' : c;
+    if (text[i] == a || text[i] == b) text[i] = ' ';
   }
 }
 
@@ -112,8 +116,11 @@ inline void RowBuilder::writeValue(int column, std::string_view value,
   row_.appendValue(column, value);
   // The data file has no escaping: a comma inside a value, or a quote inside
   // a quoted value, would move every later value into the wrong column.
-  if (mayNeedBlanks) {
-    blankOut(row_.data() + start, value.size(), ',', quoted ? '\'' : ',');
+  // Such values are rare: the written copy is edited only when the value
+  // holds one, so the row is not read back right after it was written.
+  const char quote = quoted ? '\'' : ',';
+  if (mayNeedBlanks && holdsEither(value, ',', quote)) {
+    blankOut(row_.data() + start, value.size(), ',', quote);
   }
   if (quoted) row_.append('\'');
 }
