@@ -99,16 +99,26 @@ std::size_t buildPartial(std::string_view head, std::string_view tail, DbKind db
   return size;
 }
 
+// Reads `text` when it is 1 to 9 digits and nothing else.
+bool readWholeMilliseconds(std::string_view text, long* milliseconds) {
+  if (text.empty() || text.size() > 9) return false;
+  long number = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+  }
+  *milliseconds = number;
+  return true;
+}
+
 }  // namespace
 
 void millisecondsToSeconds(FieldBuffer& value) {
   // Whole milliseconds below 10^9, by far the usual case, are formatted
   // without floating point; the result is the same text "%lf" gives.
   const std::string_view text = value.view();
-  if (!text.empty() && text.size() <= 9 &&
-      text.find_first_not_of("0123456789") == std::string_view::npos) {
-    long milliseconds = 0;
-    for (char c : text) milliseconds = milliseconds * 10 + (c - '0');
+  long milliseconds = 0;
+  if (readWholeMilliseconds(text, &milliseconds)) {
     if (milliseconds == 0) return;
     char digits[24];
     char* end = std::to_chars(digits, digits + sizeof digits, milliseconds / 1000).ptr;
@@ -123,10 +133,10 @@ void millisecondsToSeconds(FieldBuffer& value) {
   }
   const char* start = value.c_str();
   char* end = nullptr;
-  double milliseconds = std::strtod(start, &end);
-  if (end == start || !std::isfinite(milliseconds) || !(milliseconds > 0)) return;
+  double fractional = std::strtod(start, &end);
+  if (end == start || !std::isfinite(fractional) || !(fractional > 0)) return;
   int written = std::snprintf(value.data(), FieldBuffer::capacity() + 1, "%lf",
-                              milliseconds * 0.001);
+                              fractional * 0.001);
   if (written > 0) value.resize(static_cast<std::size_t>(written));
 }
 
