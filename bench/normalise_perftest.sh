@@ -26,8 +26,6 @@ parser=$build/parser/parser
 loggen=$build/bench/bench_loggen
 cp "$root/config/datatypes.dat" "$root/config/datatypes.dat.id" "$work/"
 
-now() { echo "$EPOCHREALTIME"; }
-seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 
 printf '%-10s %-16s %9s %9s %11s %11s %7s %8s\n' \
   log zone lines parser_s lines/s base_lines/s ratio peak_MB
@@ -36,10 +34,7 @@ printf '%-10s %-16s %9s %9s %11s %11s %7s %8s\n' \
 measure() {
   local name=$1 file=$2 format=$3 lines=$4 kind=$5
   local t0 t1 base_s
-  t0=$(now)
-  if [ "$kind" = gzip ]; then zcat "$file" | wc -l >/dev/null; else wc -l "$file" >/dev/null; fi
-  t1=$(now)
-  base_s=$(seconds "$t0" "$t1")
+  base_s=$(baseline_seconds "$file" "$kind")
   for zone in $zones; do
     local log="$work/$name.log"
     rm -f "$log"*
@@ -50,8 +45,8 @@ measure() {
       >/dev/null 2>&1 || true
     t1=$(now)
     local parser_s written
-    parser_s=$(seconds "$t0" "$t1")
-    written=$(grep -o '"Number of Successful Lines = [0-9]*"' "$log.out" | grep -o '[0-9]*' || echo 0)
+    parser_s=$(elapsed "$t0" "$t1")
+    written=$(written_rows "$log.out")
     printf '%-10s %-16s %9d %9s %11.0f %11.0f %7.2f %8.1f\n' "$name" "$zone" "$lines" \
       "$parser_s" "$(awk -v n="$lines" -v s="$parser_s" 'BEGIN{print (s>0)?n/s:0}')" \
       "$(awk -v n="$lines" -v s="$base_s" 'BEGIN{print (s>0)?n/s:0}')" \

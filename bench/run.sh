@@ -37,8 +37,6 @@ for set in rows full; do
   cp "$root/config/datatypes.dat.id" "$work/$set/" 2>/dev/null || true
 done
 
-now() { echo "$EPOCHREALTIME"; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 rate() { awk -v n="$1" -v s="$2" 'BEGIN { if (s > 0) printf "%.0f", n / s; else print "inf" }'; }
 
 printf '%-10s %-4s %-4s %9s %8s %8s %9s %11s %11s %7s %8s\n' \
@@ -48,10 +46,7 @@ printf '%-10s %-4s %-4s %9s %8s %8s %9s %11s %11s %7s %8s\n' \
 measure() {
   local layout=$1 file=$2 kind=$3 lines=$4 bytes=$5
   local t0 t1 base_s
-  t0=$(now)
-  if [ "$kind" = gzip ]; then zcat "$file" | wc -l >/dev/null; else wc -l "$file" >/dev/null; fi
-  t1=$(now)
-  base_s=$(elapsed "$t0" "$t1")
+  base_s=$(baseline_seconds "$file" "$kind")
   for set in rows full; do
     local out="$work/$set/$layout.log"
     rm -f "$out"*
@@ -65,7 +60,7 @@ measure() {
     parser_s=$(elapsed "$t0" "$t1")
     rss_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/rss")
     local written
-    written=$(grep -o '"Number of Successful Lines = [0-9]*"' "$out.out" | grep -o '[0-9]*' || echo 0)
+    written=$(written_rows "$out.out")
     printf '%-10s %-4s %-4s %9d %8.1f %8s %9.1f %11s %11s %7.2f %8.1f\n' \
       "$layout" "$kind" "$set" "$lines" "$(awk -v b="$bytes" 'BEGIN{print b/1e6}')" \
       "$parser_s" "$(awk -v b="$bytes" -v s="$parser_s" 'BEGIN{print (s>0)?b/1e6/s:0}')" \
