@@ -54,7 +54,7 @@ int LineLoop::run(LogReader& reader) {
     int status = handleLine(offset + readLength, joined);
     if (status != 0) return status;
   }
-  if (carrying_) rejectPendingCarry();
+  if (carrying_) return rejectPendingCarry();
   return 0;
 }
 
@@ -111,8 +111,12 @@ int LineLoop::handleLine(std::size_t length, bool joined) {
 
 int LineLoop::rejectLine(std::string_view text) {
   errorFile_.write(text);
+  return countRejection(counters_.lineNumber());
+}
+
+int LineLoop::countRejection(std::int64_t lineNumber) {
   runLog_.logFormat(4, "Problem parsing log line :%lld",
-                    static_cast<long long>(counters_.lineNumber()));
+                    static_cast<long long>(lineNumber));
   ++counters_.errorLines;
   if (settings_.maxErrors != 0 && counters_.errorLines >= settings_.maxErrors) {
     runLog_.logFormat(5, "Reached the maximum number of errors %d",
@@ -140,13 +144,11 @@ void LineLoop::carryLine(std::size_t length) {
   ++counters_.errorLines;
 }
 
-void LineLoop::rejectPendingCarry() {
-  // The log ended while a short line waited for its continuation: the line
-  // was counted as an error when it was carried; record it as rejected so
-  // it is not lost.
+int LineLoop::rejectPendingCarry() {
+  // The log ended while a short line waited for its continuation: it is
+  // rejected like any other line, error limit included, so it is not lost.
   carrying_ = false;
   errorFile_.write(std::string_view(carry_, carryLength_));
   errorFile_.write(std::string_view(carryTail_, carryTailLength_));
-  runLog_.logFormat(4, "Problem parsing log line :%lld",
-                    static_cast<long long>(counters_.lineNumber() - 1));
+  return countRejection(counters_.lineNumber() - 1);
 }

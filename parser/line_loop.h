@@ -2,6 +2,7 @@
 #define PARSER_LINE_LOOP_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "parser/line_converter.h"
@@ -57,12 +58,16 @@ class LineLoop {
   /// Writes a rejected line to the rejected-lines file, logs and counts it;
   /// kTooManyErrors once the error limit is reached.
   int rejectLine(std::string_view text);
+  /// Logs and counts a rejection reported as line `lineNumber`;
+  /// kTooManyErrors once the error limit is reached.
+  int countRejection(std::int64_t lineNumber);
   /// True for a format line that differs from the header's.
   bool isFormatChange(std::string_view line) const;
   /// Keeps the line up to its first line break to be joined with the next.
   void carryLine(std::size_t length);
-  /// Rejects a carried part that the end of the log left without a partner.
-  void rejectPendingCarry();
+  /// Rejects a carried part that the end of the log left without a partner;
+  /// kTooManyErrors once the error limit is reached.
+  int rejectPendingCarry();
 
   LineConverter& converter_;
   LoopSettings settings_;

@@ -230,8 +230,15 @@ TEST(LineLoopTest, ALineLeftWaitingAtTheEndIsRejected) {
   LoopRun run("pending", "x y z\na b\r\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(readAll(run.errorPath), "a b\r\n");
-  EXPECT_EQ(run.counters.errorLines, 1);
+  EXPECT_EQ(run.counters.errorLines, 2);
   EXPECT_EQ(runLogMessages(run.runLogPath), "4 Problem parsing log line :1\n");
+
+  // The rejection counts toward the error limit like any other.
+  LoopRun limited("pending_limit", "x y z\na b\r\n", 3, 2);
+  EXPECT_EQ(limited.status, kTooManyErrors);
+  EXPECT_EQ(readAll(limited.errorPath), "a b\r\n");
+  EXPECT_EQ(runLogMessages(limited.runLogPath),
+            "4 Problem parsing log line :1\n5 Reached the maximum number of errors 2\n");
 }
 
 }  // namespace

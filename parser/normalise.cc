@@ -313,8 +313,10 @@ void FieldNormaliser::mergeDate(FieldBuffer& value, int column, Row& row) {
       return;
     }
   }
-  char text[kDateTimeBufferSize];
-  std::size_t size = buildPartial(date, " 00:00:00", db_, text);
+  // The whole text, not just its first ten characters: a malformed date
+  // stays visible instead of passing for a valid one.
+  char text[FieldBuffer::capacity() + kDateTimeBufferSize];
+  std::size_t size = buildPartial(value.view(), " 00:00:00", db_, text);
   setDateValue(value, column, std::string_view(text, size));
 }
 
@@ -354,8 +356,8 @@ void FieldNormaliser::mergeTime(FieldBuffer& value, int column, Row& row) {
       }
     }
   }
-  char text[kDateTimeBufferSize];
-  std::size_t size = buildPartial("0000-00-00 ", time, db_, text);
+  char text[FieldBuffer::capacity() + kDateTimeBufferSize];
+  std::size_t size = buildPartial("0000-00-00 ", value.view(), db_, text);
   setDateValue(value, column, std::string_view(text, size));
 }
 

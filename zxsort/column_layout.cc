@@ -1,5 +1,7 @@
 #include "zxsort/column_layout.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -351,12 +353,19 @@ std::string_view dateHourOf(std::string_view timestamp) {
 int hourOf(std::string_view value) {
   std::size_t i = 0;
   if (i < value.size() && value[i] == '\'') ++i;
-  int hour = 0;
-  for (int digits = 0; i < value.size() && value[i] >= '0' && value[i] <= '9' && digits < 9;
-       ++i, ++digits) {
-    hour = hour * 10 + (value[i] - '0');
+  while (i < value.size() && isSpace(value[i])) ++i;
+  bool negative = false;
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) {
+    negative = value[i] == '-';
+    ++i;
   }
-  return hour;
+  // Saturates instead of overflowing: any hour past the int range is as
+  // far from 0 to 23 as INT_MAX is.
+  long long hour = 0;
+  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+    hour = std::min<long long>(hour * 10 + (value[i] - '0'), INT_MAX);
+  }
+  return static_cast<int>(negative ? -hour : hour);
 }
 
 int intervalStartOf(int minute, int interval) {

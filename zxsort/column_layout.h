@@ -115,8 +115,9 @@ int minuteOf(std::string_view timestamp);
 /// its first blank ("2001-12-17 15:23:45" gives "2001-12-17 15").
 std::string_view dateHourOf(std::string_view timestamp);
 
-/// Hour value of "dt_hour": its leading decimal digits (a leading single
-/// quote is stepped over); 0 when there are none.
+/// Hour value of "dt_hour" read as a decimal integer (after one leading
+/// single quote: white space, a sign, digits); 0 when there are no digits,
+/// saturated at the int range.
 int hourOf(std::string_view value);
 
 /// Start of the interval holding minute `minute`: the minute itself for an

@@ -1,5 +1,7 @@
 #include "zxsort/column_layout.h"
 
+#include <climits>
+
 #include <gtest/gtest.h>
 
 #include "zxsort/test_support.h"
@@ -138,7 +140,12 @@ TEST(ColumnLayout, TimeStampParts) {
   EXPECT_EQ("-", dateHourOf("-"));
   EXPECT_EQ(15, hourOf("15\r\n"));
   EXPECT_EQ(15, hourOf("'15'"));
-  EXPECT_EQ(0, hourOf("-1"));
+  EXPECT_EQ(15, hourOf(" 15"));
+  EXPECT_EQ(15, hourOf("'+15'"));
+  EXPECT_EQ(-1, hourOf("-1"));
+  EXPECT_EQ(0, hourOf("x"));
+  EXPECT_EQ(INT_MAX, hourOf("99999999999999999999"));
+  EXPECT_EQ(-INT_MAX, hourOf("-99999999999999999999"));
   EXPECT_EQ(23, intervalStartOf(23, 1));
   EXPECT_EQ(20, intervalStartOf(23, 15));
   EXPECT_EQ(55, intervalStartOf(59, 60));

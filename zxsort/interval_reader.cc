@@ -122,6 +122,7 @@ bool IntervalReader::readInterval(IntervalRecords* out) {
     LineReader::Result got = reader_.next(&line);
     if (got == LineReader::kEnd) {
       layout.currentStart = -1;
+      exhausted_ = true;
       break;
     }
     if (got == LineReader::kTooLong) {

@@ -40,6 +40,9 @@ class IntervalReader {
 
   /// Lines skipped so far: a wrong number of values, or too long.
   std::int64_t skippedLines() const { return skippedLines_; }
+  /// True once the data file has been read to its end. (An hour column may
+  /// itself hold -1, so the layout's currentStart cannot tell.)
+  bool exhausted() const { return exhausted_; }
 
  private:
   // True when the split line belongs to a later interval; sets the layout's
@@ -55,6 +58,7 @@ class IntervalReader {
   std::vector<std::string_view> values_;  // values of the current line
   int measurePositions_[3] = {-1, -1, -1};
   std::int64_t skippedLines_ = 0;
+  bool exhausted_ = false;
 };
 
 /// Next group identifier, 0 to 32767, from the C library generator.

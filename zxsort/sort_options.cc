@@ -110,3 +110,17 @@ int checkModeAndInterval(SortOptions* options, std::string* message) {
   }
   return 0;
 }
+
+std::string missingRequiredOption(const SortOptions& options) {
+  if (options.basePath.empty()) return "missing option -v BASEPATH";
+  if (options.dataTypesPath.empty()) return "missing option -d DATATYPES";
+  if (options.runLogPath.empty()) return "missing option -l RUNLOG";
+  return "";
+}
+
+const char* sortUsageText() {
+  return "usage: zxsort -m 0 -v BASEPATH -d DATATYPES -l RUNLOG\n"
+         "       zxsort -m 1 -i MINUTES -v BASEPATH -d DATATYPES -l RUNLOG"
+         " -b1 COL:OP -b2 COL:OP -b3 COL:OP\n"
+         "(OP: 10 min, 11 max, 12 average, 13 sum)\n";
+}

@@ -44,6 +44,13 @@ OptionsResult parseSortArguments(const std::vector<std::string>& args,
 /// Returns 0, or -9 with `message` set to "Invalid mode" or "Invalid interval".
 int checkModeAndInterval(SortOptions* options, std::string* message);
 
+/// The first of -v, -d and -l that `options` lacks, as a one-line reason
+/// ("missing option -v BASEPATH"); empty when all three are there.
+std::string missingRequiredOption(const SortOptions& options);
+
+/// The command-line summary printed with a missing option.
+const char* sortUsageText();
+
 /// Reads a leading decimal integer the way "%d" does (blanks, sign, digits);
 /// false when no digit follows. Values past the int range are clamped.
 bool readLeadingInt(const std::string& text, int* value);

@@ -87,7 +87,7 @@ int sortIntervals(RunFiles* files, ColumnLayout* layout, const RunLog& log,
   RecordWriter writer(files->sort, layout);
   IntervalRecords interval;
   float reduction = 0.0f;
-  while (layout->currentStart != -1) {
+  while (!reader.exhausted()) {
     const int start = layout->currentStart;
     log.logCount(2, "Starting read for hour: ", start);
     if (!reader.readInterval(&interval)) {
@@ -127,6 +127,10 @@ int runSort(const std::vector<std::string>& args) {
   RunLog log("zxsort");
   OptionsResult parsed = parseSortArguments(args, &options);
   log.setPath(options.runLogPath);
+  // Without a run log nothing else could say why the run fails: name what
+  // is missing on standard error. Status and files stay as they would be.
+  std::string missing = missingRequiredOption(options);
+  if (!missing.empty()) std::fprintf(stderr, "zxsort: %s\n%s", missing.c_str(), sortUsageText());
   if (parsed.status != 0) {
     if (!parsed.message.empty()) log.logCount(5, parsed.message + " ", parsed.status);
     return parsed.status;
