@@ -83,13 +83,13 @@ std::unique_ptr<LoadTarget> openTarget(const LoadOptions& options) {
 }  // namespace
 
 LoadStatus loadFile(const std::string& file, const LoadOptions& options, LoadTarget* target) {
-  LoadPlan plan;
   std::string error;
-  if (!makeLoadPlan(file, options, &plan, &error)) return report(kLoadInput, error);
   FileDigest digest;
   if (!digestFile(file, &digest, &error)) {
     return report(kLoadInput, file + ": cannot read: " + error);
   }
+  LoadPlan plan;
+  if (!makeLoadPlan(file, options, &plan, &error)) return report(kLoadInput, error);
   LoadRecord record{absolutePath(file), plan.table, digest.size, digest.hex(), 0};
   bool recorded = false;
   if (!target->begin(plan, record, &recorded)) {

@@ -116,7 +116,7 @@ bool PostgresTarget::open(const std::string& conninfo) {
     return fail("cannot set the client encoding");
   }
   buffer_.reserve(kCopyChunk + 64 * 1024);
-  return exec("SET datestyle = 'ISO, YMD'");
+  return exec("SET datestyle = 'ISO, YMD'") && exec("SET client_min_messages = warning");
 }
 
 bool PostgresTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool* recorded) {
