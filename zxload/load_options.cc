@@ -75,6 +75,10 @@ bool checkComplete(const LoadOptions& options, std::string* error) {
 
 bool readLoadOptions(int argc, char** argv, LoadOptions* options,
                      std::string* error) {
+  if (argc < 2) {
+    *error = "no arguments";
+    return false;
+  }
   bool onlyFiles = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];

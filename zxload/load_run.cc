@@ -5,7 +5,9 @@
 #include <memory>
 
 #include "zxload/line_reader.h"
+#ifdef ZXLOAD_WITH_POSTGRES
 #include "zxload/postgres_target.h"
+#endif
 #include "zxload/row_values.h"
 #include "zxload/sqlite_target.h"
 
@@ -65,12 +67,17 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
 /// Opens the target the options name.
 std::unique_ptr<LoadTarget> openTarget(const LoadOptions& options) {
   if (options.postgres) {
+#ifdef ZXLOAD_WITH_POSTGRES
     auto target = std::make_unique<PostgresTarget>();
     if (!target->open(options.postgresConninfo)) {
       report(kLoadDatabase, target->error());
       return nullptr;
     }
     return target;
+#else
+    report(kLoadDatabase, "this zxload was built without PostgreSQL (libpq)");
+    return nullptr;
+#endif
   }
   auto target = std::make_unique<SqliteTarget>();
   if (!target->open(options.sqlitePath)) {
