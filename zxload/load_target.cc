@@ -1,5 +1,7 @@
 #include "zxload/load_target.h"
 
+#include <algorithm>
+
 std::string quoteIdentifier(const std::string& name) {
   std::string out = "\"";
   for (char c : name) {
@@ -17,4 +19,15 @@ std::string columnList(const LoadPlan& plan) {
     out += quoteIdentifier(column.name);
   }
   return out;
+}
+
+std::vector<PlanColumn> missingColumns(const LoadPlan& plan,
+                                       const std::vector<std::string>& existing) {
+  std::vector<PlanColumn> missing;
+  for (const PlanColumn& column : plan.columns) {
+    if (std::find(existing.begin(), existing.end(), column.name) == existing.end()) {
+      missing.push_back(column);
+    }
+  }
+  return missing;
 }

@@ -51,4 +51,8 @@ std::string quoteIdentifier(const std::string& name);
 /// Comma-separated quoted column names of `plan`.
 std::string columnList(const LoadPlan& plan);
 
+/// The columns of `plan` whose names are not in `existing`.
+std::vector<PlanColumn> missingColumns(const LoadPlan& plan,
+                                       const std::vector<std::string>& existing);
+
 #endif  // ZXLOAD_LOAD_TARGET_H_

@@ -135,7 +135,8 @@ bool PostgresTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool*
             " row_count bigint NOT NULL, loaded_at timestamptz NOT NULL DEFAULT now(),"
             " UNIQUE (table_name, file_size, checksum))") ||
       !exec(std::string("LOCK TABLE ") + kLoadsTable + " IN SHARE ROW EXCLUSIVE MODE") ||
-      !exec("CREATE TABLE IF NOT EXISTS " + quoteIdentifier(plan.table) + " (" + columns + ")")) {
+      !exec("CREATE TABLE IF NOT EXISTS " + quoteIdentifier(plan.table) + " (" + columns + ")") ||
+      !addMissingColumns()) {
     return false;
   }
   std::string size = std::to_string(record.size);
@@ -147,6 +148,31 @@ bool PostgresTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool*
   *recorded = ok && PQntuples(result) > 0;
   PQclear(result);
   return ok || fail("cannot read " + std::string(kLoadsTable));
+}
+
+bool PostgresTarget::addMissingColumns() {
+  // Logs of other formats load other columns into the same table: the
+  // table takes the union of their columns.
+  const char* params[] = {plan_->table.c_str()};
+  PGresult* result = PQexecParams(
+      conn_,
+      "SELECT column_name FROM information_schema.columns"
+      " WHERE table_schema = current_schema() AND table_name = $1",
+      1, nullptr, params, nullptr, nullptr, 0);
+  if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+    PQclear(result);
+    return fail("cannot read the columns of " + plan_->table);
+  }
+  std::vector<std::string> existing;
+  for (int row = 0; row < PQntuples(result); ++row) existing.emplace_back(PQgetvalue(result, row, 0));
+  PQclear(result);
+  for (const PlanColumn& column : missingColumns(*plan_, existing)) {
+    if (!exec("ALTER TABLE " + quoteIdentifier(plan_->table) + " ADD COLUMN " +
+              quoteIdentifier(column.name) + " " + postgresType(column.type))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool PostgresTarget::startRows() {

@@ -28,6 +28,8 @@ class PostgresTarget : public LoadTarget {
   bool exec(const std::string& sql);
   /// Records the connection's message after `what`.
   bool fail(const std::string& what);
+  /// Adds the plan's columns that the existing table lacks.
+  bool addMissingColumns();
   /// Appends one text value in COPY text form.
   void appendText(std::string_view text);
   /// Sends the gathered rows.

@@ -84,7 +84,8 @@ bool SqliteTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool* r
             " file_size INTEGER NOT NULL, checksum TEXT NOT NULL,"
             " row_count INTEGER NOT NULL, loaded_at TEXT NOT NULL,"
             " UNIQUE (table_name, file_size, checksum))") ||
-      !exec("CREATE TABLE IF NOT EXISTS " + quoteIdentifier(plan.table) + " (" + columns + ")")) {
+      !exec("CREATE TABLE IF NOT EXISTS " + quoteIdentifier(plan.table) + " (" + columns + ")") ||
+      !addMissingColumns()) {
     return false;
   }
   sqlite3_stmt* query = nullptr;
@@ -100,6 +101,29 @@ bool SqliteTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool* r
   sqlite3_finalize(query);
   if (step != SQLITE_ROW && step != SQLITE_DONE) return fail("cannot read " + std::string(kLoadsTable));
   *recorded = step == SQLITE_ROW;
+  return true;
+}
+
+bool SqliteTarget::addMissingColumns() {
+  // Logs of other formats load other columns into the same table: the
+  // table takes the union of their columns.
+  sqlite3_stmt* query = nullptr;
+  std::string sql = "SELECT name FROM pragma_table_info(?1)";
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &query, nullptr) != SQLITE_OK) {
+    return fail("cannot read the columns of " + plan_->table);
+  }
+  sqlite3_bind_text(query, 1, plan_->table.c_str(), -1, SQLITE_TRANSIENT);
+  std::vector<std::string> existing;
+  while (sqlite3_step(query) == SQLITE_ROW) {
+    existing.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(query, 0)));
+  }
+  sqlite3_finalize(query);
+  for (const PlanColumn& column : missingColumns(*plan_, existing)) {
+    if (!exec("ALTER TABLE " + quoteIdentifier(plan_->table) + " ADD COLUMN " +
+              quoteIdentifier(column.name) + " " + sqliteType(column.type))) {
+      return false;
+    }
+  }
   return true;
 }
 

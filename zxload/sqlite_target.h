@@ -26,6 +26,8 @@ class SqliteTarget : public LoadTarget {
   bool exec(const std::string& sql);
   /// Records the database's message after `what`.
   bool fail(const std::string& what);
+  /// Adds the plan's columns that the existing table lacks.
+  bool addMissingColumns();
   /// Releases the insert statement.
   void finalizeInsert();
 

@@ -103,6 +103,12 @@ out=$(load -k sybase -d "$raw" -a web "$work/combined.log.srt") || fail "reload 
 check "$work/combined.log.srt" "$work/combined.log.zx3" "$raw" raw_web
 [ "$(q "SELECT count(*) FROM zxload_files")" = 6 ] || fail "loads table: $(q "SELECT count(*) FROM zxload_files")"
 
+echo "=== logs of another format share the table"
+load -k mssql -d "$raw" -a web "$work/squid.log.csv" >/dev/null || fail "squid into raw_web"
+[ "$(q "SELECT count(*) FROM raw_web WHERE referrer IS NOT NULL")" = "$(wc -l <"$work/combined.log.srt")" ] &&
+  [ "$(q "SELECT count(*) FROM raw_web WHERE referrer IS NULL")" = "$(wc -l <"$work/squid.log.csv")" ] ||
+  fail "raw_web after a second format: $(q "SELECT count(*), count(referrer) FROM raw_web")"
+
 echo "=== a damaged file adds nothing"
 mkdir "$work/bad"
 cp "$work/combined.log.csv" "$work/bad/good.log.csv"
