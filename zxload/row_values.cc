@@ -50,6 +50,12 @@ bool isTimestamp(std::string_view text) {
   for (std::size_t i = 0; i < kShape.size(); ++i) {
     if (kShape[i] == 'd' ? !isDigit(text[i]) : text[i] != kShape[i]) return false;
   }
+  auto number = [&](std::size_t at) { return (text[at] - '0') * 10 + (text[at + 1] - '0'); };
+  int month = number(5), day = number(8);
+  if (month < 1 || month > 12 || day < 1 || day > 31 || number(11) > 23 ||
+      number(14) > 59 || number(17) > 59) {
+    return false;
+  }
   if (text.size() == kShape.size()) return true;
   std::size_t at = kShape.size() + 1;
   return text[kShape.size()] == '.' && skipDigits(text, &at) > 0 && at == text.size();

@@ -40,8 +40,8 @@ class RowSplitter {
 /// optional fraction, an optional exponent.
 bool isNumber(std::string_view text);
 
-/// True when `text` is "YYYY-MM-DD HH:MM:SS", optionally followed by a
-/// fraction of a second.
+/// True when `text` is "YYYY-MM-DD HH:MM:SS" with the fields in their
+/// ranges, optionally followed by a fraction of a second.
 bool isTimestamp(std::string_view text);
 
 /// True for the placeholder time stamp "0000-00-00 00:00:00[.000]".

@@ -43,6 +43,8 @@ TEST(RowSplitterTest, UnquotedRunsKeepQuotesAndCheckValues) {
   EXPECT_FALSE(splitter.split("2001-12-17 15:00:00,a,x,1", &error));
   EXPECT_EQ(error, "column groupid: not a number: x");
   EXPECT_FALSE(splitter.split("2001-12-17 15:00,a,1,1", &error));
+  EXPECT_FALSE(splitter.split("2001-13-17 15:00:00,a,1,1", &error));
+  EXPECT_EQ(error, "column timestampid: not a time stamp: 2001-13-17 15:00:00");
   EXPECT_FALSE(splitter.split("2001-12-17 15:00:00,a,1,1,", &error));
   EXPECT_EQ(error, "5 values, expected 4");
   EXPECT_FALSE(splitter.split("2001-12-17 15:00:00,a,1", &error));
