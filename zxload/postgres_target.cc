@@ -102,7 +102,7 @@ bool PostgresTarget::exec(const std::string& sql) {
   PGresult* result = PQexec(conn_, sql.c_str());
   bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
   PQclear(result);
-  return ok || fail(sql.substr(0, sql.find(' ', 7)));
+  return ok || fail("statement failed");
 }
 
 bool PostgresTarget::open(const std::string& conninfo) {
@@ -116,7 +116,7 @@ bool PostgresTarget::open(const std::string& conninfo) {
     return fail("cannot set the client encoding");
   }
   buffer_.reserve(kCopyChunk + 64 * 1024);
-  return exec("SET datestyle = 'ISO, YMD'") && exec("SET client_min_messages = warning");
+  return exec("SET datestyle = 'ISO, YMD'; SET client_min_messages = warning");
 }
 
 bool PostgresTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool* recorded) {
@@ -128,14 +128,14 @@ bool PostgresTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool*
   }
   // The lock makes loads into one database take turns, so that two loads
   // of one file cannot both find it unrecorded.
-  if (!exec("BEGIN") ||
-      !exec(std::string("CREATE TABLE IF NOT EXISTS ") + kLoadsTable +
+  // One round trip for the set-up.
+  if (!exec(std::string("BEGIN; CREATE TABLE IF NOT EXISTS ") + kLoadsTable +
             " (file_name text NOT NULL, table_name text NOT NULL,"
             " file_size bigint NOT NULL, checksum text NOT NULL,"
             " row_count bigint NOT NULL, loaded_at timestamptz NOT NULL DEFAULT now(),"
-            " UNIQUE (table_name, file_size, checksum))") ||
-      !exec(std::string("LOCK TABLE ") + kLoadsTable + " IN SHARE ROW EXCLUSIVE MODE") ||
-      !exec("CREATE TABLE IF NOT EXISTS " + quoteIdentifier(plan.table) + " (" + columns + ")") ||
+            " UNIQUE (table_name, file_size, checksum)); LOCK TABLE " + kLoadsTable +
+            " IN SHARE ROW EXCLUSIVE MODE; CREATE TABLE IF NOT EXISTS " +
+            quoteIdentifier(plan.table) + " (" + columns + ")") ||
       !addMissingColumns()) {
     return false;
   }
@@ -153,11 +153,12 @@ bool PostgresTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool*
 bool PostgresTarget::addMissingColumns() {
   // Logs of other formats load other columns into the same table: the
   // table takes the union of their columns.
-  const char* params[] = {plan_->table.c_str()};
+  std::string name = quoteIdentifier(plan_->table);
+  const char* params[] = {name.c_str()};
   PGresult* result = PQexecParams(
       conn_,
-      "SELECT column_name FROM information_schema.columns"
-      " WHERE table_schema = current_schema() AND table_name = $1",
+      "SELECT attname FROM pg_attribute"
+      " WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
       1, nullptr, params, nullptr, nullptr, 0);
   if (PQresultStatus(result) != PGRES_TUPLES_OK) {
     PQclear(result);
