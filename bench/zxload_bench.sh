@@ -3,13 +3,14 @@
 # on the same rows, with the sqlite3 shell's `.import` of a CSV of those rows
 # (into a table of the same columns and types) and with psql's `\copy ... csv`
 # into a PostgreSQL table of the same columns and types (a throwaway server,
-# as in the tests). Each load goes into an empty table; the best of REPEAT
-# runs of each counts. Ratios above 1 mean zxload is faster.
+# as in the tests). Each load goes into an empty table; the median of REPEAT
+# runs of each counts (the machine may be shared; every run is shown).
+# Ratios above 1 mean zxload is faster.
 #
 # Usage: bash bench/zxload_bench.sh
 # Environment:
 #   ROWS       rows of the data file (default 500000, squid layout)
-#   REPEAT     runs of each load (default 4)
+#   REPEAT     runs of each load (default 5)
 #   BUILD_DIR  build directory (default build-bench in the source tree)
 #   KEEP       set to keep the generated files
 set -euo pipefail
@@ -17,7 +18,7 @@ export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
 rows=${ROWS:-500000}
-repeat=${REPEAT:-4}
+repeat=${REPEAT:-5}
 
 source "$root/bench/common.sh"
 source "$root/tests/zxload/pg_server.sh"
@@ -44,7 +45,8 @@ timed() {  # timed COMMAND...: wall seconds of the command
   t1=$(now)
   elapsed "$t0" "$t1"
 }
-best() { tr ' ' '\n' | sort -g | head -1; }
+median() { tr ' ' '\n' | sort -g | awk '{ v[NR] = $1 } END {
+  print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
 echo "data file: $loaded_rows rows, $mb MB ($data)"
 
@@ -68,8 +70,8 @@ import_sqlite() {
 for run in $(seq "$repeat"); do
   if [ $((run % 2)) = 1 ]; then zxload_sqlite; import_sqlite; else import_sqlite; zxload_sqlite; fi
 done
-zx=$(echo "${zx_s[@]}" | best); imp=$(echo "${imp_s[@]}" | best)
-echo "SQLite:     zxload ${zx_s[*]} s, sqlite3 .import ${imp_s[*]} s (best: $zx / $imp)"
+zx=$(echo "${zx_s[@]}" | median); imp=$(echo "${imp_s[@]}" | median)
+echo "SQLite:     zxload ${zx_s[*]} s, sqlite3 .import ${imp_s[*]} s (median: $zx / $imp)"
 awk -v z="$zx" -v i="$imp" -v r="$loaded_rows" 'BEGIN {
   printf "SQLite:     zxload %.0f rows/s, .import %.0f rows/s, ratio %.2f (.import time / zxload time)\n", r / z, r / i, i / z }'
 
@@ -99,7 +101,7 @@ for run in $(seq "$repeat"); do
   [ "$(psql -A -t -c 'SELECT (SELECT count(*) FROM raw_bench)::text || (SELECT count(*) FROM copy_bench)::text')" = "$loaded_rows$loaded_rows" ] ||
     { echo "PostgreSQL row counts differ" >&2; exit 1; }
 done
-zx=$(echo "${zx_p[@]}" | best); cp=$(echo "${cp_p[@]}" | best)
-echo "PostgreSQL: zxload ${zx_p[*]} s, psql \\copy ${cp_p[*]} s (best: $zx / $cp)"
+zx=$(echo "${zx_p[@]}" | median); cp=$(echo "${cp_p[@]}" | median)
+echo "PostgreSQL: zxload ${zx_p[*]} s, psql \\copy ${cp_p[*]} s (median: $zx / $cp)"
 awk -v z="$zx" -v c="$cp" -v r="$loaded_rows" 'BEGIN {
   printf "PostgreSQL: zxload %.0f rows/s, psql \\copy %.0f rows/s, ratio %.2f (\\copy time / zxload time)\n", r / z, r / c, c / z }'

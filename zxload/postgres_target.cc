@@ -49,6 +49,25 @@ bool needsCare(unsigned char c) {
   return c == '\\' || c == '\t' || c == '\n' || c == '\r' || c == 0 || c >= 0x80;
 }
 
+/// `text` with every byte that is not part of a valid UTF-8 sequence
+/// turned into the Latin-1 character of that number.
+std::string validUtf8(std::string_view text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t length = s[i] < 0x80 ? 1 : utf8Length(s + i, text.size() - i);
+    if (length > 0) {
+      out.append(text.data() + i, length);
+      i += length;
+    } else {
+      out.push_back(static_cast<char>(0xc0 | (s[i] >> 6)));
+      out.push_back(static_cast<char>(0x80 | (s[i] & 0x3f)));
+      ++i;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 void appendCopyText(std::string_view text, bool rawBytes, std::string* out) {
@@ -229,7 +248,9 @@ bool PostgresTarget::commit(const LoadRecord& record) {
   if (!ok) return fail("cannot copy into " + plan_->table);
   std::string size = std::to_string(record.size);
   std::string rows = std::to_string(record.rows);
-  const char* params[] = {record.fileName.c_str(), record.table.c_str(), size.c_str(),
+  // A file name need not be UTF-8.
+  std::string fileName = rawBytes_ ? record.fileName : validUtf8(record.fileName);
+  const char* params[] = {fileName.c_str(), record.table.c_str(), size.c_str(),
                           record.checksum.c_str(), rows.c_str()};
   std::string sql = std::string("INSERT INTO ") + kLoadsTable +
                     " (file_name, table_name, file_size, checksum, row_count)"

@@ -137,17 +137,18 @@ check "$work/bad/good.log.csv" "$work/combined.log.zx3" "$raw" raw_bad
 [ "$(q "SELECT count(*) FROM zxload_files WHERE table_name = 'raw_bad'")" = 1 ] || fail "damaged load recorded"
 
 echo "=== bytes"
-mkdir "$work/bytes"
-printf 'c-ip SQLCHAR 1 userip\ncs-uri SQLCHAR 1 url\n' >"$work/bytes/types.dat"
-printf 'userip,url\r\n' >"$work/bytes/b.log.zx3"
+bdir=$work/bytes$'\377'  # a file name need not be UTF-8 either
+mkdir "$bdir"
+printf 'c-ip SQLCHAR 1 userip\ncs-uri SQLCHAR 1 url\n' >"$bdir/types.dat"
+printf 'userip,url\r\n' >"$bdir/b.log.zx3"
 value='/a\377\303\251\303(\\\t'"'"'x'"'"'\\N'
-printf "'1.2.3.4','$value'\r\n" >"$work/bytes/b.log.csv"
+printf "'1.2.3.4','$value'\r\n" >"$bdir/b.log.csv"
 exact=$(printf "$value" | od -An -tx1 | tr -d ' \n')
-load -k none -d "$work/bytes/types.dat" -a b "$work/bytes/b.log.csv" >/dev/null || fail "bytes load"
+load -k none -d "$bdir/types.dat" -a b "$bdir/b.log.csv" >/dev/null || fail "bytes load"
 if [ "$mode" = postgres ]; then
   got=$(q "SELECT encode(convert_to(url, 'UTF8'), 'hex') FROM raw_b")
   [ "$got" = 2f61c3bfc3a9c383285c092778275c4e ] || fail "UTF-8 database: $got"
-  "$ZXLOAD" -p dbname=bytes -k none -d "$work/bytes/types.dat" -a b "$work/bytes/b.log.csv" >/dev/null || fail "SQL_ASCII load"
+  "$ZXLOAD" -p dbname=bytes -k none -d "$bdir/types.dat" -a b "$bdir/b.log.csv" >/dev/null || fail "SQL_ASCII load"
   got=$(psql -X -A -t -q -d bytes -c "SELECT encode(convert_to(url, 'SQL_ASCII'), 'hex') FROM raw_b")
 else
   got=$(q "SELECT lower(hex(url)) FROM raw_b")
