@@ -61,21 +61,21 @@ columns() {
 # the row count and, per column, the sum of the numbers or of the text lengths
 # in bytes (time stamps aside), in one query and one awk pass.
 check() {
-  local file=$1 table=$4 sql="count(*)" spec="" name class want got
+  local file=$1 table=$4 sql="count(*)" classes="" name class want got
   while read -r name class; do
-    spec+="$class"
+    classes+="$class"
     case $class in
       n) sql+=", sum(\"$name\")" ;;
       s) sql+=", $(textbytes "$name")" ;;
     esac
   done < <(columns "$file" "$2" "$3")
-  want=$(LC_ALL=C awk -F, -v spec="$spec" '
+  want=$(LC_ALL=C awk -F, -v classes="$classes" '
     { sub(/\r$/, ""); rows++
-      for (i = 1; i <= length(spec); i++) { c = substr(spec, i, 1); if (c == "t") continue
+      for (i = 1; i <= length(classes); i++) { c = substr(classes, i, 1); if (c == "t") continue
         v = $i; if (v ~ /^'\''.*'\''$/ && length(v) > 1) v = substr(v, 2, length(v) - 2)
         s[i] += (c == "n" ? v : length(v)) } }
     END { out = rows + 0
-      for (i = 1; i <= length(spec); i++) if (substr(spec, i, 1) != "t") out = out "|" s[i] + 0
+      for (i = 1; i <= length(classes); i++) if (substr(classes, i, 1) != "t") out = out "|" s[i] + 0
       print out }' "$file")
   got=$(q "SELECT $sql FROM \"$table\"")
   awk -v a="$want" -v b="$got" 'BEGIN { n = split(a, x, "|"); if (split(b, y, "|") != n) exit 1
