@@ -35,7 +35,7 @@ struct NamedTemplate {
   std::string_view name;
   BuiltInTemplate format;
 };
-constexpr std::array<NamedTemplate, 5> kTemplates = {{
+constexpr std::array<NamedTemplate, 6> kTemplates = {{
     {"webaccess",
      {"#Fields: x-timestamp time-taken c-ip x-transaction bytes cs-method "
       "cs-uri x-username x-hiercode rs(Content-Type) x-note",
@@ -47,6 +47,10 @@ constexpr std::array<NamedTemplate, 5> kTemplates = {{
     {"common",
      {"#Fields: c-ip x-remote-id x-username x-localtime x-request-line "
       "sc-status x-sc-contentlength",
+      "http"}},
+    {"combined",
+     {"#Fields: c-ip x-remote-id x-username x-localtime x-request-line "
+      "sc-status x-sc-contentlength cs(referer) cs(user-agent)",
       "http"}},
     {"straccess",
      {"#Fields: c-ip date time r-ip cs-uri sc-status x-status x-action "

@@ -257,6 +257,7 @@ TEST_F(HeaderTest, BuiltInTemplateFieldCounts) {
   } cases[] = {{"webaccess", 11},
                {"squid", 10},
                {"common", 7},
+               {"combined", 9},
                {"straccess", 19},
                {"extended", 16}};
   for (const Case& c : cases) {

@@ -51,7 +51,7 @@ const ShippedFile kFiles[] = {
 std::vector<std::string> formatTexts() {
   std::vector<std::string> texts;
   for (const char* name :
-       {"webaccess", "squid", "common", "straccess", "extended"}) {
+       {"webaccess", "squid", "common", "combined", "straccess", "extended"}) {
     texts.emplace_back(builtInTemplate(name).formatText);
   }
   for (int count : {9, 14, 15, 16, 18, 20}) {

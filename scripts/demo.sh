@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds parser (and zxsort when it is part of the tree), converts the bundled
-# sample logs (squid layout, W3C "#Fields:", common log) and sorts each result
-# hour by hour, then shows the files produced. Installs missing build
+# Builds parser, zxsort and zxload, converts the bundled sample logs (squid
+# layout, W3C "#Fields:", common and combined logs), sorts each result hour by
+# hour and per billing interval, loads the sort files into an SQLite database
+# (out/demo/demo.db, tables raw_demo and bill_demo, as the loader control
+# files name them) and prints a short report from it. Installs missing build
 # packages first (Debian, as root or with sudo). Output goes to out/demo/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,12 +17,7 @@ jobs=$(nproc)
 echo "=== configure and build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target parser
-have_zxsort=0
-if cmake --build "$build" --target help | grep -q '^zxsort:'; then
-  cmake --build "$build" -j "$jobs" --target zxsort
-  have_zxsort=1
-fi
+cmake --build "$build" -j "$jobs" --target parser zxsort zxload
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -41,9 +38,15 @@ convert() {
     cat "$log.out" >&2 || true
     exit 1
   fi
-  [ "$have_zxsort" -eq 1 ] || return 0
-  echo "=== zxsort -m 0 -v $log -d $types -l $log.out"
-  "$build/zxsort/zxsort" -m 0 -v "$log" -d "$types" -l "$log.out" || status=$?
+  sort_log "$log" -m 0
+  sort_log "$log" -m 1 -i 15 -b1 bytecount:13 -b2 bytecount:12 -b3 refcount:13
+}
+
+# sort_log LOG MODE-OPTIONS...: zxsort on the parser's output of LOG.
+sort_log() {
+  local log=$1 status=0; shift
+  echo "=== zxsort $* -v $log"
+  "$build/zxsort/zxsort" "$@" -v "$log" -d "$types" -l "$log.out" || status=$?
   if [ "$status" -ne 0 ]; then
     echo "zxsort failed with exit status $status; the run log:" >&2
     cat "$log.out" >&2 || true
@@ -54,7 +57,7 @@ convert() {
 convert squid.log squid
 convert w3c.log
 convert common.log common
-[ "$have_zxsort" -eq 1 ] || echo "=== zxsort is not part of this tree yet: hourly sorting skipped"
+convert combined.log combined
 
 show() {  # show FILE LINES
   [ -f "$1" ] || return 0
@@ -63,9 +66,43 @@ show() {  # show FILE LINES
 }
 echo "=== files produced in $out"
 ls -l "$out"
-for name in squid.log w3c.log common.log; do
+for name in squid.log w3c.log common.log combined.log; do
   show "$out/$name.csv" 3
   show "$out/$name.srt" 3
 done
 show "$out/squid.log.zx3" 1
 show "$out/squid.log.out" 60
+
+# The raw data set is loaded from its hourly sort file, as the loader control
+# file names it; the billing sort files go to the billing table.
+db=$out/demo.db
+files=()
+for name in squid.log w3c.log common.log combined.log; do
+  files+=("$out/$name.srt" "$out/$name.bsrt")
+done
+echo "=== zxload -k oracle -d $types -s $db (hourly and billing sort files)"
+"$build/zxload/zxload" -k oracle -d "$types" -s "$db" "${files[@]}"
+
+report() {  # report TITLE SQL
+  echo "--- $1"
+  sqlite3 -header -column "$db" "$2"
+}
+echo "=== report from $db"
+report "requests and bytes per hour" \
+  "SELECT substr(timestampid, 1, 13) || 'h' AS hour, sum(refcount) AS requests,
+          CAST(sum(bytecount * refcount) AS INTEGER) AS bytes
+     FROM raw_demo GROUP BY hour ORDER BY hour"
+report "busiest sites" \
+  "SELECT sitename AS site, sum(refcount) AS requests,
+          CAST(sum(bytecount * refcount) AS INTEGER) AS bytes
+     FROM raw_demo WHERE sitename <> '-' GROUP BY site
+    ORDER BY requests DESC, site LIMIT 5"
+report "status codes" \
+  "SELECT status, sum(refcount) AS requests FROM raw_demo GROUP BY status ORDER BY status"
+report "heaviest users per 15 minutes (billing)" \
+  "SELECT timestampid AS interval, userip, CAST(sum(billmeasure1) AS INTEGER) AS bytes,
+          CAST(sum(billmeasure3) AS INTEGER) AS requests
+     FROM bill_demo GROUP BY interval, userip ORDER BY bytes DESC LIMIT 5"
+report "files loaded" \
+  "SELECT replace(file_name, rtrim(file_name, replace(file_name, '/', '')), '') AS file,
+          table_name, row_count FROM zxload_files ORDER BY rowid"

@@ -4,11 +4,11 @@
 set -euo pipefail
 what=${1:-all}
 
-demo_packages=(cmake ninja-build g++ zlib1g-dev)
+demo_packages=(cmake ninja-build g++ zlib1g-dev libsqlite3-dev sqlite3)
 test_packages=("${demo_packages[@]}" libgtest-dev libgmock-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   wine wine64 wine32:i386 openjdk-17-jdk-headless libpam0g-dev
-  libpam-wrapper libnss-wrapper sqlite3 libsqlite3-dev time tzdata parallel rsync)
+  libpam-wrapper libnss-wrapper libpq-dev postgresql time tzdata parallel rsync)
 
 if [ "$what" = demo ]; then packages=("${demo_packages[@]}"); else packages=("${test_packages[@]}"); fi
 
