@@ -389,7 +389,7 @@ for view in 32 64; do
   expect "HomeDir in the $view-bit view only" "4 118|Zentrix|C:\\view$view" "$(root_read "$m")"
   registry delete "$product_key" /f /reg:$view
 done
-if [ -d "$drive_c/windows/syswow64" ]; then
+if grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; then
   registry add "$product_key" /v HomeDir /t REG_SZ /d 'C:\view64' /f /reg:64
   registry add "$product_key" /v HomeDir /t REG_SZ /d 'C:\view32' /f /reg:32
   m=$(mark)
@@ -398,7 +398,7 @@ if [ -d "$drive_c/windows/syswow64" ]; then
   registry delete "$product_key" /f /reg:32
   registry delete "$product_key" /f /reg:64
 else
-  echo "note: a 32-bit prefix has one registry view; the check of two views is left out"
+  echo "note: a 32-bit prefix has one registry view; the check of both views is left out"
 fi
 set_home_dir
 
