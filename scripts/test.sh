@@ -67,8 +67,9 @@ with_wine_prefix() {
 why_no_32bit() {
   local loader=$wine_dir/wine out
   [ -x "$loader" ] || { echo "$loader is not installed"; return; }
+  # The shell's own message ends in the reason, e.g. "Exec format error".
   out=$("$loader" --version 2>&1) ||
-    echo "$loader does not start: $(echo "$out" | tail -n 1)"
+    echo "$loader does not start: ${out##*: }"
 }
 
 stage_native() {
