@@ -14,5 +14,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Tests of the cross build run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Tests of the cross build run under the 32-bit Wine loader.
+set(WINE_LOADER /usr/lib/wine/wine CACHE FILEPATH "Wine loader that runs the tests")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_LOADER})

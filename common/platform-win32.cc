@@ -40,12 +40,14 @@ void setTimeZone(const char* zone) {
 std::uint32_t tickCount() { return GetTickCount(); }
 
 bool physicalMemory(MemoryStatus* status) {
-  MEMORYSTATUS memory;
+  // The extended query: the plain one caps its sizes at what a 32-bit
+  // process can address, which misstates machines with more memory.
+  MEMORYSTATUSEX memory;
   memory.dwLength = sizeof memory;
-  GlobalMemoryStatus(&memory);
-  status->total = memory.dwTotalPhys;
-  status->available = memory.dwAvailPhys;
-  return memory.dwTotalPhys != 0;
+  if (!GlobalMemoryStatusEx(&memory)) return false;
+  status->total = memory.ullTotalPhys;
+  status->available = memory.ullAvailPhys;
+  return memory.ullTotalPhys != 0;
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Loads HostBridge.dll the way the virtual machine does (LoadLibrary, then
-// GetProcAddress of the decorated stdcall names), and calls the methods
-// through typed stdcall pointers with a JNI environment of its own.
+// GetProcAddress of the decorated stdcall names on 32-bit, of the plain
+// names on 64-bit), and calls the methods through typed JNICALL pointers
+// with a JNI environment of its own.
 // Usage: hostbridge_dll_test HOSTBRIDGE-DLL CHILD-PROGRAM
 
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <utility>
 #include <string>
 
 #include "hostbridge/fake_jni-win32.h"
@@ -26,7 +28,13 @@ fs::path dllPath;
 fs::path childPath;
 HMODULE library = nullptr;
 
-#define BRIDGE(name) "_Java_com_vantal_zentrix_util_beans_HostBridge_" name
+#define BRIDGE_PLAIN(name) "Java_com_vantal_zentrix_util_beans_HostBridge_" name
+#define BRIDGE_DECORATED(name, bytes) "_" BRIDGE_PLAIN(name) "@" #bytes
+#ifdef _WIN64
+#define BRIDGE(name, bytes) BRIDGE_PLAIN(name)
+#else
+#define BRIDGE(name, bytes) BRIDGE_DECORATED(name, bytes)
+#endif
 
 using GetGroupListFunction = jobjectArray(JNICALL*)(JNIEnv*, jobject, jint,
                                                     jstring, jstring, jstring);
@@ -133,32 +141,34 @@ class BridgeTest : public ::testing::Test {
   FakeJni jni_;
   fs::path previous_;
   fs::path directory_;
-  ExecBcpFunction execBcp_ = resolve<ExecBcpFunction>(BRIDGE("execBCP@12"));
+  ExecBcpFunction execBcp_ = resolve<ExecBcpFunction>(BRIDGE("execBCP", 12));
 };
 
-TEST(ExportsTest, DecoratedAndPlainNamesResolve) {
-  for (const char* name : {BRIDGE("GetGroupList@24"), BRIDGE("listRoots@8"),
-                           BRIDGE("execBCP@12"), BRIDGE("getSystemInfo@8")}) {
-    EXPECT_NE(nullptr, resolve<void*>(name)) << name;
-    // The plain JNI name, without underscore and byte count.
-    std::string plain(name + 1);
-    plain.erase(plain.find('@'));
-    EXPECT_NE(nullptr, resolve<void*>(plain.c_str())) << plain;
+TEST(ExportsTest, PlainNamesResolveAndDecoratedOnesOnlyOn32Bit) {
+  const bool decorated = sizeof(void*) == 4;
+  const std::pair<const char*, const char*> names[] = {
+      {BRIDGE_PLAIN("GetGroupList"), BRIDGE_DECORATED("GetGroupList", 24)},
+      {BRIDGE_PLAIN("listRoots"), BRIDGE_DECORATED("listRoots", 8)},
+      {BRIDGE_PLAIN("execBCP"), BRIDGE_DECORATED("execBCP", 12)},
+      {BRIDGE_PLAIN("getSystemInfo"), BRIDGE_DECORATED("getSystemInfo", 8)}};
+  for (const auto& [plain, withBytes] : names) {
+    EXPECT_NE(nullptr, resolve<void*>(plain)) << plain;
+    EXPECT_EQ(decorated, resolve<void*>(withBytes) != nullptr) << withBytes;
   }
 }
 
 TEST_F(BridgeTest, SystemInfoHasSixLinesOfThisMachine) {
   const auto info = jni_.strings(resolve<SystemInfoFunction>(
-      BRIDGE("getSystemInfo@8"))(jni_.env(), nullptr));
+      BRIDGE("getSystemInfo", 8))(jni_.env(), nullptr));
   ASSERT_TRUE(info.has_value());
   ASSERT_EQ(6u, info->size());
   std::vector<std::string> lines;
   for (const auto& line : *info) lines.push_back(utf::toUtf8(line));
   SYSTEM_INFO system;
   GetSystemInfo(&system);
-  MEMORYSTATUS memory;
+  MEMORYSTATUSEX memory;
   memory.dwLength = sizeof memory;
-  GlobalMemoryStatus(&memory);
+  ASSERT_TRUE(GlobalMemoryStatusEx(&memory));
   EXPECT_EQ("#Harware Infomation", lines[0]);
   EXPECT_TRUE(std::regex_match(
       lines[1], std::regex("#Processor: (Non-Intel \\d+ \\d+ \\d+|"
@@ -178,13 +188,13 @@ TEST_F(BridgeTest, SystemInfoHasSixLinesOfThisMachine) {
       lines[4], std::regex("#OS Version: \\d+\\.\\d+ .* \\(Build \\d+\\)")))
       << lines[4];
   EXPECT_EQ("#Total Physical Memory: " +
-                std::to_string(memory.dwTotalPhys / 1024) + " K",
+                std::to_string(memory.ullTotalPhys / 1024) + " K",
             lines[5]);
 }
 
 TEST_F(BridgeTest, ListRootsGivesVectorOfDriveRootsWithoutRemovables) {
   const jobject roots =
-      resolve<ListRootsFunction>(BRIDGE("listRoots@8"))(jni_.env(), nullptr);
+      resolve<ListRootsFunction>(BRIDGE("listRoots", 8))(jni_.env(), nullptr);
   ASSERT_TRUE(jni_.isVector(roots));
   const auto texts = jni_.strings(roots);
   ASSERT_TRUE(texts.has_value());
@@ -260,7 +270,7 @@ TEST_F(BridgeTest, ExecLooksInCurrentDirectoryWithExtensionsInOrder) {
 
 TEST_F(BridgeTest, GroupListAnswersWithAFailureWordOrGroups) {
   const auto getGroupList =
-      resolve<GetGroupListFunction>(BRIDGE("GetGroupList@24"));
+      resolve<GetGroupListFunction>(BRIDGE("GetGroupList", 24));
   const std::u16string password = u"Zx-s3cret pw";
   ConsoleCapture console;
   const auto answer = jni_.strings(

@@ -235,15 +235,21 @@ system_report::Facts systemFacts() {
   system_report::Facts facts;
   SYSTEM_INFO system;
   GetSystemInfo(&system);
-  facts.processor.architecture = system.wProcessorArchitecture;
+  // An x64 processor is the same x86 family to the report: the 64-bit
+  // library describes the machine as the 32-bit one does.
+  facts.processor.architecture =
+      system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64
+          ? PROCESSOR_ARCHITECTURE_INTEL
+          : system.wProcessorArchitecture;
   facts.processor.level = system.wProcessorLevel;
   facts.processor.revision = system.wProcessorRevision;
   facts.processor.count = system.dwNumberOfProcessors;
   facts.os = osFacts();
-  MEMORYSTATUS memory;
+  // The extended query: the plain one caps the size at what a 32-bit
+  // process can address.
+  MEMORYSTATUSEX memory;
   memory.dwLength = sizeof memory;
-  GlobalMemoryStatus(&memory);
-  facts.totalMemoryBytes = memory.dwTotalPhys;
+  if (GlobalMemoryStatusEx(&memory)) facts.totalMemoryBytes = memory.ullTotalPhys;
   return facts;
 }
 

@@ -6,7 +6,8 @@ what=${1:-all}
 
 demo_packages=(cmake ninja-build g++ zlib1g-dev libsqlite3-dev sqlite3)
 test_packages=("${demo_packages[@]}" libgtest-dev libgmock-dev googletest
-  g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+  binutils-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine64 wine32:i386 openjdk-17-jdk-headless libpam0g-dev
   libpam-wrapper libnss-wrapper libpq-dev postgresql time tzdata parallel rsync)
 

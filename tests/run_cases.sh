@@ -6,7 +6,8 @@
 # exist afterwards) and `mask.sed` (extra sed masks for both sides).
 #
 # Usage: run_cases.sh CASES_DIR [CASE...]
-# Environment: PARSER, ZXSORT (program paths), RUNNER (e.g. "wine").
+# Environment: PARSER, ZXSORT (program paths), RUNNER (the Wine loader for
+# Windows builds, e.g. /usr/lib/wine/wine64).
 set -u
 export LC_ALL=C
 cases_dir=$1

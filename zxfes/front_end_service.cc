@@ -12,37 +12,47 @@
 
 FrontEndService::FrontEndService() : ServiceBase(kServiceName) {}
 
-bool FrontEndService::readInstallationRoot(DWORD* error) {
+namespace {
+
+/// Registry views searched for the installation root, in this order: the
+/// 32-bit view, where a 32-bit installer writes and the 32-bit service has
+/// always read, then the 64-bit view. Both builds search the same way, so
+/// they find the same root on the same machine. 32-bit Windows has one
+/// view and ignores the flags.
+constexpr REGSAM kRootViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+
+/// Reads "HomeDir" of the product key in registry `view` into `root`;
+/// ERROR_FILE_NOT_FOUND when the key or the value is missing there.
+LONG readRootInView(REGSAM view, std::string* root) {
   RegKey key;
-  LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_QUERY_VALUE,
-                              key.out());
-  if (result != ERROR_SUCCESS) {
-    *error = static_cast<DWORD>(result);
-    return false;
-  }
+  LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0,
+                              KEY_QUERY_VALUE | view, key.out());
+  if (result != ERROR_SUCCESS) return result;
   // One byte more than the longest root with its end, so that a value
   // stored without an end still gets one.
-  char root[kMaxRootChars + 2] = {};
+  char text[kMaxRootChars + 2] = {};
   DWORD type = REG_NONE;
   DWORD size = kMaxRootChars + 1;
   result = RegQueryValueExA(key.get(), kHomeDirValue, nullptr, &type,
-                            reinterpret_cast<BYTE*>(root), &size);
-  key.reset();
-  if (result != ERROR_SUCCESS) {
-    *error = static_cast<DWORD>(result);
-    return false;
+                            reinterpret_cast<BYTE*>(text), &size);
+  if (result != ERROR_SUCCESS) return result;
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATATYPE;
+  text[size < sizeof text ? size : sizeof text - 1] = '\0';
+  if (std::strlen(text) > kMaxRootChars) return ERROR_MORE_DATA;
+  *root = text;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool FrontEndService::readInstallationRoot(DWORD* error) {
+  LONG result = ERROR_FILE_NOT_FOUND;
+  for (const REGSAM view : kRootViews) {
+    result = readRootInView(view, &root_);
+    if (result != ERROR_FILE_NOT_FOUND) break;
   }
-  if (type != REG_SZ && type != REG_EXPAND_SZ) {
-    *error = ERROR_INVALID_DATATYPE;
-    return false;
-  }
-  root[size < sizeof root ? size : sizeof root - 1] = '\0';
-  if (std::strlen(root) > kMaxRootChars) {
-    *error = ERROR_MORE_DATA;
-    return false;
-  }
-  root_ = root;
-  return true;
+  *error = static_cast<DWORD>(result);
+  return result == ERROR_SUCCESS;
 }
 
 bool FrontEndService::readInstallationFile(const std::string& path,

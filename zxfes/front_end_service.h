@@ -26,8 +26,8 @@ class FrontEndService : public ServiceBase {
   bool userControl(DWORD code) override;
 
  private:
-  /// Reads the installation root from the registry; false when the key or a
-  /// text value "HomeDir" is missing.
+  /// Reads the installation root from the registry, from the first view
+  /// that holds "HomeDir"; false when no view does or the value is unusable.
   bool readInstallationRoot(DWORD* error);
   /// Reads the first line of `path` into `line`, at most `maxChars` long;
   /// false when the file cannot be opened.

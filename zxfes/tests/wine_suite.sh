@@ -4,6 +4,9 @@
 # failure paths of the service's start, remove and "-shutdown".
 #
 # Usage: wine_suite.sh ZXFES_EXE STAND_IN_EXE PROBE_EXE
+# Environment: WINE, the Wine loader that runs the build's programs (e.g.
+# /usr/lib/wine/wine64); WINESERVER, its server (default: "wineserver"
+# beside the loader).
 #
 # Everything runs in a fresh Wine prefix of its own under a temporary
 # directory; its wineserver (and with it every process the suite started)
@@ -21,6 +24,8 @@ set -uo pipefail
 zxfes_exe=$1
 stand_in_exe=$2
 probe_exe=$3
+wine=${WINE:?WINE must name the Wine loader}
+wineserver=${WINESERVER:-$(dirname "$wine")/wineserver}
 
 work=$(mktemp -d /tmp/zxfes-wine.XXXXXX)
 export WINEPREFIX=$work/prefix
@@ -29,7 +34,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 cleanup() {
-  wineserver -k >/dev/null 2>&1
+  "$wineserver" -k >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -55,9 +60,9 @@ expect() {
 mkdir -p "$WINEPREFIX"
 # A persistent server keeps services.exe (and so the service's standard
 # error) the same for the whole suite.
-wineserver -p
+"$wineserver" -p
 service_log=$work/services.err
-if ! wineboot >/dev/null 2>"$service_log"; then
+if ! "$wine" wineboot >/dev/null 2>"$service_log"; then
   echo "FAIL: wineboot"
   exit 1
 fi
@@ -80,7 +85,7 @@ write_installation() {
   printf '%s\r\nOTHER=never read\r\n' "$class_path" >"$root/jakarta-tomcat/lib/classpath"
 }
 
-registry() { wine reg "$@" >/dev/null 2>&1; }
+registry() { "$wine" reg "$@" >/dev/null 2>&1; }
 
 set_home_dir() {
   registry add "$product_key" /v HomeDir /t REG_SZ /d "$root_win" /f
@@ -136,12 +141,12 @@ service_events() {
 # Runs zxfes from the command line; its output goes to $work/out and its
 # events to $work/err.
 zxfes() {
-  wine "$program_win" "$@" >"$work/out" 2>"$work/err"
+  "$wine" "$program_win" "$@" >"$work/out" 2>"$work/err"
   echo $? >"$work/status"
 }
 zxfes_events() { parse_events "$work/err"; }
 
-probe() { wine "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
+probe() { "$wine" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 installed() { probe config Zentrix | grep -q '^type='; }
 
@@ -206,14 +211,14 @@ expect "-shutdown of nothing: output" "Zentrix doesnot exists"$'\r' "$(cat "$wor
 # Another service already shows the display name: creating the service
 # fails, but the event source is registered all the same.
 event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Zentrix'
-wine sc create Blocker binpath= 'C:\zx\none.exe' displayname= Zentrix >/dev/null 2>&1
+"$wine" sc create Blocker binpath= 'C:\zx\none.exe' displayname= Zentrix >/dev/null 2>&1
 zxfes -i x
 expect "install blocked: events" "1 101|Zentrix|cannot create service" "$(zxfes_events)"
 installed && fail "install blocked: installed all the same"
 expect "install blocked: message file written" \
   "    EventMessageFile    REG_EXPAND_SZ    $program_win" \
-  "$(wine reg query "$event_key" /v EventMessageFile 2>/dev/null | tr -d '\r' | grep EventMessageFile)"
-wine sc delete Blocker >/dev/null 2>&1
+  "$("$wine" reg query "$event_key" /v EventMessageFile 2>/dev/null | tr -d '\r' | grep EventMessageFile)"
+"$wine" sc delete Blocker >/dev/null 2>&1
 registry delete "$event_key" /f
 
 zxfes -i anything
@@ -224,9 +229,9 @@ expect "install: configuration" \
   "$(probe config Zentrix)"
 expect "install: message file, unquoted" \
   "    EventMessageFile    REG_EXPAND_SZ    $program_win" \
-  "$(wine reg query "$event_key" /v EventMessageFile 2>/dev/null | tr -d '\r' | grep EventMessageFile)"
+  "$("$wine" reg query "$event_key" /v EventMessageFile 2>/dev/null | tr -d '\r' | grep EventMessageFile)"
 expect "install: types supported" "    TypesSupported    REG_DWORD    0x7" \
-  "$(wine reg query "$event_key" /v TypesSupported 2>/dev/null | tr -d '\r' | grep TypesSupported)"
+  "$("$wine" reg query "$event_key" /v TypesSupported 2>/dev/null | tr -d '\r' | grep TypesSupported)"
 
 zxfes -i again
 expect "reinstall removes first" "4 102|Zentrix${nl}4 100|Zentrix" "$(zxfes_events)"
@@ -370,6 +375,31 @@ m=$(mark)
 start_service 1
 expect "key missing: events" "$root_missing" "$(service_events "$m" 2)"
 expect "key missing: stopped with the error" "state=1 exit=2" "$(probe state Zentrix)"
+
+# --- registry views ---------------------------------------------------------------
+
+# A 32-bit installer leaves the root in the 32-bit view, a 64-bit one in the
+# 64-bit view; either build finds it in either, the 32-bit view first. The
+# roots do not exist, so each start ends after reporting the root it read.
+root_read() { service_events "$1" 3 | head -n 1; }
+for view in 32 64; do
+  registry add "$product_key" /v HomeDir /t REG_SZ /d "C:\\view$view" /f /reg:$view
+  m=$(mark)
+  start_service 1
+  expect "HomeDir in the $view-bit view only" "4 118|Zentrix|C:\\view$view" "$(root_read "$m")"
+  registry delete "$product_key" /f /reg:$view
+done
+if grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; then
+  registry add "$product_key" /v HomeDir /t REG_SZ /d 'C:\view64' /f /reg:64
+  registry add "$product_key" /v HomeDir /t REG_SZ /d 'C:\view32' /f /reg:32
+  m=$(mark)
+  start_service 1
+  expect "HomeDir in both views: the 32-bit one" '4 118|Zentrix|C:\view32' "$(root_read "$m")"
+  registry delete "$product_key" /f /reg:32
+  registry delete "$product_key" /f /reg:64
+else
+  echo "note: a 32-bit prefix has one registry view; the check of both views is left out"
+fi
 set_home_dir
 
 # --- started from a console ----------------------------------------------------------
