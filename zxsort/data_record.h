@@ -16,7 +16,6 @@ struct DataRecord {
   std::uint16_t numbersLength = 0;   ///< numeric values (or merged averages)
   std::uint16_t measureLength[3] = {0, 0, 0};  ///< 0 when no value was read
   std::int32_t count = 1;            ///< lines merged into this record; 0 once emptied
-  std::uint64_t keyPrefix = 0;       ///< first 8 key bytes folded to lower case, set by the sort
 
   /// The key text.
   std::string_view key() const { return {text, keyLength}; }

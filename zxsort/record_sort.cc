@@ -1,11 +1,13 @@
 #include "zxsort/record_sort.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "zxsort/decimal.h"
+#include "zxsort/rank_sort.h"
 
 namespace {
 
@@ -97,6 +99,29 @@ void replaceTexts(DataRecord* record, std::string_view numbers,
   }
 }
 
+// Moves the records into the order of `entries` (entry k names the record
+// that goes to position k), cycle by cycle; marks the entries it used.
+void applyOrder(std::vector<std::uint64_t>* entries, std::vector<DataRecord>* records) {
+  constexpr std::uint64_t kDone = ~std::uint64_t{0};
+  std::vector<std::uint64_t>& order = *entries;
+  std::vector<DataRecord>& list = *records;
+  for (std::size_t start = 0; start < order.size(); ++start) {
+    if (order[start] == kDone) continue;
+    const DataRecord first = list[start];
+    std::size_t k = start;
+    for (;;) {
+      const std::size_t from = entryIndex(order[k]);
+      order[k] = kDone;
+      if (from == start) {
+        list[k] = first;
+        break;
+      }
+      list[k] = list[from];
+      k = from;
+    }
+  }
+}
+
 }  // namespace
 
 int compareKeys(std::string_view a, std::string_view b) {
@@ -135,13 +160,33 @@ std::uint64_t keyPrefix(std::string_view key) {
 }
 
 void sortRecords(std::vector<DataRecord>* records) {
-  for (DataRecord& record : *records) record.keyPrefix = keyPrefix(record.key());
-  auto compare = [](const DataRecord& x, const DataRecord& y) {
-    if (x.keyPrefix != y.keyPrefix) return x.keyPrefix < y.keyPrefix ? -1 : 1;
-    return compareKeys(x.key(), y.key());
+  std::vector<DataRecord>& list = *records;
+  const std::size_t n = list.size();
+  if (n < 2) return;
+  // Rank the keys once: equal keys (letters folded) share a rank.
+  struct Keyed {
+    std::uint64_t prefix;
+    std::uint32_t index;
   };
-  if (records->size() < 2) return;
-  quickSort(records->data(), 0, static_cast<int>(records->size()) - 1, compare);
+  std::vector<Keyed> keyed(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    keyed[k] = {keyPrefix(list[k].key()), static_cast<std::uint32_t>(k)};
+  }
+  auto compare = [&list](const Keyed& x, const Keyed& y) {
+    if (x.prefix != y.prefix) return x.prefix < y.prefix ? -1 : 1;
+    return compareKeys(list[x.index].key(), list[y.index].key());
+  };
+  std::sort(keyed.begin(), keyed.end(),
+            [&compare](const Keyed& x, const Keyed& y) { return compare(x, y) < 0; });
+  std::vector<std::uint64_t> entries(n);
+  std::uint32_t rank = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (k > 0 && compare(keyed[k - 1], keyed[k]) != 0) ++rank;
+    entries[keyed[k].index] = rankEntry(rank, keyed[k].index);
+  }
+  std::vector<Keyed>().swap(keyed);
+  rankSort(entries.data(), static_cast<int>(n));
+  applyOrder(&entries, &list);
 }
 
 int groupRecords(std::vector<DataRecord>* records, const ColumnLayout& layout,
