@@ -122,6 +122,67 @@ void applyOrder(std::vector<std::uint64_t>* entries, std::vector<DataRecord>* re
   }
 }
 
+// A key's 16 bytes from some offset on (letters folded, zeros past its
+// end) as two big-endian numbers.
+struct KeyDigits {
+  std::uint64_t high;
+  std::uint64_t low;
+  std::uint32_t index;   // of the record
+  std::uint32_t length;  // of its key
+};
+
+bool digitsBefore(const KeyDigits& x, const KeyDigits& y) {
+  return x.high != y.high ? x.high < y.high : x.low < y.low;
+}
+
+bool sameDigits(const KeyDigits& x, const KeyDigits& y) {
+  return x.high == y.high && x.low == y.low;
+}
+
+// Gives every record the rank of its key among the interval's distinct
+// keys (letters folded): a most-significant-first sort by 16 bytes at a
+// time, so that comparisons are of numbers, never of texts.
+struct KeyRanker {
+  const std::vector<DataRecord>& list;
+  std::uint64_t* entries;
+  std::uint32_t nextRank = 0;
+
+  // Ranks the keys of [begin, end), which agree on their first `offset` bytes.
+  void rank(KeyDigits* begin, KeyDigits* end, std::size_t offset) {
+    bool alike = true;
+    for (KeyDigits* k = begin; k != end; ++k) {
+      const std::string_view key = list[k->index].key();
+      k->high = keyPrefix(key, offset);
+      k->low = keyPrefix(key, offset + 8);
+      alike = alike && sameDigits(*k, *begin);
+    }
+    if (!alike) std::sort(begin, end, digitsBefore);
+    for (KeyDigits* run = begin; run != end;) {
+      KeyDigits* runEnd = run + 1;
+      std::uint32_t longest = run->length;
+      while (runEnd != end && sameDigits(*runEnd, *run)) {
+        longest = std::max(longest, runEnd->length);
+        ++runEnd;
+      }
+      if (runEnd - run > 1 && longest > offset + 16) {
+        rank(run, runEnd, offset + 16);
+      } else {
+        // Every key ends here: the same bytes, zeros after the shorter
+        // ones; a key that is a prefix of another is the smaller.
+        std::sort(run, runEnd, [](const KeyDigits& x, const KeyDigits& y) {
+          return x.length < y.length;
+        });
+        for (KeyDigits* k = run; k != runEnd; ++k) {
+          if (k != run && k->length != k[-1].length) ++nextRank;
+          entries[k->index] = rankEntry(nextRank, k->index);
+        }
+        ++nextRank;
+      }
+      run = runEnd;
+    }
+  }
+};
+
 }  // namespace
 
 int compareKeys(std::string_view a, std::string_view b) {
@@ -147,12 +208,12 @@ int compareKeys(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-std::uint64_t keyPrefix(std::string_view key) {
+std::uint64_t keyPrefix(std::string_view key, std::size_t offset) {
   // Big-endian, so that comparing the numbers compares the bytes in order;
-  // a key shorter than 8 bytes is padded with zeros, which orders it before
-  // any longer key it is a prefix of. Equal prefixes decide nothing.
+  // a key ending within the 8 bytes is padded with zeros, which orders it
+  // before any longer key it is a prefix of. Equal prefixes decide nothing.
   std::uint64_t prefix = 0;
-  for (std::size_t k = 0; k < 8; ++k) {
+  for (std::size_t k = offset; k < offset + 8; ++k) {
     unsigned char byte = k < key.size() ? kLower.map[static_cast<unsigned char>(key[k])] : 0;
     prefix = (prefix << 8) | byte;
   }
@@ -163,28 +224,16 @@ void sortRecords(std::vector<DataRecord>* records) {
   std::vector<DataRecord>& list = *records;
   const std::size_t n = list.size();
   if (n < 2) return;
-  // Rank the keys once: equal keys (letters folded) share a rank.
-  struct Keyed {
-    std::uint64_t prefix;
-    std::uint32_t index;
-  };
-  std::vector<Keyed> keyed(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    keyed[k] = {keyPrefix(list[k].key()), static_cast<std::uint32_t>(k)};
-  }
-  auto compare = [&list](const Keyed& x, const Keyed& y) {
-    if (x.prefix != y.prefix) return x.prefix < y.prefix ? -1 : 1;
-    return compareKeys(list[x.index].key(), list[y.index].key());
-  };
-  std::sort(keyed.begin(), keyed.end(),
-            [&compare](const Keyed& x, const Keyed& y) { return compare(x, y) < 0; });
   std::vector<std::uint64_t> entries(n);
-  std::uint32_t rank = 0;
-  for (std::size_t k = 0; k < n; ++k) {
-    if (k > 0 && compare(keyed[k - 1], keyed[k]) != 0) ++rank;
-    entries[keyed[k].index] = rankEntry(rank, keyed[k].index);
+  {
+    std::vector<KeyDigits> keys(n);
+    for (std::size_t k = 0; k < n; ++k) {
+      keys[k].index = static_cast<std::uint32_t>(k);
+      keys[k].length = static_cast<std::uint32_t>(list[k].key().size());
+    }
+    KeyRanker ranker{list, entries.data()};
+    ranker.rank(keys.data(), keys.data() + n, 0);
   }
-  std::vector<Keyed>().swap(keyed);
   rankSort(entries.data(), static_cast<int>(n));
   applyOrder(&entries, &list);
 }

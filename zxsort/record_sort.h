@@ -12,9 +12,11 @@
 /// prefix is the smaller. Negative, zero or positive.
 int compareKeys(std::string_view a, std::string_view b);
 
-/// The first 8 bytes of `key` folded to lower case as a big-endian number:
-/// when two prefixes differ, they order their keys as `compareKeys` does.
-std::uint64_t keyPrefix(std::string_view key);
+/// The 8 bytes of `key` from `offset` on, folded to lower case, as a
+/// big-endian number: when the prefixes of two keys that agree before
+/// `offset` differ, they order the keys as `compareKeys` does.
+std::uint64_t keyPrefix(std::string_view key, std::size_t offset = 0);
+
 
 /// Sorts the records ascending by key, equal keys in the order of the
 /// middle-pivot quicksort (`rankSort`): grouping keeps the first of a run.
