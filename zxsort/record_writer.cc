@@ -1,8 +1,26 @@
 #include "zxsort/record_writer.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace {
+
+bool isLittleEndian() {
+  const std::uint16_t one = 1;
+  unsigned char first;
+  std::memcpy(&first, &one, 1);
+  return first == 1;
+}
+
+std::uint64_t swapBytes(std::uint64_t word) {
+  std::uint64_t result = 0;
+  for (int k = 0; k < 8; ++k) result = (result << 8) | ((word >> (8 * k)) & 0xff);
+  return result;
+}
+
+// Index of the lowest set bit of a non-zero word.
+int lowestSetBit(std::uint64_t word) { return __builtin_ctzll(word); }
 
 constexpr std::size_t kBillingColumns = 10;
 
@@ -29,6 +47,42 @@ std::string_view formatNumber(long number, const char* before, const char* after
                               char* buffer, std::size_t size) {
   int length = std::snprintf(buffer, size, "%s%ld%s", before, number, after);
   return std::string_view(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+// Calls visit(k, value) for the k-th comma-separated value of `text`; a
+// run of commas separates like one. Commas are looked for eight bytes at
+// a time.
+template <typename Visit>
+void forEachValue(std::string_view text, Visit&& visit) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  constexpr std::uint64_t kCommas = kOnes * ',';
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  int index = 0;
+  while (i < size) {
+    while (i < size && data[i] == ',') ++i;
+    if (i >= size) break;
+    const std::size_t start = i;
+    for (;;) {
+      if (i + 8 > size) {
+        while (i < size && data[i] != ',') ++i;
+        break;
+      }
+      std::uint64_t word;
+      std::memcpy(&word, data + i, 8);
+      if (!isLittleEndian()) word = swapBytes(word);
+      const std::uint64_t x = word ^ kCommas;
+      const std::uint64_t found = (x - kOnes) & ~x & kHighs;
+      if (found != 0) {
+        i += static_cast<std::size_t>(lowestSetBit(found) / 8);
+        break;
+      }
+      i += 8;
+    }
+    visit(index++, std::string_view(data + start, i - start));
+  }
 }
 
 }  // namespace
@@ -74,13 +128,38 @@ RecordWriter::RecordWriter(std::FILE* out, const ColumnLayout* layout)
   }
 }
 
+RecordWriter::~RecordWriter() { flush(); }
+
+void RecordWriter::flush() {
+  if (pending_ > 0 && out_ != nullptr) std::fwrite(buffer_.data(), 1, pending_, out_);
+  pending_ = 0;
+}
+
 void RecordWriter::writeRecord(const DataRecord& record, int start) {
   if (layout_->mode == 0) {
     rebuildRecord(record, &line_);
   } else {
     rebuildBillingRecord(record, start, &line_);
   }
-  std::fwrite(line_.data(), 1, line_.size(), out_);
+  if (pending_ + line_.size() > buffer_.size()) {
+    flush();
+    if (line_.size() > buffer_.size()) {
+      std::fwrite(line_.data(), 1, line_.size(), out_);
+      return;
+    }
+  }
+  std::memcpy(buffer_.data() + pending_, line_.data(), line_.size());
+  pending_ += line_.size();
+}
+
+std::string_view RecordWriter::groupIdText(bool quoted) {
+  const int id = layout_->groupId;
+  if (id != groupIdOf_) {
+    groupIdOf_ = id;
+    groupIdPlain_ = std::to_string(id);
+    groupIdQuoted_ = "'" + groupIdPlain_ + "'";
+  }
+  return quoted ? groupIdQuoted_ : groupIdPlain_;
 }
 
 void RecordWriter::rebuildRecord(const DataRecord& record, std::string* line) {
@@ -92,13 +171,12 @@ void RecordWriter::rebuildRecord(const DataRecord& record, std::string* line) {
       if (k < static_cast<int>(positions.size())) slots_[positions[k]] = value;
     };
   };
-  splitValues(record.key(), place(layout.keyPositions));
-  splitValues(record.numbers(), place(layout.numericPositions));
+  forEachValue(record.key(), place(layout.keyPositions));
+  forEachValue(record.numbers(), place(layout.numericPositions));
   char stamp[32];
-  char groupId[32];
   char refcount[32];
   bool quoted = false;
-  splitValues(record.attributes(), [&](int k, std::string_view value) {
+  forEachValue(record.attributes(), [&](int k, std::string_view value) {
     if (k >= static_cast<int>(layout.attributePositions.size())) return;
     const int p = layout.attributePositions[k];
     if (p == layout.refcountPosition && record.count != 1) {
@@ -111,20 +189,27 @@ void RecordWriter::rebuildRecord(const DataRecord& record, std::string* line) {
       slots_[p] = cutToHour(value, stamp);
       if (!value.empty() && value[0] == '\'') quoted = true;
     } else if (p == layout.groupIdPosition) {
-      slots_[p] = formatNumber(layout.groupId, quoted ? "'" : "", quoted ? "'" : "", groupId,
-                               sizeof groupId);
+      slots_[p] = groupIdText(quoted);
     } else {
       slots_[p] = value;
     }
   });
-  line->clear();
+  std::size_t total = static_cast<std::size_t>(columns) + 2;
+  for (int p = 0; p < columns; ++p) total += slots_[p].size();
+  line->resize(total);
+  char* out = line->data();
   for (int p = 0; p < columns; ++p) {
-    if (p > 0) line->push_back(',');
-    line->append(slots_[p]);
+    if (p > 0) *out++ = ',';
+    std::memcpy(out, slots_[p].data(), slots_[p].size());
+    out += slots_[p].size();
   }
   // Every line of the sort file ends with a line break, also when the last
   // column's value was rewritten without one.
-  if (line->empty() || line->back() != '\n') line->append("\r\n");
+  if (out == line->data() || out[-1] != '\n') {
+    *out++ = '\r';
+    *out++ = '\n';
+  }
+  line->resize(static_cast<std::size_t>(out - line->data()));
 }
 
 void RecordWriter::rebuildBillingRecord(const DataRecord& record, int start,
@@ -136,10 +221,9 @@ void RecordWriter::rebuildBillingRecord(const DataRecord& record, int start,
     std::snprintf(minute, sizeof minute, start < 10 ? "0%d" : "%d", start);
   }
   char stamp[32];
-  char groupId[32];
   bool quoted = false;
   bool stampSeen = false;
-  splitValues(record.attributes(), [&](int k, std::string_view value) {
+  forEachValue(record.attributes(), [&](int k, std::string_view value) {
     if (stampSeen || k >= static_cast<int>(layout.attributePositions.size())) return;
     const int p = layout.attributePositions[k];
     if (p == layout.timestampPosition) {
@@ -148,8 +232,8 @@ void RecordWriter::rebuildBillingRecord(const DataRecord& record, int start,
       stampSeen = true;
     }
   });
-  slots_[1] = formatNumber(layout.groupId, "", "", groupId, sizeof groupId);
-  splitValues(record.key(), [&](int k, std::string_view value) {
+  slots_[1] = groupIdText(false);
+  forEachValue(record.key(), [&](int k, std::string_view value) {
     if (k < static_cast<int>(keySlots_.size()) && keySlots_[k] >= 0) slots_[keySlots_[k]] = value;
   });
   const std::string_view missing = quoted ? "'-'" : "-";
