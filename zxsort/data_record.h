@@ -16,6 +16,7 @@ struct DataRecord {
   std::uint16_t numbersLength = 0;   ///< numeric values (or merged averages)
   std::uint16_t measureLength[3] = {0, 0, 0};  ///< 0 when no value was read
   std::int32_t count = 1;            ///< lines merged into this record; 0 once emptied
+  std::uint64_t keyPrefix = 0;       ///< first 8 key bytes folded to lower case, set by the sort
 
   /// The key text.
   std::string_view key() const { return {text, keyLength}; }
@@ -44,6 +45,8 @@ class TextArena {
   char* allocate(std::size_t size);
   /// Forgets every text; the chunks are kept for the next interval.
   void reset();
+  /// Bytes handed out since the last `reset`.
+  std::size_t used() const;
   /// Bytes reserved by the chunks.
   std::size_t capacity() const;
 

@@ -161,6 +161,7 @@ bool IntervalReader::readInterval(IntervalRecords* out) {
       break;
     }
     if (records.size() == room) {
+      if (pace_) pace_(out->arena.used());
       if (nearlyFull_()) {
         note(2, "reaching physical memory limit, grouping records");
         noteMemoryStatus();

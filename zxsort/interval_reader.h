@@ -40,6 +40,11 @@ class IntervalReader {
     nearlyFull_ = std::move(nearlyFull);
   }
 
+  /// Calls `pace` with the text bytes held each time the record array is
+  /// full (every 4096 records), so that a reader ahead of its consumer can
+  /// wait there.
+  void setPace(std::function<void(std::size_t)> pace) { pace_ = std::move(pace); }
+
   /// Keeps the run-log lines in `held` (appended in order) instead of
   /// writing them; null writes them at once.
   void holdLogLines(std::vector<HeldLogLine>* held) { held_ = held; }
@@ -68,6 +73,7 @@ class IntervalReader {
   std::vector<HeldLogLine>* held_ = nullptr;
   LineReader reader_;
   std::function<bool()> nearlyFull_;
+  std::function<void(std::size_t)> pace_;
   std::vector<std::string_view> values_;  // values of the current line
   int measurePositions_[3] = {-1, -1, -1};
   std::int64_t skippedLines_ = 0;

@@ -10,17 +10,16 @@ namespace {
 // Probes made entry by entry before a scan asks the tree.
 constexpr int kDirectProbes = 8;
 
-// The quicksort over rank entries. Ranges are independent once
-// partitioned, so they are kept on an explicit stack in any order.
+// The quicksort over rank entries with every scan answered by the tree.
+// Ranges are independent once partitioned, so they are kept on a list
+// and taken in any order.
 class RankSorter {
  public:
-  RankSorter(std::uint64_t* entries, int count, long long budget)
-      : a_(entries), n_(count), budget_(budget) {}
+  RankSorter(std::uint64_t* entries, int count) : a_(entries), n_(count) {}
 
-  void run() {
-    if (budget_ == 0) buildTree();
-    std::vector<std::pair<int, int>> pending;
-    pending.emplace_back(0, n_ - 1);
+  void run(const std::vector<std::pair<int, int>>& ranges) {
+    buildTree();
+    std::vector<std::pair<int, int>> pending(ranges);
     while (!pending.empty()) {
       auto [lo, hi] = pending.back();
       pending.pop_back();
@@ -30,8 +29,6 @@ class RankSorter {
           break;
         }
         const int p = partition(lo, hi);
-        noteBalance(lo, hi, p);
-        // Carry on with the smaller side so that the stack stays short.
         if (p - lo <= hi - p) {
           pending.emplace_back(p + 1, hi);
           hi = p - 1;
@@ -66,50 +63,30 @@ class RankSorter {
     const std::uint64_t pivot = a_[middle];
     const int p = static_cast<int>(pivot >> 32);
     a_[middle] = a_[lo];
-    if (tree_) {
-      written_.assign(1, middle);
-      repair(lo, hi);
-      written_.clear();
-      swappedHigh_.clear();
-    }
+    written_.assign(1, middle);
+    repair(lo, hi);
+    written_.clear();
+    swappedHigh_.clear();
     int i = lo;
     int j = hi;
     for (;;) {
       ++i;
-      if (tree_) {
-        if (i < j) i = firstAbove(i, j - 1, p);
-        if (j >= i) j = lastBelow(i, j, p);
-      } else {
-        while (i < j && p >= rankAt(i)) ++i;
-        while (j >= i && rankAt(j) >= p) --j;
-      }
+      if (i < j) i = firstAbove(i, j - 1, p);
+      if (j >= i) j = lastBelow(i, j, p);
       if (i >= j) break;
       std::swap(a_[i], a_[j]);
-      if (tree_) {
-        written_.push_back(i);
-        swappedHigh_.push_back(j);
-      }
+      written_.push_back(i);
+      swappedHigh_.push_back(j);
       --j;
     }
     a_[lo] = a_[j];
     a_[j] = pivot;
-    if (tree_) {
-      // In ascending order: lo, the low swap positions, j, the high ones.
-      written_.insert(written_.begin(), lo);
-      written_.push_back(j);
-      written_.insert(written_.end(), swappedHigh_.rbegin(), swappedHigh_.rend());
-      repair(lo, hi);
-    }
+    // In ascending order: lo, the low swap positions, j, the high ones.
+    written_.insert(written_.begin(), lo);
+    written_.push_back(j);
+    written_.insert(written_.end(), swappedHigh_.rbegin(), swappedHigh_.rend());
+    repair(lo, hi);
     return j;
-  }
-
-  // Counts the work of lopsided partitions and turns to the tree when it
-  // passes the budget; balanced partitions cost O(n log n) in total.
-  void noteBalance(int lo, int hi, int p) {
-    if (tree_) return;
-    const int size = hi - lo + 1;
-    if (std::min(p - lo, hi - p) < size / 16) lopsidedWork_ += size;
-    if (lopsidedWork_ > budget_) buildTree();
   }
 
   // Minimum and maximum rank under node v (leaves are the entries).
@@ -132,7 +109,6 @@ class RankSorter {
     min_.assign(static_cast<std::size_t>(size_), INT_MAX);
     max_.assign(static_cast<std::size_t>(size_), INT_MIN);
     for (int v = size_ - 1; v >= 1; --v) refresh(v);
-    tree_ = true;
   }
 
   // Recomputes the nodes above the positions in `written_` (ascending)
@@ -211,9 +187,6 @@ class RankSorter {
 
   std::uint64_t* a_;
   int n_;
-  long long budget_;
-  long long lopsidedWork_ = 0;
-  bool tree_ = false;
   int size_ = 0;               // leaves of the tree, a power of two
   std::vector<int> min_, max_;  // internal nodes 1..size_-1
   std::vector<int> written_;   // positions changed by a partition
@@ -223,8 +196,21 @@ class RankSorter {
 
 }  // namespace
 
+void rankSortRanges(std::uint64_t* entries, int count,
+                    const std::vector<std::pair<int, int>>& ranges) {
+  if (count < 2 || ranges.empty()) return;
+  RankSorter(entries, count).run(ranges);
+}
+
 void rankSort(std::uint64_t* entries, int count, long long lopsidedBudget) {
-  if (count < 2) return;
-  if (lopsidedBudget < 0) lopsidedBudget = 4LL * count + 4096;
-  RankSorter(entries, count, lopsidedBudget).run();
+  if (lopsidedBudget < 0) lopsidedBudget = lopsidedBudgetFor(count);
+  auto byRank = [](std::uint64_t x, std::uint64_t y) {
+    const std::uint32_t rx = static_cast<std::uint32_t>(x >> 32);
+    const std::uint32_t ry = static_cast<std::uint32_t>(y >> 32);
+    return rx < ry ? -1 : rx > ry ? 1 : 0;
+  };
+  std::vector<std::pair<int, int>> rest;
+  if (!quickSortSteps(entries, count, byRank, lopsidedBudget, &rest)) {
+    rankSortRanges(entries, count, rest);
+  }
 }

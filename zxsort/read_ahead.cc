@@ -9,6 +9,7 @@ ReadAhead::ReadAhead(std::FILE* data, const ColumnLayout& layout, const RunLog* 
   reader_.holdLogLines(&held_);
   reader_.setMemoryCheck(std::move(nearlyFull));
   if (threaded) {
+    reader_.setPace([this](std::size_t held) { pace(held); });
     try {
       thread_ = std::thread(&ReadAhead::readLoop, this, tick);
       return;
@@ -34,12 +35,29 @@ void ReadAhead::readOne() {
   ok_ = reader_.readInterval(&buffer_);
 }
 
+namespace {
+
+// Thrown on the reading thread to leave a read when the caller stops.
+struct ReadStopped {};
+
+}  // namespace
+
+void ReadAhead::pace(std::size_t held) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this, held] { return stop_ || callerWaiting_ || held <= aheadLimit_; });
+  if (stop_) throw ReadStopped{};
+}
+
 // The group identifiers come from the C library generator, whose state may
 // belong to the thread (as on Windows): it is seeded where it is drawn.
 void ReadAhead::readLoop(unsigned int tick) {
   seedGroupIds(tick);
   for (;;) {
-    readOne();
+    try {
+      readOne();
+    } catch (const ReadStopped&) {
+      return;
+    }
     const bool last = !ok_ || layout_.currentStart == -1;
     std::unique_lock<std::mutex> lock(mutex_);
     ready_ = true;
@@ -53,8 +71,12 @@ bool ReadAhead::next(IntervalRecords* interval, ColumnLayout* layout,
                      std::vector<HeldLogLine>* heldLines) {
   std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
   if (thread_.joinable()) {
+    *interval = IntervalRecords();  // the reader may now fill the memory
     lock.lock();
+    callerWaiting_ = true;
+    changed_.notify_all();
     changed_.wait(lock, [this] { return ready_; });
+    callerWaiting_ = false;
   } else {
     readOne();
   }
@@ -65,6 +87,7 @@ bool ReadAhead::next(IntervalRecords* interval, ColumnLayout* layout,
   layout->currentStart = layout_.currentStart;
   const bool ok = ok_;
   if (lock.owns_lock()) {
+    aheadLimit_ = interval->arena.used() / kAheadShareDivisor;
     ready_ = false;
     lock.unlock();
     changed_.notify_all();

@@ -16,8 +16,10 @@
 
 /// Reads the data file one interval ahead of its caller, on a second
 /// thread, so that the next interval is read while the current one is
-/// sorted and written. Only two intervals are ever held: the caller's and
-/// the one being read. Without a second thread it reads on demand.
+/// sorted and written. While the caller holds an interval, the interval
+/// read ahead may grow to a share of its text (`kAheadShareDivisor`); the rest is
+/// read once the caller has let go of its interval. Memory thus stays
+/// below two intervals. Without a second thread it reads on demand.
 class ReadAhead {
  public:
   /// Reads `data` for a copy of `layout`; seeds the group identifiers from
@@ -32,8 +34,12 @@ class ReadAhead {
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
+  /// Share of the caller's interval text the next one may reach before the
+  /// caller is done: a quarter.
+  static constexpr std::size_t kAheadShareDivisor = 4;
+
   /// Swaps the next interval into `interval` (whose records the caller is
-  /// done with), sets `layout`'s `groupId`, `recordCount` and
+  /// done with; their memory is released), sets `layout`'s `groupId`, `recordCount` and
   /// `currentStart` as a direct read would, and moves the read's run-log
   /// lines to `heldLines`. False when memory for the records failed.
   bool next(IntervalRecords* interval, ColumnLayout* layout,
@@ -49,6 +55,9 @@ class ReadAhead {
  private:
   // Reads one interval into `buffer_` and records its outcome.
   void readOne();
+  // On the reading thread: waits while the text read ahead is over its
+  // share and the caller still holds its interval.
+  void pace(std::size_t held);
   // The reading thread: reads an interval, waits for it to be taken.
   void readLoop(unsigned int tick);
 
@@ -63,6 +72,8 @@ class ReadAhead {
   std::condition_variable changed_;
   bool ready_ = false;  // buffer_ holds an interval not yet taken
   bool stop_ = false;
+  bool callerWaiting_ = false;  // the caller let go of its interval
+  std::size_t aheadLimit_ = static_cast<std::size_t>(-1);  // text bytes
 };
 
 #endif  // ZXSORT_READ_AHEAD_H_

@@ -222,19 +222,30 @@ std::uint64_t keyPrefix(std::string_view key, std::size_t offset) {
 
 void sortRecords(std::vector<DataRecord>* records) {
   std::vector<DataRecord>& list = *records;
-  const std::size_t n = list.size();
+  const int n = static_cast<int>(list.size());
   if (n < 2) return;
-  std::vector<std::uint64_t> entries(n);
+  // Step by step on the records themselves while partitions stay
+  // balanced: the scans run through the array in order.
+  for (DataRecord& record : list) record.keyPrefix = keyPrefix(record.key());
+  auto compare = [](const DataRecord& x, const DataRecord& y) {
+    if (x.keyPrefix != y.keyPrefix) return x.keyPrefix < y.keyPrefix ? -1 : 1;
+    return compareKeys(x.key(), y.key());
+  };
+  std::vector<std::pair<int, int>> rest;
+  if (quickSortSteps(list.data(), n, compare, lopsidedBudgetFor(n), &rest)) return;
+  // Equal or crafted keys: rank the keys and finish the ranges left with
+  // the tree, which gives the same order.
+  std::vector<std::uint64_t> entries(list.size());
   {
-    std::vector<KeyDigits> keys(n);
-    for (std::size_t k = 0; k < n; ++k) {
+    std::vector<KeyDigits> keys(list.size());
+    for (std::size_t k = 0; k < list.size(); ++k) {
       keys[k].index = static_cast<std::uint32_t>(k);
       keys[k].length = static_cast<std::uint32_t>(list[k].key().size());
     }
     KeyRanker ranker{list, entries.data()};
-    ranker.rank(keys.data(), keys.data() + n, 0);
+    ranker.rank(keys.data(), keys.data() + keys.size(), 0);
   }
-  rankSort(entries.data(), static_cast<int>(n));
+  rankSortRanges(entries.data(), n, rest);
   applyOrder(&entries, &list);
 }
 
