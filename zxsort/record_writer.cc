@@ -49,39 +49,41 @@ std::string_view formatNumber(long number, const char* before, const char* after
   return std::string_view(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-// Calls visit(k, value) for the k-th comma-separated value of `text`; a
-// run of commas separates like one. Commas are looked for eight bytes at
-// a time.
-template <typename Visit>
-void forEachValue(std::string_view text, Visit&& visit) {
+// Index of the first comma at or after `i` in `text`, or its size; eight
+// bytes at a time.
+std::size_t findComma(std::string_view text, std::size_t i) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
   constexpr std::uint64_t kCommas = kOnes * ',';
   const char* data = text.data();
   const std::size_t size = text.size();
+  while (i + 8 <= size) {
+    std::uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    if (!isLittleEndian()) word = swapBytes(word);
+    const std::uint64_t x = word ^ kCommas;
+    const std::uint64_t found = (x - kOnes) & ~x & kHighs;
+    if (found != 0) return i + static_cast<std::size_t>(lowestSetBit(found) / 8);
+    i += 8;
+  }
+  while (i < size && data[i] != ',') ++i;
+  return i;
+}
+
+// Calls visit(k, value) for the k-th comma-separated value of `text`; a
+// run of commas separates like one. Commas are looked for eight bytes at
+// a time.
+template <typename Visit>
+void forEachValue(std::string_view text, Visit&& visit) {
+  const std::size_t size = text.size();
   std::size_t i = 0;
   int index = 0;
   while (i < size) {
-    while (i < size && data[i] == ',') ++i;
+    while (i < size && text[i] == ',') ++i;
     if (i >= size) break;
     const std::size_t start = i;
-    for (;;) {
-      if (i + 8 > size) {
-        while (i < size && data[i] != ',') ++i;
-        break;
-      }
-      std::uint64_t word;
-      std::memcpy(&word, data + i, 8);
-      if (!isLittleEndian()) word = swapBytes(word);
-      const std::uint64_t x = word ^ kCommas;
-      const std::uint64_t found = (x - kOnes) & ~x & kHighs;
-      if (found != 0) {
-        i += static_cast<std::size_t>(lowestSetBit(found) / 8);
-        break;
-      }
-      i += 8;
-    }
-    visit(index++, std::string_view(data + start, i - start));
+    i = findComma(text, i);
+    visit(index++, text.substr(start, i - start));
   }
 }
 
@@ -119,6 +121,7 @@ RecordWriter::RecordWriter(std::FILE* out, const ColumnLayout* layout)
     : out_(out), layout_(layout) {
   slots_.resize(layout->mode == 0 ? static_cast<std::size_t>(layout->columnCount)
                                   : kBillingColumns);
+  if (layout->mode == 0) planHourlyLine();
   for (int p : layout->keyPositions) {
     int slot = -1;
     for (int c : layout->keyColumns) {
@@ -162,7 +165,111 @@ std::string_view RecordWriter::groupIdText(bool quoted) {
   return quoted ? groupIdQuoted_ : groupIdPlain_;
 }
 
+void RecordWriter::planHourlyLine() {
+  const ColumnLayout& layout = *layout_;
+  std::vector<Segment> sources(static_cast<std::size_t>(layout.columnCount),
+                               Segment{kNoSource, 0, 0, 0});
+  auto mark = [&sources](const std::vector<int>& positions, int source) {
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+      const int p = positions[k];
+      if (p >= 0 && p < static_cast<int>(sources.size())) {
+        sources[p] = Segment{source, static_cast<int>(k), static_cast<int>(k), p};
+      }
+    }
+  };
+  mark(layout.keyPositions, kFromKey);
+  mark(layout.numericPositions, kFromNumbers);
+  mark(layout.attributePositions, kFromAttribute);
+  for (const Segment& next : sources) {
+    const bool joins = !plan_.empty() && next.source != kFromAttribute &&
+                       next.source != kNoSource && plan_.back().source == next.source &&
+                       plan_.back().last + 1 == next.first;
+    if (joins) {
+      plan_.back().last = next.first;
+    } else {
+      plan_.push_back(next);
+    }
+  }
+}
+
+void RecordWriter::placeAttributes(const DataRecord& record, char* stamp, char* refcount) {
+  const ColumnLayout& layout = *layout_;
+  const int columns = layout.columnCount;
+  bool quoted = false;
+  forEachValue(record.attributes(), [&](int k, std::string_view value) {
+    if (k >= static_cast<int>(layout.attributePositions.size())) return;
+    const int p = layout.attributePositions[k];
+    if (p == layout.refcountPosition && record.count != 1) {
+      // The count ends the line when refcount is the last column; elsewhere
+      // a line break would split the line.
+      value = formatNumber(record.count, "", p == columns - 1 ? "\r\n" : "", refcount, 32);
+    }
+    if (p == layout.timestampPosition) {
+      slots_[p] = cutToHour(value, stamp);
+      if (!value.empty() && value[0] == '\'') quoted = true;
+    } else if (p == layout.groupIdPosition) {
+      slots_[p] = groupIdText(quoted);
+    } else {
+      slots_[p] = value;
+    }
+  });
+}
+
+// Ends the line with a line break unless its last value brought one.
+void endLine(char* out, std::string* line) {
+  if (out == line->data() || out[-1] != '\n') {
+    *out++ = '\r';
+    *out++ = '\n';
+  }
+  line->resize(static_cast<std::size_t>(out - line->data()));
+}
+
+bool RecordWriter::rebuildBySegments(const DataRecord& record, std::string* line) {
+  for (const Segment& segment : plan_) {
+    if (segment.source == kFromAttribute) slots_[segment.position] = std::string_view();
+  }
+  char stamp[32];
+  char refcount[32];
+  placeAttributes(record, stamp, refcount);
+  const std::string_view texts[2] = {record.key(), record.numbers()};
+  std::size_t cursor[2] = {0, 0};
+  std::size_t total = texts[0].size() + texts[1].size() + plan_.size() + 2;
+  for (const Segment& segment : plan_) {
+    if (segment.source == kFromAttribute) total += slots_[segment.position].size();
+  }
+  line->resize(total);
+  char* out = line->data();
+  for (std::size_t s = 0; s < plan_.size(); ++s) {
+    const Segment& segment = plan_[s];
+    if (s > 0) *out++ = ',';
+    if (segment.source == kFromAttribute) {
+      const std::string_view value = slots_[segment.position];
+      std::memcpy(out, value.data(), value.size());
+      out += value.size();
+      continue;
+    }
+    if (segment.source == kNoSource) continue;
+    // Values first..last of the text lie back to back, one comma apart,
+    // as the reader or the grouping wrote them; anything else (an empty
+    // or missing value) takes the general way.
+    const std::string_view text = texts[segment.source];
+    const std::size_t start = cursor[segment.source];
+    std::size_t end = start;
+    for (int k = segment.first; k <= segment.last; ++k) {
+      if (k > segment.first) ++end;
+      if (end >= text.size() || text[end] == ',') return false;
+      end = findComma(text, end);
+    }
+    std::memcpy(out, text.data() + start, end - start);
+    out += end - start;
+    cursor[segment.source] = end + 1;
+  }
+  endLine(out, line);
+  return true;
+}
+
 void RecordWriter::rebuildRecord(const DataRecord& record, std::string* line) {
+  if (!plan_.empty() && rebuildBySegments(record, line)) return;
   const ColumnLayout& layout = *layout_;
   const int columns = layout.columnCount;
   for (auto& slot : slots_) slot = std::string_view();
@@ -175,25 +282,7 @@ void RecordWriter::rebuildRecord(const DataRecord& record, std::string* line) {
   forEachValue(record.numbers(), place(layout.numericPositions));
   char stamp[32];
   char refcount[32];
-  bool quoted = false;
-  forEachValue(record.attributes(), [&](int k, std::string_view value) {
-    if (k >= static_cast<int>(layout.attributePositions.size())) return;
-    const int p = layout.attributePositions[k];
-    if (p == layout.refcountPosition && record.count != 1) {
-      // The count ends the line when refcount is the last column; elsewhere
-      // a line break would split the line.
-      value = formatNumber(record.count, "", p == columns - 1 ? "\r\n" : "", refcount,
-                           sizeof refcount);
-    }
-    if (p == layout.timestampPosition) {
-      slots_[p] = cutToHour(value, stamp);
-      if (!value.empty() && value[0] == '\'') quoted = true;
-    } else if (p == layout.groupIdPosition) {
-      slots_[p] = groupIdText(quoted);
-    } else {
-      slots_[p] = value;
-    }
-  });
+  placeAttributes(record, stamp, refcount);
   std::size_t total = static_cast<std::size_t>(columns) + 2;
   for (int p = 0; p < columns; ++p) total += slots_[p].size();
   line->resize(total);
@@ -205,11 +294,7 @@ void RecordWriter::rebuildRecord(const DataRecord& record, std::string* line) {
   }
   // Every line of the sort file ends with a line break, also when the last
   // column's value was rewritten without one.
-  if (out == line->data() || out[-1] != '\n') {
-    *out++ = '\r';
-    *out++ = '\n';
-  }
-  line->resize(static_cast<std::size_t>(out - line->data()));
+  endLine(out, line);
 }
 
 void RecordWriter::rebuildBillingRecord(const DataRecord& record, int start,
