@@ -215,6 +215,12 @@ void RecordWriter::placeAttributes(const DataRecord& record, char* stamp, char* 
   });
 }
 
+// Copies `value` to `out`; returns the end of the copy.
+char* put(char* out, std::string_view value) {
+  if (!value.empty()) std::memcpy(out, value.data(), value.size());
+  return out + value.size();
+}
+
 // Ends the line with a line break unless its last value brought one.
 void endLine(char* out, std::string* line) {
   if (out == line->data() || out[-1] != '\n') {
@@ -243,9 +249,7 @@ bool RecordWriter::rebuildBySegments(const DataRecord& record, std::string* line
     const Segment& segment = plan_[s];
     if (s > 0) *out++ = ',';
     if (segment.source == kFromAttribute) {
-      const std::string_view value = slots_[segment.position];
-      std::memcpy(out, value.data(), value.size());
-      out += value.size();
+      out = put(out, slots_[segment.position]);
       continue;
     }
     if (segment.source == kNoSource) continue;
@@ -260,8 +264,7 @@ bool RecordWriter::rebuildBySegments(const DataRecord& record, std::string* line
       if (end >= text.size() || text[end] == ',') return false;
       end = findComma(text, end);
     }
-    std::memcpy(out, text.data() + start, end - start);
-    out += end - start;
+    out = put(out, text.substr(start, end - start));
     cursor[segment.source] = end + 1;
   }
   endLine(out, line);
@@ -289,8 +292,7 @@ void RecordWriter::rebuildRecord(const DataRecord& record, std::string* line) {
   char* out = line->data();
   for (int p = 0; p < columns; ++p) {
     if (p > 0) *out++ = ',';
-    std::memcpy(out, slots_[p].data(), slots_[p].size());
-    out += slots_[p].size();
+    out = put(out, slots_[p]);
   }
   // Every line of the sort file ends with a line break, also when the last
   // column's value was rewritten without one.
