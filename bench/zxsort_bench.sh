@@ -76,12 +76,14 @@ zxsort_sum=$(masked_sum "$work/bench.srt")
 reference_note=""
 if [ -n "${REFERENCE:-}" ]; then
   cp "$work/bench.srt" "$work/zxsort.srt"
-  "$REFERENCE" -m 0 -v "$work/bench" -d "$work/datatypes.dat" -l "$work/reference.out"
+  measured reference "$REFERENCE" -m 0 -v "$work/bench" -d "$work/datatypes.dat" -l "$work/reference.out"
+  read -r reference_s reference_cpu reference_kb <"$work/reference.figures"
   if [ "$(masked_sum "$work/bench.srt")" = "$zxsort_sum" ]; then
-    reference_note="identical to $REFERENCE"
+    reference_note="identical to the reference"
   else
-    reference_note="DIFFERS from $REFERENCE"
+    reference_note="DIFFERS from the reference"
   fi
+  reference_note="$reference_note; reference wall $reference_s s, CPU $reference_cpu s, peak $((reference_kb / 1024)) MB"
   mv "$work/zxsort.srt" "$work/bench.srt"
 fi
 cores=$(nproc)

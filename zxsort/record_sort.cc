@@ -259,6 +259,8 @@ int groupRecords(std::vector<DataRecord>* records, const ColumnLayout& layout,
   char measureTexts[3][400];
   int i = 0;
   while (i < n) {
+    // Sorted records lie all over the texts: load a few ahead.
+    if (i + 16 < n) prefetchTexts(entries[i + 16]);
     int g = 0;
     while (i + g + 1 < n &&
            compareKeys(entries[i].key(), entries[i + g + 1].key()) == 0) {

@@ -82,6 +82,9 @@ int loadLayout(RunFiles* files, const SortOptions& options, const RunLog& log,
   return 0;
 }
 
+// Records ahead of the one being written whose texts are loaded early.
+constexpr std::size_t kPrefetchDistance = 8;
+
 // Reads, sorts, groups and writes every interval; 0 or -1.
 int sortIntervals(RunFiles* files, ColumnLayout* layout, const RunLog& log,
                   unsigned int tick, std::int64_t* skipped) {
@@ -115,8 +118,11 @@ int sortIntervals(RunFiles* files, ColumnLayout* layout, const RunLog& log,
     log.logFormat(2, "finished, new record count: %d reduction: %.2f%%: ", left,
                   static_cast<double>(reduction));
     log.logLine(2, "start rebuilding records and writing to file... ");
-    for (const DataRecord& record : interval.records) {
-      if (record.present()) writer.writeRecord(record, start);
+    const std::vector<DataRecord>& sorted = interval.records;
+    for (std::size_t k = 0; k < sorted.size(); ++k) {
+      // Sorted records lie all over the texts: load a few ahead.
+      if (k + kPrefetchDistance < sorted.size()) prefetchTexts(sorted[k + kPrefetchDistance]);
+      if (sorted[k].present()) writer.writeRecord(sorted[k], start);
     }
     log.logLine(2, "finished rebuilding records and writing to file... ");
     layout->recordCount = 0;
