@@ -18,6 +18,9 @@ int compareKeys(std::string_view a, std::string_view b);
 std::uint64_t keyPrefix(std::string_view key, std::size_t offset = 0);
 
 
+/// How many leading bytes (at most `limit`) two keys share, letters folded.
+std::size_t sharedKeyBytes(std::string_view a, std::string_view b, std::size_t limit);
+
 /// Sorts the records ascending by key, equal keys in the order of the
 /// middle-pivot quicksort (`rankSort`): grouping keeps the first of a run.
 void sortRecords(std::vector<DataRecord>* records);
