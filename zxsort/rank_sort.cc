@@ -210,7 +210,7 @@ void rankSort(std::uint64_t* entries, int count, long long lopsidedBudget) {
     return rx < ry ? -1 : rx > ry ? 1 : 0;
   };
   std::vector<std::pair<int, int>> rest;
-  if (!quickSortSteps(entries, count, byRank, lopsidedBudget, &rest)) {
+  if (!quickSortSteps(entries, count, byRank, lopsidedBudget, &rest, [](std::uint64_t) {})) {
     rankSortRanges(entries, count, rest);
   }
 }

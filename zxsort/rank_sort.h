@@ -33,10 +33,12 @@ constexpr long long kLopsidedSlack = 4096;
 /// zero or positive. Partitions whose smaller side is under 1/16 of the
 /// range count as lopsided work; once that reaches `budget`, it stops and
 /// leaves in `rest` the ranges still to sort (each to be finished as if
-/// sorted by these steps) and returns false.
-template <typename T, typename Compare>
+/// sorted by these steps) and returns false. `lookAhead(x)` is called for
+/// entries a few places ahead of the scans (to load what `compare` reads).
+template <typename T, typename Compare, typename LookAhead>
 bool quickSortSteps(T* a, int count, Compare compare, long long budget,
-                    std::vector<std::pair<int, int>>* rest) {
+                    std::vector<std::pair<int, int>>* rest, LookAhead lookAhead) {
+  constexpr int kAhead = 8;
   std::vector<std::pair<int, int>>& pending = *rest;
   pending.clear();
   if (count > 1) pending.emplace_back(0, count - 1);
@@ -68,8 +70,14 @@ bool quickSortSteps(T* a, int count, Compare compare, long long budget,
       int j = hi;
       for (;;) {
         ++i;
-        while (i < j && compare(pivot, a[i]) >= 0) ++i;
-        while (j >= i && compare(a[j], pivot) >= 0) --j;
+        while (i < j && compare(pivot, a[i]) >= 0) {
+          ++i;
+          if (i + kAhead < j) lookAhead(a[i + kAhead]);
+        }
+        while (j >= i && compare(a[j], pivot) >= 0) {
+          --j;
+          if (j - kAhead > i) lookAhead(a[j - kAhead]);
+        }
         if (i >= j) break;
         std::swap(a[i], a[j]);
         --j;

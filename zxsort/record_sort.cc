@@ -249,7 +249,9 @@ void sortRecords(std::vector<DataRecord>* records) {
     return compareKeys(x.key(), y.key());
   };
   std::vector<std::pair<int, int>> rest;
-  if (quickSortSteps(list.data(), n, compare, lopsidedBudgetFor(n), &rest)) return;
+  if (quickSortSteps(list.data(), n, compare, lopsidedBudgetFor(n), &rest, prefetchTexts)) {
+    return;
+  }
   // Equal or crafted keys: rank the keys and finish the ranges left with
   // the tree, which gives the same order.
   std::vector<std::uint64_t> entries(list.size());
