@@ -9,7 +9,12 @@
 #   ROWS       rows of the data file (default 2000000, over 24 hours)
 #   BUILD_DIR  build directory (default build-bench in the source tree)
 #   KEEP       set to keep the generated files and outputs
-# Peak resident memory comes from /usr/bin/time (package "time").
+#   REFERENCE  another zxsort binary (e.g. an earlier build) whose output
+#              must be identical; compared byte for byte with the group
+#              identifier column masked (it is drawn at random per hour)
+# Peak resident memory comes from /usr/bin/time (package "time"). The
+# checksum printed is of the sort file with the group identifier masked,
+# to compare builds.
 set -euo pipefail
 export LC_ALL=C
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -65,18 +70,40 @@ measured pipeline bash -c "sort -t, -f -k13,13n -k2,6 -k9,12 -S 50% '$work/bench
   awk -F, -v OFS=, -f '$work/group.awk' >'$work/pipeline.srt'"
 read -r pipeline_s pipeline_cpu sort_kb <"$work/pipeline.figures"
 
+# The sort file without its random group identifier (column 18).
+masked_sum() { cut -d, -f1-17,19- "$1" | md5sum | cut -d' ' -f1; }
+zxsort_sum=$(masked_sum "$work/bench.srt")
+reference_note=""
+if [ -n "${REFERENCE:-}" ]; then
+  cp "$work/bench.srt" "$work/zxsort.srt"
+  measured reference "$REFERENCE" -m 0 -v "$work/bench" -d "$work/datatypes.dat" -l "$work/reference.out"
+  read -r reference_s reference_cpu reference_kb <"$work/reference.figures"
+  if [ "$(masked_sum "$work/bench.srt")" = "$zxsort_sum" ]; then
+    reference_note="identical to the reference"
+  else
+    reference_note="DIFFERS from the reference"
+  fi
+  reference_note="$reference_note; reference wall $reference_s s, CPU $reference_cpu s, peak $((reference_kb / 1024)) MB"
+  mv "$work/zxsort.srt" "$work/bench.srt"
+fi
+cores=$(nproc)
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+
 zxsort_lines=$(wc -l <"$work/bench.srt")
 pipeline_lines=$(wc -l <"$work/pipeline.srt")
 
 awk -v rows="$rows" -v bytes="$bytes" -v hour="$largest_hour" \
     -v zs="$zxsort_s" -v zc="$zxsort_cpu" -v zk="$zxsort_kb" \
     -v ps="$pipeline_s" -v pc="$pipeline_cpu" -v sk="$sort_kb" \
-    -v zl="$zxsort_lines" -v pl="$pipeline_lines" 'BEGIN {
+    -v zl="$zxsort_lines" -v pl="$pipeline_lines" -v sum="$zxsort_sum" \
+    -v ref="$reference_note" -v cores="$cores" -v load="$load" 'BEGIN {
+  printf "machine:           %d cores, load average %s\n", cores, load
   printf "data file:         %d rows, %.1f MB, largest hour %.1f MB\n", rows, bytes / 1e6, hour / 1e6
   printf "zxsort:            wall %.2f s, CPU %.2f s, %.0f rows/CPU s, peak %.1f MB (%.2f x largest hour), %d records\n",
     zs, zc, rows / zc, zk / 1024, zk * 1024 / hour, zl
   printf "sort | awk:        wall %.2f s, CPU %.2f s, %.0f rows/CPU s, peak %.1f MB, %d records\n",
     ps, pc, rows / pc, sk / 1024, pl
   printf "speed ratio:       wall %.2f, CPU %.2f (pipeline / zxsort)\n", ps / zs, pc / zc
+  printf "sort file:         md5 %s (group identifier masked)%s\n", sum, ref == "" ? "" : ", " ref
   if (zl != pl) printf "warning: the two outputs differ in their record counts\n"
 }'

@@ -30,3 +30,10 @@ std::size_t TextArena::capacity() const {
   for (const Chunk& chunk : chunks_) total += chunk.size;
   return total;
 }
+
+std::size_t TextArena::used() const {
+  if (chunks_.empty()) return 0;
+  std::size_t total = used_;
+  for (std::size_t k = 0; k < current_; ++k) total += chunks_[k].size;
+  return total;
+}

@@ -37,6 +37,17 @@ struct DataRecord {
   bool present() const { return count != 0; }
 };
 
+/// Asks the processor to start loading the first 128 bytes of `record`'s
+/// texts, for loops that visit records out of text order.
+inline void prefetchTexts(const DataRecord& record) {
+#if defined(__GNUC__)
+  __builtin_prefetch(record.text);
+  __builtin_prefetch(record.text + 64);
+#else
+  (void)record;
+#endif
+}
+
 /// Bump allocator for the texts of one interval: large chunks, released
 /// or reused as a whole, so a record costs no heap allocation of its own.
 class TextArena {
@@ -45,6 +56,8 @@ class TextArena {
   char* allocate(std::size_t size);
   /// Forgets every text; the chunks are kept for the next interval.
   void reset();
+  /// Bytes handed out since the last `reset`.
+  std::size_t used() const;
   /// Bytes reserved by the chunks.
   std::size_t capacity() const;
 

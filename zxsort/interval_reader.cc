@@ -1,5 +1,6 @@
 #include "zxsort/interval_reader.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -29,6 +30,20 @@ IntervalReader::IntervalReader(std::FILE* data, ColumnLayout* layout,
       if (layout->measuresAt[p] & (1u << n)) measurePositions_[n] = p;
     }
   }
+}
+
+void IntervalReader::note(int level, std::string_view text) {
+  if (held_ == nullptr) {
+    log_->logLine(level, text);
+  } else {
+    held_->push_back({level, std::string(text)});
+  }
+}
+
+void IntervalReader::noteMemoryStatus() {
+  platform::MemoryStatus status;
+  if (!readMemoryStatus(&status)) status = platform::MemoryStatus{};
+  note(2, memoryStatusMessage(status));
 }
 
 bool IntervalReader::startsNextInterval() {
@@ -110,7 +125,7 @@ bool IntervalReader::readInterval(IntervalRecords* out) {
     std::fprintf(stderr,
                  "readInterval() malloc() call - insufficient memory, records read: %ld \n",
                  0L);
-    log_->logLine(5, "readInterval() malloc() call - insufficient memory, records read: 0");
+    note(5, "readInterval() malloc() call - insufficient memory, records read: 0");
     return false;
   }
   layout.groupId = nextGroupId();
@@ -147,9 +162,10 @@ bool IntervalReader::readInterval(IntervalRecords* out) {
       break;
     }
     if (records.size() == room) {
+      if (pace_) pace_(out->arena.used());
       if (nearlyFull_()) {
-        log_->logLine(2, "reaching physical memory limit, grouping records");
-        logMemoryStatus(*log_);
+        note(2, "reaching physical memory limit, grouping records");
+        noteMemoryStatus();
         reader_.unread();
         break;
       }
@@ -167,12 +183,14 @@ bool IntervalReader::readInterval(IntervalRecords* out) {
         std::fprintf(stderr,
                      "readInterval() realloc() call - insufficient memory, records read: %ld \n",
                      stored);
-        log_->logFormat(5,
-                        "readInterval() realloc() call - insufficient memory, memory asked "
-                        "%ld records read: %ld ",
-                        static_cast<long>((room / kArrayStep + 1) * 16384), stored);
-        log_->logLine(2, "correcting..., grouping records");
-        logMemoryStatus(*log_);
+        char message[160];
+        std::snprintf(message, sizeof message,
+                      "readInterval() realloc() call - insufficient memory, memory asked "
+                      "%ld records read: %ld ",
+                      static_cast<long>((room / kArrayStep + 1) * 16384), stored);
+        note(5, message);
+        note(2, "correcting..., grouping records");
+        noteMemoryStatus();
         reader_.unread();
         break;
       }
@@ -180,8 +198,11 @@ bool IntervalReader::readInterval(IntervalRecords* out) {
     try {
       records.push_back(buildRecord(&out->arena));
     } catch (const std::bad_alloc&) {
-      log_->logFormat(5, "readInterval() new dataRecord() call returned NULL, records read: %ld",
-                      static_cast<long>(records.size()));
+      char message[128];
+      std::snprintf(message, sizeof message,
+                    "readInterval() new dataRecord() call returned NULL, records read: %ld",
+                    static_cast<long>(records.size()));
+      note(5, message);
       layout.recordCount = static_cast<int>(records.size());
       return false;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -11,6 +12,12 @@
 #include "zxsort/column_layout.h"
 #include "zxsort/data_record.h"
 #include "zxsort/line_reader.h"
+
+/// A run-log line kept back to be written later, in order.
+struct HeldLogLine {
+  int level;         ///< run-log level
+  std::string text;  ///< the message
+};
 
 /// Records of one interval (or of a part of one cut for lack of memory).
 struct IntervalRecords {
@@ -33,6 +40,15 @@ class IntervalReader {
     nearlyFull_ = std::move(nearlyFull);
   }
 
+  /// Calls `pace` with the text bytes held each time the record array is
+  /// full (every 4096 records), so that a reader ahead of its consumer can
+  /// wait there.
+  void setPace(std::function<void(std::size_t)> pace) { pace_ = std::move(pace); }
+
+  /// Keeps the run-log lines in `held` (appended in order) instead of
+  /// writing them; null writes them at once.
+  void holdLogLines(std::vector<HeldLogLine>* held) { held_ = held; }
+
   /// Reads the next interval into `out`, sets the layout's `groupId`,
   /// `recordCount` and `currentStart` (-1 at the end of the data). False
   /// when memory for the records could not be had.
@@ -48,13 +64,19 @@ class IntervalReader {
   // True when the split line belongs to a later interval; sets the layout's
   // next start when it does.
   bool startsNextInterval();
+  // Writes or holds one run-log line.
+  void note(int level, std::string_view text);
+  // Writes or holds the memory status line.
+  void noteMemoryStatus();
   // Copies the split line's texts into the arena as one record.
   DataRecord buildRecord(TextArena* arena) const;
 
   ColumnLayout* layout_;
   const RunLog* log_;
+  std::vector<HeldLogLine>* held_ = nullptr;
   LineReader reader_;
   std::function<bool()> nearlyFull_;
+  std::function<void(std::size_t)> pace_;
   std::vector<std::string_view> values_;  // values of the current line
   int measurePositions_[3] = {-1, -1, -1};
   std::int64_t skippedLines_ = 0;

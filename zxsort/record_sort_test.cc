@@ -99,7 +99,8 @@ TEST(RecordSort, SortsManyKeysLikeACaseFoldingSort) {
   Records records;
   std::vector<std::string> expected;
   for (int k = 0; k < 2000; ++k) {
-    std::string key;
+    // A head all keys share (letters folded), which the prefixes skip.
+    std::string key = random() % 2 ? "Head/" : "hEAD/";
     for (int c = 0; c < 3; ++c) key.push_back("aAbB_,-z"[random() % 8]);
     records.add(key);
     expected.push_back(key);

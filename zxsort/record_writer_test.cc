@@ -55,4 +55,27 @@ TEST(RecordWriter, HourlyLineAlwaysEndsWithALineBreak) {
   EXPECT_EQ("/a,4,7\r\n", line);
 }
 
+TEST(RecordWriter, HourlyValuesOutOfTheUsualFormStillLandInTheirColumns) {
+  ColumnLayout layout;
+  TempFile types("f SQLCHAR 1 url\r\nf SQLCHAR 1 method\r\nf SQLFLOAT 1 bytes\r\n");
+  TempFile zx3("url,method,bytes\r\n"), data("");
+  BillingMeasure none[3];
+  ASSERT_EQ(3, readDataTypes(types.get(), none, &layout).status);
+  ASSERT_EQ(0, readColumnHeader(zx3.get(), data.get(), &layout).status);
+  RecordWriter writer(nullptr, &layout);
+  struct Case { std::string key, numbers, line; };
+  for (const Case& c : {Case{"/a,GET,", "5\r\n,", "/a,GET,5\r\n"},
+                        Case{",/a,,GET,", "5\r\n,", "/a,GET,5\r\n"},  // empty values skipped
+                        Case{"/a,", "2.500\r\n", "/a,,2.500\r\n"}}) {  // a value missing
+    std::string text = c.key + c.numbers;
+    DataRecord r;
+    r.text = text.data();
+    r.keyLength = static_cast<std::uint16_t>(c.key.size());
+    r.numbersLength = static_cast<std::uint16_t>(c.numbers.size());
+    std::string line;
+    writer.rebuildRecord(r, &line);
+    EXPECT_EQ(c.line, line) << c.key;
+  }
+}
+
 }  // namespace

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <ctime>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "common/platform.h"
 #include "common/run_log.h"
 #include "zxsort/column_layout.h"
 #include "zxsort/interval_reader.h"
+#include "zxsort/read_ahead.h"
 #include "zxsort/memory_check.h"
 #include "zxsort/record_sort.h"
 #include "zxsort/record_writer.h"
@@ -80,40 +82,49 @@ int loadLayout(RunFiles* files, const SortOptions& options, const RunLog& log,
   return 0;
 }
 
+// Records ahead of the one being written whose texts are loaded early.
+constexpr std::size_t kPrefetchDistance = 8;
+
 // Reads, sorts, groups and writes every interval; 0 or -1.
 int sortIntervals(RunFiles* files, ColumnLayout* layout, const RunLog& log,
-                  std::int64_t* skipped) {
-  IntervalReader reader(files->data, layout, &log);
+                  unsigned int tick, std::int64_t* skipped) {
+  ReadAhead reader(files->data, *layout, &log, tick,
+                   ReadAhead::worthThreading(std::thread::hardware_concurrency()));
   RecordWriter writer(files->sort, layout);
   IntervalRecords interval;
+  std::vector<HeldLogLine> heldLines;
   float reduction = 0.0f;
   while (!reader.exhausted()) {
     const int start = layout->currentStart;
     log.logCount(2, "Starting read for hour: ", start);
-    if (!reader.readInterval(&interval)) {
+    const bool read = reader.next(&interval, layout, &heldLines);
+    for (const HeldLogLine& line : heldLines) log.logLine(line.level, line.text);
+    if (!read) {
       log.logLine(5, "readInterval() returning NULL, memory allocation problem");
       logMemoryStatus(log);
       *skipped = reader.skippedLines();
       return -1;
     }
-    const int read = layout->recordCount;
-    log.logCount(2, "finish read, records read: ", read);
+    const int count = layout->recordCount;
+    log.logCount(2, "finish read, records read: ", count);
     log.logLine(2, "start quicksort... ");
     sortRecords(&interval.records);
     log.logLine(2, "finished quicksort ");
     log.logLine(2, "start grouping records... ");
     int left = groupRecords(&interval.records, *layout, &interval.arena);
-    if (read > 0) {
-      reduction = static_cast<float>(read - left) / static_cast<float>(read) * 100.0f;
+    if (count > 0) {
+      reduction = static_cast<float>(count - left) / static_cast<float>(count) * 100.0f;
     }
     log.logFormat(2, "finished, new record count: %d reduction: %.2f%%: ", left,
                   static_cast<double>(reduction));
     log.logLine(2, "start rebuilding records and writing to file... ");
-    for (const DataRecord& record : interval.records) {
-      if (record.present()) writer.writeRecord(record, start);
+    const std::vector<DataRecord>& sorted = interval.records;
+    for (std::size_t k = 0; k < sorted.size(); ++k) {
+      // Sorted records lie all over the texts: load a few ahead.
+      if (k + kPrefetchDistance < sorted.size()) prefetchTexts(sorted[k + kPrefetchDistance]);
+      if (sorted[k].present()) writer.writeRecord(sorted[k], start);
     }
     log.logLine(2, "finished rebuilding records and writing to file... ");
-    interval.records.clear();
     layout->recordCount = 0;
   }
   *skipped = reader.skippedLines();
@@ -147,7 +158,6 @@ int runSort(const std::vector<std::string>& args) {
   if (int status = openFiles(options, log, &files); status != 0) return status;
   std::setvbuf(files.sort, sortBuffer.data(), _IOFBF, sortBuffer.size());
 
-  seedGroupIds(platform::tickCount());
   ColumnLayout layout;
   layout.mode = options.mode;
   layout.interval = options.interval;
@@ -163,7 +173,7 @@ int runSort(const std::vector<std::string>& args) {
   if (int status = loadLayout(&files, options, log, &layout); status != 0) return status;
 
   std::int64_t skipped = 0;
-  int status = sortIntervals(&files, &layout, log, &skipped);
+  int status = sortIntervals(&files, &layout, log, platform::tickCount(), &skipped);
   if (skipped > 0) log.logCount(4, "Skipped lines: ", skipped);
   if (status != 0) return status;
 
