@@ -282,12 +282,17 @@ void FieldNormaliser::clfToText(FieldBuffer& value, int column) {
 
 void FieldNormaliser::setLocalDateTime(FieldBuffer& value, int column,
                                        std::int64_t instant) {
-  CalendarTime local;
-  if (clock_.toLocal(instant, &local) && isWritableYear(local.year)) {
-    setDateValue(value, column, DateTimeText(local, db_).view());
-  } else {
-    setDateValue(value, column, DateTimeText::placeholder(db_).view());
+  if (!haveLastInstant_ || instant != lastInstant_) {
+    CalendarTime local;
+    if (clock_.toLocal(instant, &local) && isWritableYear(local.year)) {
+      assignText(lastInstantText_, DateTimeText(local, db_).view());
+    } else {
+      assignText(lastInstantText_, DateTimeText::placeholder(db_).view());
+    }
+    lastInstant_ = instant;
+    haveLastInstant_ = true;
   }
+  setDateValue(value, column, lastInstantText_.view());
 }
 
 void FieldNormaliser::mergeDate(FieldBuffer& value, int column, Row& row) {
@@ -386,9 +391,19 @@ void FieldNormaliser::fillDateParts(const HeaderLayout& layout) {
   for (int index : layout.headerFields) {
     if (index < 0) continue;
     const ColumnDef& column = table_.at(index);
-    if (column.outputFlag != 0 && column.dbName.view() == kTimestampDbName &&
-        isDateText(column.value.view())) {
-      setCalendarColumns(column.value.view());
+    if (column.outputFlag == 0 || column.dbName.view() != kTimestampDbName) {
+      continue;
+    }
+    const std::string_view stamp = column.value.view();
+    // The same stamp as the last line's sets the same values.
+    if (!lastStamp_.empty() && stamp == lastStamp_.view()) return;
+    if (isDateText(stamp)) {
+      setCalendarColumns(stamp);
+      if (stamp.size() <= lastStamp_.capacity()) {
+        lastStamp_.assign(stamp);
+      } else {
+        lastStamp_.clear();
+      }
       return;
     }
   }
