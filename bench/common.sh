@@ -61,14 +61,17 @@ outputs_sum() {
 }
 
 # reference_check LOG SUM ARGS...: with REFERENCE_PARSER set, runs it with
-# ARGS (which write next to LOG) and prints "same" or "DIFFERENT" for its
-# outputs against SUM; prints "-" otherwise.
+# ARGS (which write next to LOG) and prints its time and "same" or
+# "DIFFERENT" for its outputs against SUM; prints "- -" otherwise.
 reference_check() {
   local log=$1 sum=$2
   shift 2
-  if [ -z "${REFERENCE_PARSER:-}" ]; then echo "-"; return; fi
-  local f
+  if [ -z "${REFERENCE_PARSER:-}" ]; then echo "- -"; return; fi
+  local f t0 t1 verdict=DIFFERENT
   for f in "$log".*; do rm -f "$f"; done
+  t0=$(now)
   "$REFERENCE_PARSER" "$@" >/dev/null 2>&1 || true
-  if [ "$(outputs_sum "$log")" = "$sum" ]; then echo same; else echo DIFFERENT; fi
+  t1=$(now)
+  [ "$(outputs_sum "$log")" = "$sum" ] && verdict=same
+  echo "$(elapsed "$t0" "$t1") $verdict"
 }

@@ -32,8 +32,8 @@ cp "$root/config/datatypes.dat" "$root/config/datatypes.dat.id" "$work/"
 
 
 machine_line
-printf '%-10s %-16s %9s %9s %11s %11s %7s %8s %8s %4s\n' \
-  log zone lines parser_s lines/s base_lines/s ratio peak_MB sum ref
+printf '%-10s %-5s %-16s %9s %9s %11s %11s %7s %8s %8s %6s %4s\n' \
+  log kind zone lines parser_s lines/s base_lines/s ratio peak_MB sum ref_s ref
 
 # measure NAME FILE FORMAT LINES KIND
 measure() {
@@ -55,11 +55,12 @@ measure() {
     sum=$(outputs_sum "$log")
     ref=$(TZ=$zone reference_check "$log" "$sum" -l "$log" -d "$work/datatypes.dat" \
       -b oracle -t "$format" -e 0)
-    printf '%-10s %-16s %9d %9s %11.0f %11.0f %7.2f %8.1f %8s %4s\n' "$name" "$zone" "$lines" \
+    printf '%-10s %-5s %-16s %9d %9s %11.0f %11.0f %7.2f %8.1f %8s %6s %4s\n' \
+      "$name" "$kind" "$zone" "$lines" \
       "$parser_s" "$(awk -v n="$lines" -v s="$parser_s" 'BEGIN{print (s>0)?n/s:0}')" \
       "$(awk -v n="$lines" -v s="$base_s" 'BEGIN{print (s>0)?n/s:0}')" \
       "$(awk -v p="$parser_s" -v b="$base_s" 'BEGIN{print (p>0)?b/p:0}')" \
-      "$(awk -v k="$(tail -n 1 "$work/rss")" 'BEGIN{print k/1024}')" "$sum" "$ref"
+      "$(awk -v k="$(tail -n 1 "$work/rss")" 'BEGIN{print k/1024}')" "$sum" $ref
     if [ "$written" -ne "$lines" ]; then
       echo "  warning: $written of $lines lines written (see $log.out)" >&2
     fi
@@ -69,11 +70,12 @@ measure() {
 
 "$loggen" squid "$squid_lines" >"$work/squid.txt"
 gzip -6 -c "$work/squid.txt" >"$work/squid.gz"
-measure squid-gz "$work/squid.gz" squid "$squid_lines" gzip
+measure squid "$work/squid.gz" squid "$squid_lines" gzip
 measure squid "$work/squid.txt" squid "$squid_lines" plain
 
 "$loggen" straccess "$date_lines" >"$work/straccess.txt"
 measure straccess "$work/straccess.txt" straccess "$date_lines" plain
 
 echo "ratio: baseline time / parser time"
-echo "sum: checksum of the outputs (run log excepted); ref: same as REFERENCE_PARSER's"
+echo "sum: checksum of the outputs (run log excepted); ref_s, ref: REFERENCE_PARSER's time on"
+echo "the same log right after, and whether its outputs are the same"
