@@ -14,21 +14,25 @@ constexpr std::string_view kCategoriesField = "x-smartfilter-categories";
 
 /// The value a placeholder ("-" or empty) stands for in a column of this
 /// type: "0" for numbers, "-" for an empty text; other values unchanged.
-std::string_view placeholderRewrite(const ColumnDef& column,
-                                    std::string_view value) {
-  if (!column.isText()) {
+std::string_view placeholderRewrite(bool isText, std::string_view value) {
+  if (!isText) {
     if (value.empty() || value == "-") return "0";
     return value;
   }
   return value.empty() ? std::string_view("-") : value;
 }
 
+std::string_view placeholderRewrite(const ColumnDef& column,
+                                    std::string_view value) {
+  return placeholderRewrite(column.isText(), value);
+}
+
 /// The value written for the line's first field: "-" stands for 0 unless
 /// the value is quoted; an empty value is rewritten like at any position.
-std::string_view firstPositionRewrite(const ColumnDef& column, bool quoted,
+std::string_view firstPositionRewrite(bool isText, bool quoted,
                                       std::string_view value) {
   if (!quoted && value == "-") return "0";
-  return placeholderRewrite(column, value);
+  return placeholderRewrite(isText, value);
 }
 
 /// True when one of the eight bytes of `word` is zero.
@@ -126,6 +130,9 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
     position.quoted = needsQuotes(def, db);
     position.isCategories = dataSet == DataSet::SmartFilter &&
                             def.logName.view() == kCategoriesField;
+    position.outputFlag = def.outputFlag;
+    position.isText = def.isText();
+    position.hasRules = def.ruleCount > 0;
     positions_.push_back(position);
     if (position.quoted) quotesValues_ = true;
   }
@@ -193,11 +200,10 @@ LineResult RowBuilder::convertLine(std::string_view line,
     }
     if (static_cast<std::size_t>(index) >= positionCount) continue;
     const Position& position = positions_[index];
-    const ColumnDef& column = table_.at(position.column);
-    const int outputFlag = column.outputFlag;
+    const int outputFlag = position.outputFlag;
     if (outputFlag == 0) continue;
     std::string_view value = splitter.valueOf(field);
-    if (column.ruleCount > 0 && isExcluded(column, value))
+    if (position.hasRules && isExcluded(table_.at(position.column), value))
       result.excluded = true;
     // A field without treatment is written as split from the line; the
     // others are copied and normalised in place.
@@ -212,8 +218,8 @@ LineResult RowBuilder::convertLine(std::string_view line,
     if (position.isCategories && value != "-") result.hasCategory = true;
     if (outputFlag == 2) continue;
     std::string_view written =
-        index == 0 ? firstPositionRewrite(column, position.quoted, value)
-                   : placeholderRewrite(column, value);
+        index == 0 ? firstPositionRewrite(position.isText, position.quoted, value)
+                   : placeholderRewrite(position.isText, value);
     writeValue(position.column, written, position.quoted, mayNeedBlanks);
   }
   return result;

@@ -56,6 +56,11 @@ class RowBuilder : public LineConverter {
     FieldTreatment treatment = FieldTreatment::kNone;
     bool quoted = false;
     bool isCategories = false;
+    // The column's output flag, type and exclude rules, read once rather
+    // than from the table for every line.
+    int outputFlag = 0;
+    bool isText = false;
+    bool hasRules = false;
   };
 
   /// A derived column the table has, in row order.
