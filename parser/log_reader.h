@@ -14,7 +14,7 @@ constexpr int kLineReadLimit = 8191;
 
 /// How a LogReader decodes; every choice reads the same lines.
 struct ReadSettings {
-  /// Decode on a second thread (when one can be started).
+  /// Inflate a gzip log on a second thread (when one can be started).
   bool ownThread = decodeOnThread();
   /// Use the fastest inflater built in rather than zlib's.
   bool fastInflater = true;

@@ -13,19 +13,20 @@ constexpr std::size_t kSameThreadBlocks = 3;
 bool decodeOnThread() { return std::thread::hardware_concurrency() > 1; }
 
 ReadAhead::ReadAhead(std::unique_ptr<LogDecoder> decoder, bool threaded)
-    : decoder_(std::move(decoder)) {
+    : decoder_(std::move(decoder)),
+      blockSize_(threaded ? kBlockSize : kSameThreadBlockSize) {
   std::size_t count = threaded ? kThreadedBlocks : kSameThreadBlocks;
   for (std::size_t i = 0; i < count; ++i) {
     blocks_.push_back(std::make_unique<Block>());
-    blocks_.back()->bytes.reset(new char[kBlockSize]);
+    blocks_.back()->bytes.reset(new char[blockSize_]);
     free_.push_back(blocks_.back().get());
   }
   if (!threaded) return;
   try {
     thread_ = std::thread(&ReadAhead::decodeLoop, this);
   } catch (const std::system_error&) {
-    // Decoding then happens on the reader's thread, with more blocks than
-    // it needs.
+    // Decoding then happens on the reader's thread, with more and larger
+    // blocks than it needs.
   }
 }
 
@@ -70,7 +71,7 @@ bool ReadAhead::decodeBlock() {
   Block* block = takeFreeBlock();
   if (block == nullptr) return false;
   LogDecoder::Outcome outcome =
-      decoder_->fill(block->bytes.get(), kBlockSize, &block->length);
+      decoder_->fill(block->bytes.get(), blockSize_, &block->length);
   if (outcome == LogDecoder::Outcome::kIrregular) {
     // The block held back and this one may hold bytes zlib would not
     // deliver; the reader rereads them.
@@ -81,7 +82,8 @@ bool ReadAhead::decodeBlock() {
   }
   // A full block lies beyond the one held back: more than the unsafe tail
   // of any member, or a member's checked end.
-  static_assert(kBlockSize > LogDecoder::kUnsafeTail);
+  static_assert(kSameThreadBlockSize > LogDecoder::kUnsafeTail &&
+                kBlockSize > LogDecoder::kUnsafeTail);
   if (heldBack_ != nullptr) handOver(std::exchange(heldBack_, nullptr));
   if (outcome == LogDecoder::Outcome::kFull) {
     heldBack_ = block;

@@ -19,8 +19,10 @@
 /// yields as well.
 class ReadAhead {
  public:
-  /// Bytes of one block.
+  /// Bytes of one block when decoding on a thread; on the reader's thread
+  /// smaller blocks stay in its cache.
   static constexpr std::size_t kBlockSize = 512 * 1024;
+  static constexpr std::size_t kSameThreadBlockSize = 128 * 1024;
   /// Blocks in circulation when decoding on a thread: one read, one held
   /// back, one being decoded, the rest waiting in the queue.
   static constexpr std::size_t kThreadedBlocks = 6;
@@ -60,6 +62,7 @@ class ReadAhead {
   void decodeLoop();
 
   std::unique_ptr<LogDecoder> decoder_;
+  std::size_t blockSize_;
   std::vector<std::unique_ptr<Block>> blocks_;
   Block* heldBack_ = nullptr;
   Block* reading_ = nullptr;
