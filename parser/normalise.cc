@@ -261,12 +261,27 @@ void FieldNormaliser::normaliseUrl(FieldBuffer& value, bool isRequestLine,
 }
 
 void FieldNormaliser::epochToText(FieldBuffer& value, int column) {
+  const std::string_view text = value.view();
+  // Lines of the same second start with the same number: the same text.
+  const std::size_t known = lastEpochNumber_.size();
+  if (known > 0 && text.starts_with(lastEpochNumber_.view()) &&
+      (text.size() == known || text[known] < '0' || text[known] > '9')) {
+    setDateValue(value, column, lastEpochText_.view());
+    return;
+  }
   std::int64_t seconds = 0;
-  if (!readLeadingInt64(value.view(), &seconds) || seconds <= 0) {
+  std::size_t length = 0;
+  if (!readLeadingInt64(text, &seconds, &length) || seconds <= 0) {
     setDateValue(value, column, DateTimeText::placeholder(db_).view());
     return;
   }
+  if (length <= lastEpochNumber_.capacity()) {
+    lastEpochNumber_.assign(text.substr(0, length));
+  } else {
+    lastEpochNumber_.clear();
+  }
   setLocalDateTime(value, column, seconds);
+  assignText(lastEpochText_, lastInstantText_.view());
 }
 
 void FieldNormaliser::clfToText(FieldBuffer& value, int column) {

@@ -120,6 +120,10 @@ class FieldNormaliser {
   std::int64_t lastInstant_ = 0;
   bool haveLastInstant_ = false;
   FixedText<31> lastInstantText_;
+  /// The number text (through its last digit) of the last epoch time
+  /// stamp converted, and its local-time text; empty when none fitted.
+  FixedText<31> lastEpochNumber_;
+  FixedText<31> lastEpochText_;
 
   /// Column indexes resolved at construction; -1 when the column data
   /// types file lacks the column (it is then not filled).
