@@ -139,8 +139,15 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
   for (int slot = 0; slot < kDerivedCount; ++slot) {
     const int column = layout.derivedColumns[slot];
     if (column < 0) continue;
-    derived_.push_back(
-        Derived{slot, column, needsQuotes(table.at(column), db)});
+    const ColumnDef& def = table.at(column);
+    Derived entry;
+    entry.slot = slot;
+    entry.column = column;
+    entry.quoted = needsQuotes(def, db);
+    entry.computed = slot == kRefCount || slot == kGroupId || slot == kAbortCode;
+    entry.written = def.outputFlag == 1;
+    entry.isText = def.isText();
+    derived_.push_back(entry);
   }
 }
 
@@ -250,14 +257,12 @@ void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {
 
 void RowBuilder::appendDerivedColumns() {
   for (const Derived& derived : derived_) {
+    if (!derived.computed && !derived.written) continue;
     ColumnDef& column = table_.at(derived.column);
-    if (derived.slot == kRefCount || derived.slot == kGroupId ||
-        derived.slot == kAbortCode) {
-      setDerivedValue(derived.slot, column);
-    }
-    if (column.outputFlag != 1) continue;
+    if (derived.computed) setDerivedValue(derived.slot, column);
+    if (!derived.written) continue;
     std::string_view value = column.value.view();
-    std::string_view rewritten = placeholderRewrite(column, value);
+    std::string_view rewritten = placeholderRewrite(derived.isText, value);
     if (rewritten.data() != value.data()) column.value.assign(rewritten);
     writeValue(derived.column, column.value.view(), derived.quoted, true);
   }

@@ -68,6 +68,11 @@ class RowBuilder : public LineConverter {
     int slot = 0;
     int column = -1;
     bool quoted = false;
+    // Set for every row (reference count, group and abort code), written
+    // to the row (output flag 1), a text column: read once.
+    bool computed = false;
+    bool written = false;
+    bool isText = false;
   };
 
   /// Writes `value` of `column` as the next value of the row; commas (and
