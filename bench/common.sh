@@ -43,3 +43,35 @@ baseline_seconds() {
 written_rows() {
   grep -o '"Number of Successful Lines = [0-9]*"' "$1" | grep -o '[0-9]*' || echo 0
 }
+
+# machine_line: the core count and the load average, printed before the
+# figures (timings on a busy machine vary; ratios from one run compare).
+machine_line() {
+  echo "cores: $(getconf _NPROCESSORS_ONLN)  load average: $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null || echo unknown)"
+}
+
+# outputs_sum LOG: checksum of the files a parser run on LOG wrote, the run
+# log (which carries the run's time) excepted; 8 hex digits.
+outputs_sum() {
+  local f files=()
+  for f in "$1".*; do
+    [ "$f" = "$1.out" ] || files+=("$f")
+  done
+  cat "${files[@]}" 2>/dev/null | md5sum | cut -c1-8
+}
+
+# reference_check LOG SUM ARGS...: with REFERENCE_PARSER set, runs it with
+# ARGS (which write next to LOG) and prints its time and "same" or
+# "DIFFERENT" for its outputs against SUM; prints "- -" otherwise.
+reference_check() {
+  local log=$1 sum=$2
+  shift 2
+  if [ -z "${REFERENCE_PARSER:-}" ]; then echo "- -"; return; fi
+  local f t0 t1 verdict=DIFFERENT
+  for f in "$log".*; do rm -f "$f"; done
+  t0=$(now)
+  "$REFERENCE_PARSER" "$@" >/dev/null 2>&1 || true
+  t1=$(now)
+  [ "$(outputs_sum "$log")" = "$sum" ] && verdict=same
+  echo "$(elapsed "$t0" "$t1") $verdict"
+}

@@ -9,6 +9,8 @@
 #   LAYOUT_LINES  lines of each plain log (default 200000)
 #   BUILD_DIR     build directory (default build-bench in the source tree)
 #   KEEP          set to keep the generated logs and outputs
+#   REFERENCE_PARSER  another parser build (an older one, say) run on the
+#                 same logs: "ref" tells whether its outputs are the same
 #
 # Two column sets are measured:
 #   rows  every field written as it stands: the shipped column data types
@@ -39,8 +41,9 @@ done
 
 rate() { awk -v n="$1" -v s="$2" 'BEGIN { if (s > 0) printf "%.0f", n / s; else print "inf" }'; }
 
-printf '%-10s %-4s %-4s %9s %8s %8s %9s %11s %11s %7s %8s\n' \
-  layout kind set lines MB parser_s MB/s lines/s base_lines/s ratio peak_MB
+machine_line
+printf '%-10s %-4s %-4s %9s %8s %8s %9s %11s %11s %7s %8s %8s %6s %4s\n' \
+  layout kind set lines MB parser_s MB/s lines/s base_lines/s ratio peak_MB sum ref_s ref
 
 # measure LAYOUT FILE KIND LINES BYTES
 measure() {
@@ -59,14 +62,17 @@ measure() {
     local parser_s rss_kb
     parser_s=$(elapsed "$t0" "$t1")
     rss_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/rss")
-    local written
+    local written sum ref
     written=$(written_rows "$out.out")
-    printf '%-10s %-4s %-4s %9d %8.1f %8s %9.1f %11s %11s %7.2f %8.1f\n' \
+    sum=$(outputs_sum "$out")
+    ref=$(reference_check "$out" "$sum" -l "$out" -d "$work/$set/datatypes.dat" \
+      -b oracle -t "$layout" -e 0)
+    printf '%-10s %-4s %-4s %9d %8.1f %8s %9.1f %11s %11s %7.2f %8.1f %8s %6s %4s\n' \
       "$layout" "$kind" "$set" "$lines" "$(awk -v b="$bytes" 'BEGIN{print b/1e6}')" \
       "$parser_s" "$(awk -v b="$bytes" -v s="$parser_s" 'BEGIN{print (s>0)?b/1e6/s:0}')" \
       "$(rate "$lines" "$parser_s")" "$(rate "$lines" "$base_s")" \
       "$(awk -v p="$parser_s" -v b="$base_s" 'BEGIN{print (p>0)?b/p:0}')" \
-      "$(awk -v k="$rss_kb" 'BEGIN{print k/1024}')"
+      "$(awk -v k="$rss_kb" 'BEGIN{print k/1024}')" "$sum" $ref
     if [ "$written" -ne "$lines" ]; then
       echo "  warning: $written of $lines lines written (see $out.out)" >&2
     fi
@@ -88,3 +94,5 @@ for layout in squid webaccess common straccess extended real; do
   measure "$layout" "$work/$layout.txt" plain "$lines" "$(wc -c <"$work/$layout.txt")"
 done
 echo "ratio: baseline time / parser time (parser lines/s over the baseline's)"
+echo "sum: checksum of the outputs (run log excepted); ref_s, ref: REFERENCE_PARSER's time on"
+echo "the same log right after, and whether its outputs are the same"

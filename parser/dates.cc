@@ -180,7 +180,8 @@ bool readLeadingInt(std::string_view text, int* number) {
   return true;
 }
 
-bool readLeadingInt64(std::string_view text, std::int64_t* number) {
+bool readLeadingInt64(std::string_view text, std::int64_t* number,
+                      std::size_t* length) {
   std::size_t at = 0;
   while (at < text.size() && isSpace(text[at])) ++at;
   bool negative = false;
@@ -195,6 +196,7 @@ bool readLeadingInt64(std::string_view text, std::int64_t* number) {
     value = value * 10 + (text[at] - '0');
   }
   *number = negative ? -value : value;
+  if (length != nullptr) *length = at;
   return true;
 }
 

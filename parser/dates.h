@@ -61,8 +61,10 @@ bool isDateText(std::string_view text);
 /// when there are no digits or the number does not fit in 9 digits.
 bool readLeadingInt(std::string_view text, int* number);
 
-/// As readLeadingInt, for numbers of up to 18 digits.
-bool readLeadingInt64(std::string_view text, std::int64_t* number);
+/// As readLeadingInt, for numbers of up to 18 digits; `*length`, when
+/// given, receives the length of the text read (through the last digit).
+bool readLeadingInt64(std::string_view text, std::int64_t* number,
+                      std::size_t* length = nullptr);
 
 /// Seconds since 1970-01-01 00:00 UTC of a calendar time read as UTC.
 /// Fields out of their usual ranges carry over as timegm does (month 13 is

@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 #include "common/test_files.h"
 
 namespace {
+
+using namespace std::string_literals;
 
 void writeGzip(const std::string& path, const std::string& bytes) {
   gzFile file = gzopen(path.c_str(), "wb");
@@ -92,6 +96,148 @@ TEST(LogReaderTest, CorruptGzipDataIsAFailure) {
   ASSERT_TRUE(reader.open(path));
   readLines(reader);
   EXPECT_TRUE(reader.failed());
+}
+
+/// What a read of a whole log gave: its lines and how it ended.
+struct ReadOutcome {
+  std::vector<std::string> lines;
+  bool failed = false;
+  std::string error;
+  bool rereading = false;
+};
+
+/// The log read straight through zlib's gz functions, as the reader did
+/// before it decoded ahead.
+ReadOutcome readWithGzgets(const std::string& path) {
+  ReadOutcome outcome;
+  gzFile file = gzopen(path.c_str(), "rb");
+  if (file == nullptr) return outcome;
+  char buffer[kLineReadLimit + 1];
+  while (gzgets(file, buffer, kLineReadLimit) != nullptr) {
+    outcome.lines.emplace_back(buffer, std::strlen(buffer));
+  }
+  int code = Z_OK;
+  const char* message = gzerror(file, &code);
+  if (code != Z_OK && code != Z_STREAM_END) {
+    outcome.failed = true;
+    outcome.error = message;
+  }
+  gzclose(file);
+  return outcome;
+}
+
+ReadOutcome readWith(const std::string& path, const ReadSettings& settings) {
+  ReadOutcome outcome;
+  LogReader reader;
+  if (!reader.open(path, settings)) return outcome;
+  outcome.lines = readLines(reader);
+  outcome.failed = reader.failed();
+  outcome.error = reader.error();
+  outcome.rereading = reader.rereading();
+  return outcome;
+}
+
+std::string gzipped(const std::string& text, int level = 6) {
+  std::string path = tempPath("member.gz");
+  gzFile file = gzopen(path.c_str(), ("wb" + std::to_string(level)).c_str());
+  gzwrite(file, text.data(), static_cast<unsigned>(text.size()));
+  gzclose(file);
+  return readAll(path);
+}
+
+std::string flipped(std::string bytes, std::size_t at, std::size_t count = 1) {
+  for (std::size_t i = at; i < at + count && i < bytes.size(); ++i) {
+    bytes[i] = static_cast<char>(bytes[i] ^ 0x5a);
+  }
+  return bytes;
+}
+
+/// Files at the edges of what the gzip readers must agree on.
+std::vector<std::pair<std::string, std::string>> edgeCaseFiles() {
+  // More than a few decoding blocks, so hand-over and hold-back are used.
+  std::string big = varied(12000);
+  std::string small = "a line\n" + std::string(9000, 'y') + "\nzero\0byte\r\nlast"s;
+  std::string packed = gzipped(big);
+  std::string member = gzipped(small);
+  std::string stored = gzipped(small, 0);
+  std::size_t n = packed.size();
+  std::vector<std::pair<std::string, std::string>> files = {
+      {"plain", big},
+      {"empty", ""},
+      {"one magic byte", "\x1f"},
+      {"magic bytes only", "\x1f\x8b"},
+      {"member", packed},
+      {"stored member", stored},
+      {"members", member + packed + stored + member},
+      {"member then zeros", member + std::string(700, '\0')},
+      {"member then garbage", packed + "garbage\r\nmore\r\n"},
+      {"member then one magic byte", member + "\x1f"},
+      {"member then bad header", member + "\x1f\x8b\x07\x00rest"s},
+      {"member then cut header", member + member.substr(0, 7)},
+      {"plain then member", "text\n" + member},
+      {"header checksum flag", member.substr(0, 3) + "\x02" + member.substr(4)},
+      {"header extra, name and comment",
+       member.substr(0, 3) + "\x1c" + member.substr(4, 6) + "\x04\x00" "abcdname\0note\0"s +
+           member.substr(10)},
+      {"bad method", member.substr(0, 2) + "\x07" + member.substr(3)},
+      {"cut in header", packed.substr(0, 5)},
+      {"cut early", packed.substr(0, 300)},
+      {"cut in middle", packed.substr(0, n / 2)},
+      {"cut in trailer", packed.substr(0, n - 3)},
+      {"cut second member", member + packed.substr(0, n / 3)},
+      {"bad data check", flipped(packed, n - 6)},
+      {"bad length check", flipped(packed, n - 2)},
+      {"corrupt early", flipped(packed, 200, 16)},
+      {"corrupt late", flipped(packed, n - 40, 8)},
+      {"corrupt stored member", flipped(stored, 12, 2)},
+  };
+  // Single flipped bytes all over a member.
+  for (std::size_t at = 11; at < n; at += n / 11) {
+    files.emplace_back("flip at " + std::to_string(at), flipped(packed, at));
+  }
+  return files;
+}
+
+TEST(LogReaderTest, EveryWayOfReadingAgreesWithZlibByteForByte) {
+  const ReadSettings variants[] = {
+      {true, true}, {false, true}, {true, false}, {false, false}};
+  for (const auto& [name, bytes] : edgeCaseFiles()) {
+    std::string path = tempPath("edge.log");
+    writeFile(path, bytes);
+    ReadOutcome expected = readWithGzgets(path);
+    for (const ReadSettings& settings : variants) {
+      SCOPED_TRACE(name + (settings.ownThread ? ", thread" : ", one thread") +
+                   (settings.fastInflater ? ", fast inflater" : ", zlib"));
+      ReadOutcome got = readWith(path, settings);
+      EXPECT_EQ(got.failed, expected.failed);
+      EXPECT_EQ(got.error, expected.error);
+      ASSERT_EQ(got.lines.size(), expected.lines.size());
+      EXPECT_TRUE(got.lines == expected.lines);
+      // Regular files never need zlib's second reading.
+      if (!expected.failed) {
+        EXPECT_FALSE(got.rereading);
+      }
+    }
+  }
+}
+
+TEST(LogReaderTest, ReaderStoppedMidFileEndsItsThread) {
+  std::string path = tempPath("stop.log.gz");
+  // More than the blocks in circulation, so the thread waits for room.
+  writeGzip(path, varied(30000));
+  for (int lines : {0, 1, 5000}) {
+    LogReader reader;
+    ASSERT_TRUE(reader.open(path, ReadSettings{true, true}));
+    char buffer[kLineReadLimit + 1];
+    std::size_t length = 0;
+    for (int i = 0; i < lines; ++i) ASSERT_TRUE(reader.readLine(buffer, &length));
+    if (lines == 1) reader.close();
+    // Reopening, or going out of scope, stops a thread that may be
+    // waiting for room to hand over more.
+    if (lines == 5000) {
+      ASSERT_TRUE(reader.open(path));
+    }
+  }
 }
 
 }  // namespace

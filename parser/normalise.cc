@@ -261,12 +261,27 @@ void FieldNormaliser::normaliseUrl(FieldBuffer& value, bool isRequestLine,
 }
 
 void FieldNormaliser::epochToText(FieldBuffer& value, int column) {
+  const std::string_view text = value.view();
+  // Lines of the same second start with the same number: the same text.
+  const std::size_t known = lastEpochNumber_.size();
+  if (known > 0 && text.starts_with(lastEpochNumber_.view()) &&
+      (text.size() == known || text[known] < '0' || text[known] > '9')) {
+    setDateValue(value, column, lastEpochText_.view());
+    return;
+  }
   std::int64_t seconds = 0;
-  if (!readLeadingInt64(value.view(), &seconds) || seconds <= 0) {
+  std::size_t length = 0;
+  if (!readLeadingInt64(text, &seconds, &length) || seconds <= 0) {
     setDateValue(value, column, DateTimeText::placeholder(db_).view());
     return;
   }
+  if (length <= lastEpochNumber_.capacity()) {
+    lastEpochNumber_.assign(text.substr(0, length));
+  } else {
+    lastEpochNumber_.clear();
+  }
   setLocalDateTime(value, column, seconds);
+  assignText(lastEpochText_, lastInstantText_.view());
 }
 
 void FieldNormaliser::clfToText(FieldBuffer& value, int column) {
@@ -282,12 +297,17 @@ void FieldNormaliser::clfToText(FieldBuffer& value, int column) {
 
 void FieldNormaliser::setLocalDateTime(FieldBuffer& value, int column,
                                        std::int64_t instant) {
-  CalendarTime local;
-  if (clock_.toLocal(instant, &local) && isWritableYear(local.year)) {
-    setDateValue(value, column, DateTimeText(local, db_).view());
-  } else {
-    setDateValue(value, column, DateTimeText::placeholder(db_).view());
+  if (!haveLastInstant_ || instant != lastInstant_) {
+    CalendarTime local;
+    if (clock_.toLocal(instant, &local) && isWritableYear(local.year)) {
+      assignText(lastInstantText_, DateTimeText(local, db_).view());
+    } else {
+      assignText(lastInstantText_, DateTimeText::placeholder(db_).view());
+    }
+    lastInstant_ = instant;
+    haveLastInstant_ = true;
   }
+  setDateValue(value, column, lastInstantText_.view());
 }
 
 void FieldNormaliser::mergeDate(FieldBuffer& value, int column, Row& row) {
@@ -388,9 +408,19 @@ void FieldNormaliser::fillDateParts(const HeaderLayout& layout) {
   for (int index : layout.headerFields) {
     if (index < 0) continue;
     const ColumnDef& column = table_.at(index);
-    if (column.outputFlag != 0 && column.dbName.view() == kTimestampDbName &&
-        isDateText(column.value.view())) {
-      setCalendarColumns(column.value.view());
+    if (column.outputFlag == 0 || column.dbName.view() != kTimestampDbName) {
+      continue;
+    }
+    const std::string_view stamp = column.value.view();
+    // The same stamp as the last line's sets the same values.
+    if (!lastStamp_.empty() && stamp == lastStamp_.view()) return;
+    if (isDateText(stamp)) {
+      setCalendarColumns(stamp);
+      if (stamp.size() <= lastStamp_.capacity()) {
+        lastStamp_.assign(stamp);
+      } else {
+        lastStamp_.clear();
+      }
       return;
     }
   }

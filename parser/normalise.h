@@ -112,6 +112,18 @@ class FieldNormaliser {
   /// Date and hour ("YYYY-MM-DD HH") the calendar columns were last set
   /// from; only this normaliser writes those columns.
   FixedText<31> lastHourKey_;
+  /// The time stamp the calendar columns were last filled from (a date
+  /// text; empty when none fitted): lines of the same second repeat it.
+  FixedText<63> lastStamp_;
+  /// The instant last converted to local time and its text: lines of the
+  /// same second repeat it.
+  std::int64_t lastInstant_ = 0;
+  bool haveLastInstant_ = false;
+  FixedText<31> lastInstantText_;
+  /// The number text (through its last digit) of the last epoch time
+  /// stamp converted, and its local-time text; empty when none fitted.
+  FixedText<31> lastEpochNumber_;
+  FixedText<31> lastEpochText_;
 
   /// Column indexes resolved at construction; -1 when the column data
   /// types file lacks the column (it is then not filled).

@@ -232,6 +232,12 @@ TEST_F(NormaliseTest, EpochSecondsBecomeLocalTime) {
   EXPECT_EQ(valueOf("x-timestamp"), "2001-09-09 01:46:40.000");
   use(DbKind::Oracle);
   EXPECT_EQ(normalise("x-timestamp", "1000000000"), "2001-09-09 01:46:40");
+  // Remembered texts of the last second: a number that only starts like
+  // the last one, or a time converted in between, must not mix them up.
+  EXPECT_EQ(normalise("x-timestamp", "10000000001"), "2286-11-20 17:46:41");
+  normalise("x-localtime", "[10/Oct/2000:10:00:00 -0700]");
+  EXPECT_EQ(normalise("x-timestamp", "10000000001.5"), "2286-11-20 17:46:41");
+  EXPECT_EQ(normalise("x-timestamp", "1000000000.5"), "2001-09-09 01:46:40");
   // Not a positive number of seconds: the zero date and time.
   for (const char* bad : {"0", "-1", "-", "", "abc", "99999999999999999999"}) {
     EXPECT_EQ(normalise("x-timestamp", bad), "0000-00-00 00:00:00") << bad;

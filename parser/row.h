@@ -3,8 +3,10 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
+#include <utility>
 
 #include "parser/column_table.h"
 
@@ -20,29 +22,33 @@ class Row {
     std::size_t length = 0;
   };
 
-  Row() {
-    text_.reserve(64 * 1024);
-    lineOf_.fill(0);
-  }
+  Row() : text_(new char[64 * 1024]), capacity_(64 * 1024) { lineOf_.fill(0); }
 
   /// Empties the row for a new line.
   void clear() {
-    text_.clear();
+    size_ = 0;
     ++line_;
   }
   /// True when nothing has been written to the row.
-  bool empty() const { return text_.empty(); }
+  bool empty() const { return size_ == 0; }
   /// Appends raw text (separators, quotes).
-  void append(std::string_view text) { text_.append(text); }
+  void append(std::string_view text) {
+    makeRoom(text.size());
+    std::memcpy(text_.get() + size_, text.data(), text.size());
+    size_ += text.size();
+  }
   /// Appends one character.
-  void append(char c) { text_.push_back(c); }
+  void append(char c) {
+    makeRoom(1);
+    text_[size_++] = c;
+  }
   /// Appends the value of `column` and remembers where it stands.
   void appendValue(int column, std::string_view value) {
     Span& span = spans_[column];
-    span.offset = text_.size();
+    span.offset = size_;
     span.length = value.size();
     lineOf_[column] = line_;
-    text_.append(value);
+    append(value);
   }
   /// Where the value of `column` was written in this line; false when it
   /// was not written.
@@ -54,14 +60,29 @@ class Row {
     return true;
   }
   /// The row text.
-  std::string_view view() const { return text_; }
+  std::string_view view() const { return std::string_view(text_.get(), size_); }
   /// The row text for editing in place (its length must not change).
-  char* data() { return text_.data(); }
+  char* data() { return text_.get(); }
   /// Length of the row text.
-  std::size_t size() const { return text_.size(); }
+  std::size_t size() const { return size_; }
 
  private:
-  std::string text_;
+  /// Makes room for `more` bytes after the text.
+  void makeRoom(std::size_t more) {
+    if (size_ + more > capacity_) grow(size_ + more);
+  }
+  /// Moves the text to a buffer of at least `needed` bytes.
+  void grow(std::size_t needed) {
+    std::size_t capacity = capacity_ * 2 > needed ? capacity_ * 2 : needed;
+    std::unique_ptr<char[]> larger(new char[capacity]);
+    std::memcpy(larger.get(), text_.get(), size_);
+    text_ = std::move(larger);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> text_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
   std::array<Span, kMaxColumns> spans_{};
   std::array<std::uint64_t, kMaxColumns> lineOf_;
   std::uint64_t line_ = 1;

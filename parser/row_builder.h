@@ -56,6 +56,11 @@ class RowBuilder : public LineConverter {
     FieldTreatment treatment = FieldTreatment::kNone;
     bool quoted = false;
     bool isCategories = false;
+    // The column's output flag, type and exclude rules, read once rather
+    // than from the table for every line.
+    int outputFlag = 0;
+    bool isText = false;
+    bool hasRules = false;
   };
 
   /// A derived column the table has, in row order.
@@ -63,6 +68,11 @@ class RowBuilder : public LineConverter {
     int slot = 0;
     int column = -1;
     bool quoted = false;
+    // Set for every row (reference count, group and abort code), written
+    // to the row (output flag 1), a text column: read once.
+    bool computed = false;
+    bool written = false;
+    bool isText = false;
   };
 
   /// Writes `value` of `column` as the next value of the row; commas (and

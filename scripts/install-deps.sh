@@ -4,7 +4,7 @@
 set -euo pipefail
 what=${1:-all}
 
-demo_packages=(cmake ninja-build g++ zlib1g-dev libsqlite3-dev sqlite3)
+demo_packages=(cmake ninja-build g++ zlib1g-dev libisal-dev libsqlite3-dev sqlite3)
 test_packages=("${demo_packages[@]}" libgtest-dev libgmock-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 libz-mingw-w64-dev
