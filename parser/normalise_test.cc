@@ -236,7 +236,7 @@ TEST_F(NormaliseTest, EpochSecondsBecomeLocalTime) {
   // The last one lies in a year past the int range that the platform still
   // converts.
   for (const char* bad : {"0", "-1", "-", "", "abc", "99999999999999999999",
-                          "67768040000000000"}) {
+                          "67768000000000000"}) {
     EXPECT_EQ(normalise("x-timestamp", bad), "0000-00-00 00:00:00") << bad;
   }
   EXPECT_EQ(valueOf("x-timestamp"), "0000-00-00 00:00:00");
