@@ -103,6 +103,46 @@ make_seeds() {
   esac
 }
 
+# run_target TARGET CORPUS SEEDS LOG SECONDS: runs the fuzzer until SECONDS
+# have passed. A timeout that does not recur when its input runs alone is a
+# stall of a loaded machine, not a hang: it is set aside in
+# findings/spurious/ and the run goes on. Sets rc, execs, cov and ft.
+run_target() {
+  local target=$1 corpus=$2 seeds=$3 log=$4 left=$5 start artifact n
+  execs=0 cov='' ft='' rc=0
+  : >"$log"
+  while [ "$left" -gt 0 ]; do
+    start=$(date +%s)
+    set +e
+    "$build/fuzz/${target}_fuzzer" "$corpus" "$seeds" \
+      -dict="$root/fuzz/access_log.dict" -max_total_time="$left" \
+      -rss_limit_mb=512 -timeout=1 -max_len=65536 -print_final_stats=1 \
+      -purge_allocator_interval=-1 \
+      -artifact_prefix="$corpus_root/findings/$target-" >"$log.part" 2>&1
+    rc=$?
+    set -e
+    n=$(grep -a '^stat::number_of_executed_units:' "$log.part" | tail -1 | tr -dc 0-9)
+    [ -z "$n" ] && n=$(grep -aoE '^#[0-9]+' "$log.part" | tail -1 | tr -dc 0-9)
+    execs=$((execs + ${n:-0}))
+    cat "$log.part" >>"$log"
+    rm -f "$log.part"
+    left=$((left - ($(date +%s) - start)))
+    [ $rc -eq 0 ] && break
+    artifact=$(ls -t "$corpus_root/findings/$target-timeout-"* 2>/dev/null | head -1)
+    [ -n "$artifact" ] || break
+    if "$build/fuzz/${target}_fuzzer" -timeout=1 -rss_limit_mb=512 -runs=3 \
+         "$artifact" >/dev/null 2>&1; then
+      mkdir -p "$corpus_root/findings/spurious"
+      mv "$artifact" "$corpus_root/findings/spurious/"
+      rc=0
+    else
+      break
+    fi
+  done
+  cov=$(grep -aoE 'cov: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
+  ft=$(grep -aoE 'ft: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
+}
+
 failed=0
 printf '%-14s %12s %8s %8s %8s %s\n' target executions cov ft seconds findings
 for target in "${targets[@]}"; do
@@ -112,26 +152,17 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$seeds"
   make_seeds "$target" "$seeds"
   log=$corpus_root/$target.log
-  before=$(ls "$corpus_root/findings" | wc -l)
+  before=$(find "$corpus_root/findings" -maxdepth 1 -type f | wc -l)
   start=$(date +%s)
-  set +e
-  "$build/fuzz/${target}_fuzzer" "$corpus" "$seeds" \
-    -dict="$root/fuzz/access_log.dict" -max_total_time="$seconds" \
-    -rss_limit_mb=512 -timeout=1 -max_len=65536 -print_final_stats=1 \
-    -artifact_prefix="$corpus_root/findings/$target-" >"$log" 2>&1
-  rc=$?
-  set -e
+  run_target "$target" "$corpus" "$seeds" "$log" "$seconds"
   elapsed=$(( $(date +%s) - start ))
-  found=$(( $(ls "$corpus_root/findings" | wc -l) - before ))
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
-  ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
-  printf '%-14s %12s %8s %8s %8s %s\n' "$target" "${execs:-?}" "${cov:-?}" \
+  found=$(( $(find "$corpus_root/findings" -maxdepth 1 -type f | wc -l) - before ))
+  printf '%-14s %12s %8s %8s %8s %s\n' "$target" "$execs" "${cov:-?}" \
     "${ft:-?}" "$elapsed" "$found"
   if [ $rc -ne 0 ] || [ "$found" -ne 0 ]; then
     failed=1
     echo "--- $target: exit $rc, see $log"
-    grep -E 'ERROR|runtime error|fuzz check failed|SUMMARY' "$log" | head -5 || true
+    grep -aE 'ERROR|runtime error|fuzz check failed|SUMMARY' "$log" | head -5 || true
   fi
 done
 exit $failed
