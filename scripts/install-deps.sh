@@ -8,7 +8,8 @@ demo_packages=(cmake ninja-build g++ zlib1g-dev)
 test_packages=("${demo_packages[@]}" libgtest-dev libgmock-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   wine wine64 wine32:i386 openjdk-17-jdk-headless libpam0g-dev
-  libpam-wrapper libnss-wrapper sqlite3 libsqlite3-dev time tzdata)
+  libpam-wrapper libnss-wrapper sqlite3 libsqlite3-dev time tzdata
+  clang libclang-rt-14-dev)
 
 if [ "$what" = demo ]; then packages=("${demo_packages[@]}"); else packages=("${test_packages[@]}"); fi
 
