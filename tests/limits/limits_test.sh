@@ -97,6 +97,16 @@ printf "'2026-12-07 08:01:02.000'\r\n" >big.csv
 run -11 "$zxsort" -m 0 -v big -d big.dat -l big.out
 check "zxsort reports the used columns" grep -q "more than 512 used columns" big.out
 
+echo "data types and description lines of 64 MB"
+{ printf timestampid; head -c 67108864 /dev/zero | tr '\0' ','; } >long.zx3
+cp big.csv long.csv
+run -11 "$zxsort" -m 0 -v long -d types.dat -l long.out
+check "zxsort refuses the long description line" grep -q "zx3 file line longer" long.out
+{ head -c 67108864 /dev/zero | tr '\0' 'x'; echo; } >long.dat
+run -11 "$zxsort" -m 0 -v long -d long.dat -l long.out
+check "zxsort refuses the long data types line" grep -q "dataType file line 1 longer" long.out
+rm -f long.zx3 long.dat
+
 echo "zxsort data lines all longer than the line limit"
 "$parser" -l big.log -d types.dat >/dev/null 2>&1
 cp big.log.zx3 wide.zx3
