@@ -12,6 +12,9 @@
 #             corpus), for the test command
 # Environment: BUILD_DIR (build root), FUZZ_CORPUS, FUZZ_JOBS (build jobs).
 set -euo pipefail
+# A smaller quarantine of freed memory, so that the resident set the memory
+# limit watches is mostly the program's own.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}/fuzz
 smoke=0
@@ -104,8 +107,9 @@ make_seeds() {
 }
 
 # run_target TARGET CORPUS SEEDS LOG SECONDS: runs the fuzzer until SECONDS
-# have passed. A timeout that does not recur when its input runs alone is a
-# stall of a loaded machine, not a hang: it is set aside in
+# have passed. A timeout or memory limit that does not recur when its input
+# runs alone is a stall of a loaded machine or the sanitizer's quarantine of
+# freed memory, not a hang or a growth: it is set aside in
 # findings/spurious/ and the run goes on. Sets rc, execs, cov and ft.
 run_target() {
   local target=$1 corpus=$2 seeds=$3 log=$4 left=$5 start artifact n
@@ -117,7 +121,6 @@ run_target() {
     "$build/fuzz/${target}_fuzzer" "$corpus" "$seeds" \
       -dict="$root/fuzz/access_log.dict" -max_total_time="$left" \
       -rss_limit_mb=512 -timeout=1 -max_len=65536 -print_final_stats=1 \
-      -purge_allocator_interval=-1 \
       -artifact_prefix="$corpus_root/findings/$target-" >"$log.part" 2>&1
     rc=$?
     set -e
@@ -128,7 +131,8 @@ run_target() {
     rm -f "$log.part"
     left=$((left - ($(date +%s) - start)))
     [ $rc -eq 0 ] && break
-    artifact=$(ls -t "$corpus_root/findings/$target-timeout-"* 2>/dev/null | head -1)
+    artifact=$(ls -t "$corpus_root/findings/$target-timeout-"* \
+                 "$corpus_root/findings/$target-oom-"* 2>/dev/null | head -1)
     [ -n "$artifact" ] || break
     if "$build/fuzz/${target}_fuzzer" -timeout=1 -rss_limit_mb=512 -runs=3 \
          "$artifact" >/dev/null 2>&1; then
