@@ -16,10 +16,14 @@
 /// files written from the input, and the input cut into parts.
 namespace fuzz {
 
-/// A directory under /tmp for this process, made on first use.
+/// The directory FUZZ_SCRATCH names, else one under /tmp for this process;
+/// made on first use.
 inline const std::string& scratchDir() {
   static const std::string dir = [] {
-    std::string path = "/tmp/fuzz_scratch." + std::to_string(::getpid());
+    const char* given = std::getenv("FUZZ_SCRATCH");
+    std::string path = given != nullptr && *given != '\0'
+                           ? std::string(given)
+                           : "/tmp/fuzz_scratch." + std::to_string(::getpid());
     std::filesystem::create_directories(path);
     return path;
   }();

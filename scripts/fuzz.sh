@@ -158,7 +158,9 @@ for target in "${targets[@]}"; do
   log=$corpus_root/$target.log
   before=$(find "$corpus_root/findings" -maxdepth 1 -type f | wc -l)
   start=$(date +%s)
+  export FUZZ_SCRATCH=$corpus_root/scratch.$target
   run_target "$target" "$corpus" "$seeds" "$log" "$seconds"
+  rm -rf "$FUZZ_SCRATCH"
   elapsed=$(( $(date +%s) - start ))
   found=$(( $(find "$corpus_root/findings" -maxdepth 1 -type f | wc -l) - before ))
   printf '%-14s %12s %8s %8s %8s %s\n' "$target" "$execs" "${cov:-?}" \
