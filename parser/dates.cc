@@ -295,7 +295,11 @@ bool LocalClock::platformOffset(std::int64_t instant, std::int64_t* offset) {
   std::tm local = platform::localTime(static_cast<std::time_t>(instant));
   // A failed conversion leaves the fields zero; day 0 never names a date.
   if (local.tm_mday == 0) return false;
-  CalendarTime time{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+  // The platform counts years from 1900 in an int, so it converts instants
+  // some 1,900 years past the last year an int can hold.
+  const std::int64_t year = std::int64_t{local.tm_year} + 1900;
+  if (year > std::numeric_limits<int>::max()) return false;
+  CalendarTime time{static_cast<int>(year), local.tm_mon + 1, local.tm_mday,
                     local.tm_hour, local.tm_min, local.tm_sec};
   *offset = utcToSeconds(time) - instant;
   return true;

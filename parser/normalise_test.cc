@@ -239,7 +239,10 @@ TEST_F(NormaliseTest, EpochSecondsBecomeLocalTime) {
   EXPECT_EQ(normalise("x-timestamp", "10000000001.5"), "2286-11-20 17:46:41");
   EXPECT_EQ(normalise("x-timestamp", "1000000000.5"), "2001-09-09 01:46:40");
   // Not a positive number of seconds: the zero date and time.
-  for (const char* bad : {"0", "-1", "-", "", "abc", "99999999999999999999"}) {
+  // The last one lies in a year past the int range that the platform still
+  // converts.
+  for (const char* bad : {"0", "-1", "-", "", "abc", "99999999999999999999",
+                          "67768000000000000"}) {
     EXPECT_EQ(normalise("x-timestamp", bad), "0000-00-00 00:00:00") << bad;
   }
   EXPECT_EQ(valueOf("x-timestamp"), "0000-00-00 00:00:00");

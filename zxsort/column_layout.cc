@@ -27,12 +27,14 @@ bool isSpace(char c) {
          c == '\r';
 }
 
-// Reads one line of any length, line end included; false at the end of the file.
-bool readWholeLine(std::FILE* file, std::string* line) {
+// Reads one line, line end included; false at the end of the file. Of a
+// line longer than `limit` only the first limit + 1 bytes are kept (so the
+// caller sees that it is too long) and the rest is consumed unstored.
+bool readLine(std::FILE* file, std::size_t limit, std::string* line) {
   line->clear();
   int c;
   while ((c = std::getc(file)) != EOF) {
-    line->push_back(static_cast<char>(c));
+    if (line->size() <= limit) line->push_back(static_cast<char>(c));
     if (c == '\n') break;
   }
   return !line->empty();
@@ -207,7 +209,7 @@ DataTypesResult readDataTypes(std::FILE* file, const BillingMeasure measures[3],
   bool found[3] = {false, false, false};
   std::string line;
   int lineNumber = 0;
-  while (readWholeLine(file, &line)) {
+  while (readLine(file, kMaxLineLength, &line)) {
     ++lineNumber;
     if (line.size() > kMaxLineLength) {
       result.status = kLayoutTooLarge;
@@ -248,8 +250,14 @@ HeaderResult readColumnHeader(std::FILE* zx3, std::FILE* data,
   HeaderResult result;
   std::string line;
   int position = 0;
-  while (readWholeLine(zx3, &line)) {
+  while (readLine(zx3, kMaxZx3LineLength, &line)) {
     std::size_t n = line.size();
+    if (n > kMaxZx3LineLength) {
+      result.status = kLayoutTooLarge;
+      result.message = "Error: zx3 file line longer than " +
+                       std::to_string(kMaxZx3LineLength) + " characters";
+      return result;
+    }
     if (n > 2 && line[n - 2] == '\r' && line[n - 1] == '\n') line.resize(n - 2);
     int status = 0;
     splitValues(line, [&](int, std::string_view name) {

@@ -17,6 +17,10 @@ constexpr int kMaxClassColumns = 64;
 constexpr std::size_t kMaxLineLength = 3321;
 /// Longest database column name.
 constexpr std::size_t kMaxColumnName = 47;
+/// Longest line of the column description file: 512 longest names, their
+/// commas and the line end.
+constexpr std::size_t kMaxZx3LineLength =
+    kMaxUsedColumns * (kMaxColumnName + 1) + 1;
 
 /// Status of a run refused because its layout is past the model's limits.
 constexpr int kLayoutTooLarge = -11;

@@ -128,6 +128,13 @@ TEST(ColumnLayout, LimitsAreRefused) {
   HeaderResult result = readColumnHeader(zx3.get(), data.get(), &layout);
   EXPECT_EQ(kLayoutTooLarge, result.status);
   EXPECT_EQ("Error: more than 64 key columns in zx3 file", result.message);
+
+  // A description line past the longest possible one is refused unread.
+  ColumnLayout wide = load(0, kDataTypes, nullptr, 8);
+  TempFile zx3wide("url," + std::string(kMaxZx3LineLength, ',') + "\r\n");
+  result = readColumnHeader(zx3wide.get(), data.get(), &wide);
+  EXPECT_EQ(kLayoutTooLarge, result.status);
+  EXPECT_EQ("Error: zx3 file line longer than 24577 characters", result.message);
 }
 
 TEST(ColumnLayout, TimeStampParts) {

@@ -1,0 +1,108 @@
+// Line conversion: splitting, exclusion, normalisation of every field kind,
+// dates and times, the row and its derived columns. The first byte picks
+// the layout, the database and the data set; every further line of the
+// input is one log line.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+
+#include "common/platform.h"
+#include "common/run_log.h"
+#include "fuzz/fuzz_support.h"
+#include "parser/column_table.h"
+#include "parser/header.h"
+#include "parser/identifier_tables.h"
+#include "parser/line_loop.h"
+#include "parser/row_builder.h"
+
+namespace {
+
+constexpr std::array<std::string_view, 8> kLayouts = {
+    "webaccess", "squid", "common", "straccess", "extended",
+    "#Fields: date time c-ip cs-username cs-method cs-uri-stem cs-uri-query "
+    "sc-status sc-bytes time-taken cs(user-agent) cs(referer)",
+    "#Fields: time date cs-uri x-request-line x-timestamp x-localtime "
+    "x-transaction x-action x-elapsed-milliseconds rs(content-type) "
+    "x-smartfilter-categories x-hiercode cs(user-agent) cs(referer) x-note",
+    "#Fields: x-timestamp c-ip cs-uri x-smartfilter-categories bytes "
+    "time-taken"};
+
+constexpr std::array<std::string_view, 3> kTypesFiles = {
+    "config/datatypes.dat", "config/smartfilter_datatypes.dat",
+    "config/streaming_datatypes.dat"};
+constexpr std::array<DataSet, 3> kDataSets = {DataSet::Raw, DataSet::SmartFilter,
+                                              DataSet::Streaming};
+
+struct Fixture {
+  ColumnTable tables[kTypesFiles.size()];
+  IdentifierTables ids;
+};
+
+Fixture& fixture() {
+  static Fixture* loaded = [] {
+    // A zone with daylight saving, so the clock's hour window changes.
+    platform::setTimeZone("Europe/Berlin");
+    auto* f = new Fixture;
+    for (std::size_t i = 0; i < kTypesFiles.size(); ++i) {
+      std::string path = fuzz::scratchPath("line_types_" + std::to_string(i));
+      fuzz::writeFile(path, fuzz::sourceFile(kTypesFiles[i]));
+      f->tables[i].clear();
+      if (f->tables[i].loadColumnTypes(path, RunLog("")) != 0) std::abort();
+    }
+    fuzz::writeFile(fuzz::scratchPath("datatypes.dat.id"),
+                    fuzz::sourceFile("config/datatypes.dat.id"));
+    f->ids.load(fuzz::scratchPath("datatypes.dat"));
+    return f;
+  }();
+  return *loaded;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const RunLog quiet("");
+  static auto* table = new ColumnTable;
+  Fixture& f = fixture();
+  std::string_view input = fuzz::asText(data, size);
+  unsigned selector = fuzz::takeSelector(&input);
+  const std::size_t typesIndex = (selector / 32) % kTypesFiles.size();
+  *table = f.tables[typesIndex];
+  const DbKind db = static_cast<DbKind>((selector / 8) % 4);
+
+  HeaderLayout layout;
+  std::string_view layoutText = kLayouts[selector % kLayouts.size()];
+  BuiltInTemplate builtIn = builtInTemplate(layoutText);
+  if (!builtIn.formatText.empty()) layoutText = builtIn.formatText;
+  if (parseFieldsLine(layoutText, *table, layout, quiet) != 0) std::abort();
+  buildDerivedColumns(*table, layout, quiet);
+  checkDuplicateColumns(*table, layout, quiet);
+  const std::size_t declared =
+      static_cast<std::size_t>(countDeclaredColumns(*table, layout));
+
+  auto builder = std::make_unique<RowBuilder>(*table, layout, f.ids, db,
+                                              kDataSets[typesIndex], quiet);
+  RunCounters counters;
+  while (!input.empty()) {
+    std::size_t end = input.find('\n');
+    end = end == std::string_view::npos ? input.size() : end + 1;
+    std::string_view line = input.substr(0, std::min(end, kMaxLineLength));
+    input.remove_prefix(end);
+    LineResult result = builder->convertLine(line, counters);
+    if (static_cast<std::size_t>(result.fieldCount) != layout.headerFields.size() ||
+        result.excluded) {
+      continue;
+    }
+    builder->finishRow();
+    std::string_view row = builder->row();
+    fuzz::require(row.ends_with("\r\n"), "row without its line end");
+    std::size_t commas = 0;
+    for (char c : row) commas += c == ',';
+    fuzz::require(declared == 0 || commas + 1 == declared,
+                  "row with a value count other than the declared columns");
+    fuzz::require(row.find('\n') == row.size() - 1, "line break inside a row");
+  }
+  return 0;
+}

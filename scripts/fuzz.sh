@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each one in turn for SECONDS seconds
+# (default 60), printing per target its executions, coverage and crashes.
+# Seeds are taken from tests/cases and config/samples at run time; the
+# corpus grows in ${FUZZ_CORPUS:-/tmp/fuzz-corpus}, outside the repository.
+# Findings (crash-*, leak-*, timeout-*, oom-*) are kept in the corpus
+# directory's findings/.
+#
+# Usage: fuzz.sh [SECONDS] [TARGET...]
+#   --smoke   every target for 12 seconds over its seeds only (a fresh
+#             corpus), for the test command
+# Environment: BUILD_DIR (build root), FUZZ_CORPUS, FUZZ_JOBS (build jobs).
+set -euo pipefail
+# A smaller quarantine of freed memory, so that the resident set the memory
+# limit watches is mostly the program's own.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}/fuzz
+smoke=0
+if [ "${1:-}" = "--smoke" ]; then
+  smoke=1
+  shift
+fi
+seconds=${1:-60}
+[ $smoke -eq 1 ] && seconds=12
+shift || true
+all_targets=(column_types identifiers header line parser_run zxsort_layout
+             zxsort_run command_line mount_table)
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
+
+if [ $smoke -eq 1 ]; then
+  corpus_root=$(mktemp -d /tmp/fuzz-smoke.XXXXXX)
+  trap 'rm -rf "$corpus_root"' EXIT
+else
+  corpus_root=${FUZZ_CORPUS:-/tmp/fuzz-corpus}
+fi
+mkdir -p "$corpus_root/findings"
+
+echo "=== fuzz: build"
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_FUZZING=ON >/dev/null
+cmake --build "$build" -j "${FUZZ_JOBS:-2}" --target fuzzers >/dev/null
+
+# seed DIR NAME PREFIX FILE: the file with a selector prefix (octal escape
+# or empty) as one seed.
+seed() {
+  { printf "$3"; cat "$4"; } >"$1/$2"
+}
+
+# make_seeds TARGET DIR: the seeds of one target.
+make_seeds() {
+  local target=$1 dir=$2 i=0 f
+  local cases=$root/tests/cases samples=$root/config/samples
+  mapfile -t logs < <(find "$cases" "$samples" -type f ! -path '*/expected/*' \
+                        -name '*.log' | sort)
+  case $target in
+    column_types)
+      find "$cases" "$root/config" -type f -name '*.dat' ! -path '*/expected/*' |
+        while read -r f; do i=$((i + 1)); cp "$f" "$dir/types$i"; done ;;
+    identifiers)
+      find "$cases" "$root/config" -type f -name '*.id' ! -path '*/expected/*' |
+        while read -r f; do i=$((i + 1)); cp "$f" "$dir/ids$i"; done ;;
+    header | line | parser_run)
+      for f in "${logs[@]}"; do
+        i=$((i + 1))
+        # Rotate the selector so each layout, database and format meets logs.
+        seed "$dir" "log$i" "\\$(printf %03o $(( (i * 37) % 256 )))" "$f"
+        seed "$dir" "log${i}b" "\\000" "$f"
+      done
+      if [ "$target" = line ]; then
+        seed "$dir" common '\002' "$samples/common.log"
+        seed "$dir" squid '\001' "$samples/squid.log"
+        seed "$dir" w3c '\005' "$samples/w3c.log"
+      fi
+      if [ "$target" = parser_run ]; then
+        find "$cases" -type f -name '*.gz' | while read -r f; do
+          i=$((i + 1)); seed "$dir" "gz$i" "\\000" "$f"; done
+      fi ;;
+    zxsort_layout | zxsort_run)
+      for case_dir in "$cases"/zxsort/*/ "$cases"/pipeline/*/; do
+        local zx3 csv types
+        zx3=$(find "$case_dir" -maxdepth 1 -name '*.zx3' | head -1)
+        csv=$(find "$case_dir" -maxdepth 1 -name '*.csv' | head -1)
+        types=$(find "$case_dir" -maxdepth 1 -name '*.dat' | head -1)
+        [ -n "$zx3" ] && [ -n "$csv" ] && [ -n "$types" ] || continue
+        i=$((i + 1))
+        { printf '\201'; cat "$types"; printf '\n@@@\n'; cat "$zx3";
+          printf '\n@@@\n'; cat "$csv"; } >"$dir/case$i"
+        { printf '\200'; cat "$types"; printf '\n@@@\n'; cat "$zx3";
+          printf '\n@@@\n'; cat "$csv"; } >"$dir/case${i}h"
+      done
+      f=$cases/zxsort/billing_quoted/log.csv
+      seed "$dir" hourly '\000' "$f"
+      seed "$dir" billing '\003' "$f"
+      seed "$dir" billing1 '\001' "$f" ;;
+    command_line)
+      printf 'a\0 \0b\0' >"$dir/blank"
+      printf '\\\0\\\0"\0 \0\\\0' >"$dir/slashes"
+      printf 'C\0:\0\\\0P\0r\0o\0g\0 \0F\0\\\0' >"$dir/path" ;;
+    mount_table)
+      cp /proc/self/mounts "$dir/mounts" 2>/dev/null || true
+      printf '/dev/sda1 /mnt/with\\040blank ext4 rw 0 0\nproc /proc proc rw 0 0\n' \
+        >"$dir/escaped" ;;
+  esac
+}
+
+# run_target TARGET CORPUS SEEDS LOG SECONDS: runs the fuzzer until SECONDS
+# have passed. A timeout or memory limit that does not recur when its input
+# runs alone is a stall of a loaded machine or the sanitizer's quarantine of
+# freed memory, not a hang or a growth: it is set aside in
+# findings/spurious/ and the run goes on. Sets rc, execs, cov and ft.
+run_target() {
+  local target=$1 corpus=$2 seeds=$3 log=$4 left=$5 start artifact n
+  execs=0 cov='' ft='' rc=0
+  : >"$log"
+  while [ "$left" -gt 0 ]; do
+    start=$(date +%s)
+    set +e
+    "$build/fuzz/${target}_fuzzer" "$corpus" "$seeds" \
+      -dict="$root/fuzz/access_log.dict" -max_total_time="$left" \
+      -rss_limit_mb=512 -timeout=1 -max_len=65536 -print_final_stats=1 \
+      -artifact_prefix="$corpus_root/findings/$target-" >"$log.part" 2>&1
+    rc=$?
+    set -e
+    n=$(grep -a '^stat::number_of_executed_units:' "$log.part" | tail -1 | tr -dc 0-9)
+    [ -z "$n" ] && n=$(grep -aoE '^#[0-9]+' "$log.part" | tail -1 | tr -dc 0-9)
+    execs=$((execs + ${n:-0}))
+    cat "$log.part" >>"$log"
+    rm -f "$log.part"
+    left=$((left - ($(date +%s) - start)))
+    [ $rc -eq 0 ] && break
+    artifact=$(ls -t "$corpus_root/findings/$target-timeout-"* \
+                 "$corpus_root/findings/$target-oom-"* 2>/dev/null | head -1)
+    [ -n "$artifact" ] || break
+    if "$build/fuzz/${target}_fuzzer" -timeout=1 -rss_limit_mb=512 -runs=3 \
+         "$artifact" >/dev/null 2>&1; then
+      mkdir -p "$corpus_root/findings/spurious"
+      mv "$artifact" "$corpus_root/findings/spurious/"
+      rc=0
+    else
+      break
+    fi
+  done
+  cov=$(grep -aoE 'cov: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
+  ft=$(grep -aoE 'ft: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
+}
+
+failed=0
+printf '%-14s %12s %8s %8s %8s %s\n' target executions cov ft seconds findings
+for target in "${targets[@]}"; do
+  corpus=$corpus_root/$target
+  seeds=$corpus_root/seeds/$target
+  rm -rf "$seeds"
+  mkdir -p "$corpus" "$seeds"
+  make_seeds "$target" "$seeds"
+  log=$corpus_root/$target.log
+  before=$(find "$corpus_root/findings" -maxdepth 1 -type f | wc -l)
+  start=$(date +%s)
+  export FUZZ_SCRATCH=$corpus_root/scratch.$target
+  run_target "$target" "$corpus" "$seeds" "$log" "$seconds"
+  rm -rf "$FUZZ_SCRATCH"
+  elapsed=$(( $(date +%s) - start ))
+  found=$(( $(find "$corpus_root/findings" -maxdepth 1 -type f | wc -l) - before ))
+  printf '%-14s %12s %8s %8s %8s %s\n' "$target" "$execs" "${cov:-?}" \
+    "${ft:-?}" "$elapsed" "$found"
+  if [ $rc -ne 0 ] || [ "$found" -ne 0 ]; then
+    failed=1
+    echo "--- $target: exit $rc, see $log"
+    grep -aE 'ERROR|runtime error|fuzz check failed|SUMMARY' "$log" | head -5 || true
+  fi
+done
+exit $failed
