@@ -26,7 +26,7 @@ seconds=${1:-60}
 [ $smoke -eq 1 ] && seconds=12
 shift || true
 all_targets=(column_types identifiers header line parser_run zxsort_layout
-             zxsort_run command_line mount_table)
+             zxsort_run command_line mount_table zxload_rows)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
 
@@ -99,6 +99,15 @@ make_seeds() {
       printf 'a\0 \0b\0' >"$dir/blank"
       printf '\\\0\\\0"\0 \0\\\0' >"$dir/slashes"
       printf 'C\0:\0\\\0P\0r\0o\0g\0 \0F\0\\\0' >"$dir/path" ;;
+    zxload_rows)
+      # Quoted and unquoted runs over eight columns: time stamp, then text,
+      # integer and real columns, ahead of the rows of the case suites.
+      find "$cases" -type f \( -name '*.csv' -o -name '*.srt' \) -path '*/expected/*' |
+        while read -r f; do
+          i=$((i + 1))
+          seed "$dir" "quoted$i" '\207\003\002\002\002\000\001\002\002' "$f"
+          seed "$dir" "plain$i" '\007\003\002\002\002\000\001\002\002' "$f"
+        done ;;
     mount_table)
       cp /proc/self/mounts "$dir/mounts" 2>/dev/null || true
       printf '/dev/sda1 /mnt/with\\040blank ext4 rw 0 0\nproc /proc proc rw 0 0\n' \

@@ -7,6 +7,8 @@
 #   windows32  the 32-bit Windows cross-build and its static checks (export
 #              names, machine types); its tests under Wine only where this
 #              machine runs 32-bit programs, otherwise one line says so
+#   fuzz       the libFuzzer targets (clang) built and each run briefly
+#              over its seeds (scripts/fuzz.sh --smoke)
 #
 # Usage: test.sh [STAGE...]      (no stage: all of them, in the order above)
 #        STAGES="native windows64" test.sh
@@ -20,7 +22,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-all_stages=(native sanitize windows64 windows32)
+all_stages=(native sanitize windows64 windows32 fuzz)
 
 build=${BUILD_DIR:-$root/build}
 jobs=$(nproc)
@@ -104,6 +106,10 @@ stage_windows32() {
     return
   fi
   with_wine_prefix "$wine_dir/wine" run_ctest windows32 -j 1 -LE static
+}
+
+stage_fuzz() {
+  BUILD_DIR=$build bash "$root/scripts/fuzz.sh" --smoke
 }
 
 if [ $# -gt 0 ]; then
