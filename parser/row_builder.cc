@@ -117,7 +117,6 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
     : table_(table),
       layout_(layout),
       ids_(ids),
-      db_(db),
       dataSet_(dataSet),
       runLog_(runLog),
       normaliser_(table, ids, db, runLog) {

@@ -86,7 +86,6 @@ class RowBuilder : public LineConverter {
   ColumnTable& table_;
   const HeaderLayout& layout_;
   const IdentifierTables& ids_;
-  DbKind db_;
   DataSet dataSet_;
   const RunLog& runLog_;
   FieldNormaliser normaliser_;
