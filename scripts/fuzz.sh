@@ -7,7 +7,9 @@
 # Findings (crash-*, leak-*, timeout-*, oom-*) are kept in the corpus
 # directory's findings/.
 #
-# Usage: fuzz.sh [SECONDS] [TARGET...]
+# Usage: fuzz.sh [--runs N] [SECONDS] [TARGET...]
+#   --runs N  stop a target after N executions if that comes before SECONDS
+#             (a campaign: fuzz.sh --runs 10000000 7200)
 #   --smoke   every target for 12 seconds over its seeds only (a fresh
 #             corpus), for the test command
 # Environment: BUILD_DIR (build root), FUZZ_CORPUS, FUZZ_JOBS (build jobs).
@@ -17,7 +19,11 @@ set -euo pipefail
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}/fuzz
-smoke=0
+smoke=0 runs=0
+if [ "${1:-}" = "--runs" ]; then
+  runs=${2:?--runs needs a number}
+  shift 2
+fi
 if [ "${1:-}" = "--smoke" ]; then
   smoke=1
   shift
@@ -122,12 +128,17 @@ make_seeds() {
 # findings/spurious/ and the run goes on. Sets rc, execs, cov and ft.
 run_target() {
   local target=$1 corpus=$2 seeds=$3 log=$4 left=$5 start artifact n
+  local -a limit=()
   execs=0 cov='' ft='' rc=0
   : >"$log"
   while [ "$left" -gt 0 ]; do
+    if [ "$runs" -gt 0 ]; then
+      [ "$execs" -ge "$runs" ] && break
+      limit=(-runs=$((runs - execs)))
+    fi
     start=$(date +%s)
     set +e
-    "$build/fuzz/${target}_fuzzer" "$corpus" "$seeds" \
+    "$build/fuzz/${target}_fuzzer" "$corpus" "$seeds" "${limit[@]}" \
       -dict="$root/fuzz/access_log.dict" -max_total_time="$left" \
       -rss_limit_mb=512 -timeout=1 -max_len=65536 -print_final_stats=1 \
       -artifact_prefix="$corpus_root/findings/$target-" >"$log.part" 2>&1
