@@ -151,8 +151,9 @@ run_target() {
     rm -f "$log.part"
     left=$((left - ($(date +%s) - start)))
     [ $rc -eq 0 ] && break
+    # ls fails when one of the two patterns matches nothing.
     artifact=$(ls -t "$corpus_root/findings/$target-timeout-"* \
-                 "$corpus_root/findings/$target-oom-"* 2>/dev/null | head -1)
+                 "$corpus_root/findings/$target-oom-"* 2>/dev/null | head -1 || true)
     [ -n "$artifact" ] || break
     if "$build/fuzz/${target}_fuzzer" -timeout=1 -rss_limit_mb=512 -runs=3 \
          "$artifact" >/dev/null 2>&1; then
