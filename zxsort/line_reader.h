@@ -2,8 +2,8 @@
 #define ZXSORT_LINE_READER_H_
 
 #include <cstdio>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 /// Reads the lines of a file opened in binary mode through one fixed
 /// buffer, keeping every byte (carriage returns included).
@@ -30,7 +30,8 @@ class LineReader {
 
   std::FILE* file_;
   std::size_t maxLength_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // not zeroed: only bytes read are looked at
+  std::size_t capacity_;
   std::size_t begin_ = 0;  // first unread byte
   std::size_t end_ = 0;    // end of the bytes read
   bool atEnd_ = false;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <new>
 #include <thread>
 #include <vector>
@@ -152,11 +153,13 @@ int runSort(const std::vector<std::string>& args) {
     return status;
   }
   // Large writes: the sort file is written once, front to back. The buffer
-  // is declared first so that it outlives the file that uses it.
-  std::vector<char> sortBuffer(1 << 20);
+  // is declared first so that it outlives the file that uses it; it is not
+  // zeroed, so a small run touches only the pages it writes.
+  constexpr std::size_t kSortBufferSize = 1 << 20;
+  std::unique_ptr<char[]> sortBuffer(new char[kSortBufferSize]);
   RunFiles files;
   if (int status = openFiles(options, log, &files); status != 0) return status;
-  std::setvbuf(files.sort, sortBuffer.data(), _IOFBF, sortBuffer.size());
+  std::setvbuf(files.sort, sortBuffer.get(), _IOFBF, kSortBufferSize);
 
   ColumnLayout layout;
   layout.mode = options.mode;
