@@ -53,6 +53,10 @@ struct FieldRule {
 /// One report column: a line of the column data types file plus the value
 /// it holds while a log line is converted.
 struct ColumnDef {
+  /// An empty column. Written out so that `ColumnDef()` sets the members
+  /// below without first zeroing the whole two-kilobyte entry.
+  ColumnDef() {}
+
   FixedText<kMaxNameLength> logName;
   int sqlType = kSqlText;
   int outputFlag = 0;
