@@ -121,6 +121,21 @@ make_seeds() {
   esac
 }
 
+# recurs TARGET ARTIFACT: true when a timeout or memory stop shows again with
+# the input run alone. A timeout counts by processor time (over 1 second,
+# start-up included), not by the clock, which a loaded machine stretches.
+recurs() {
+  local fuzzer=$build/fuzz/${1}_fuzzer artifact=$2 cpu
+  case ${artifact##*/} in
+    *-timeout-*)
+      cpu=$( { TIMEFORMAT='%3U %3S'; time "$fuzzer" -timeout=60 -rss_limit_mb=512 \
+                 "$artifact" >/dev/null 2>&1; } 2>&1 ) || return 0
+      awk -v t="$cpu" 'BEGIN { split(t, f, " "); exit !(f[1] + f[2] > 1) }' ;;
+    *)
+      ! "$fuzzer" -timeout=60 -rss_limit_mb=512 -runs=3 "$artifact" >/dev/null 2>&1 ;;
+  esac
+}
+
 # run_target TARGET CORPUS SEEDS LOG SECONDS: runs the fuzzer until SECONDS
 # have passed. A timeout or memory limit that does not recur when its input
 # runs alone is a stall of a loaded machine or the sanitizer's quarantine of
@@ -155,8 +170,7 @@ run_target() {
     artifact=$(ls -t "$corpus_root/findings/$target-timeout-"* \
                  "$corpus_root/findings/$target-oom-"* 2>/dev/null | head -1 || true)
     [ -n "$artifact" ] || break
-    if "$build/fuzz/${target}_fuzzer" -timeout=1 -rss_limit_mb=512 -runs=3 \
-         "$artifact" >/dev/null 2>&1; then
+    if ! recurs "$target" "$artifact"; then
       mkdir -p "$corpus_root/findings/spurious"
       mv "$artifact" "$corpus_root/findings/spurious/"
       rc=0
