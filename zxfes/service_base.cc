@@ -15,7 +15,8 @@ ServiceBase* ServiceBase::instance = nullptr;
 namespace {
 
 // How long the program waits, after the manager let it go, for the service
-// thread to leave `initialize` or `run` before the object goes away.
+// thread to leave `initialize` or `run`, and for a stop under way to finish
+// its reports, before the object goes away.
 constexpr DWORD kEntryWaitMs = 30000;
 
 // Query-configuration access to a service.
@@ -38,14 +39,16 @@ ServiceBase::ServiceBase(const char* name) {
   InitializeCriticalSection(&statusLock_);
   InitializeCriticalSection(&eventLock_);
   entryDone_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  stopDone_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   instance = this;
 }
 
 ServiceBase::~ServiceBase() {
-  waitForServiceEntry();
+  waitForServiceThreads();
   if (HANDLE process = static_cast<HANDLE>(guard_.release())) CloseHandle(process);
   if (eventSource_ != nullptr) DeregisterEventSource(eventSource_);
   if (entryDone_ != nullptr) CloseHandle(entryDone_);
+  if (stopDone_ != nullptr) CloseHandle(stopDone_);
   DeleteCriticalSection(&eventLock_);
   DeleteCriticalSection(&statusLock_);
   if (instance == this) instance = nullptr;
@@ -262,7 +265,9 @@ DWORD ServiceBase::runAsService() {
     startService();
     return 0;
   }
-  waitForServiceEntry();
+  // The manager lets the dispatcher go as soon as the status says stopped;
+  // the stop that said so still has its event to report.
+  waitForServiceThreads();
   EnterCriticalSection(&statusLock_);
   const DWORD exitCode = status_.dwWin32ExitCode;
   LeaveCriticalSection(&statusLock_);
@@ -347,9 +352,11 @@ void ServiceBase::handleControl(DWORD code) {
       // From here on the service thread reports no start-up states.
       EnterCriticalSection(&statusLock_);
       guard_.requestStop();
+      stopStarted_ = true;
       LeaveCriticalSection(&statusLock_);
       setStatus(SERVICE_STOP_PENDING);
       stop();
+      SetEvent(stopDone_);
       break;
     case SERVICE_CONTROL_PAUSE:
       pause();
@@ -369,9 +376,11 @@ void ServiceBase::handleControl(DWORD code) {
   }
 }
 
-void ServiceBase::waitForServiceEntry() {
+void ServiceBase::waitForServiceThreads() {
   EnterCriticalSection(&statusLock_);
-  const bool started = entryStarted_;
+  const bool entered = entryStarted_;
+  const bool stopping = stopStarted_;
   LeaveCriticalSection(&statusLock_);
-  if (started && entryDone_ != nullptr) WaitForSingleObject(entryDone_, kEntryWaitMs);
+  if (entered && entryDone_ != nullptr) WaitForSingleObject(entryDone_, kEntryWaitMs);
+  if (stopping && stopDone_ != nullptr) WaitForSingleObject(stopDone_, kEntryWaitMs);
 }

@@ -110,7 +110,9 @@ class ServiceBase {
   void serviceEntry(DWORD argc, LPSTR* argv);
   void handleControl(DWORD code);
   void setExitCode(DWORD code);
-  void waitForServiceEntry();
+  /// Waits (bounded) for the service entry point and for a stop control
+  /// under way to return.
+  void waitForServiceThreads();
   /// Opens the manager and this service with all access, reporting a
   /// failure of either; false when the manager cannot be opened.
   bool openOwnService(ScHandle& manager, ScHandle& service);
@@ -123,6 +125,8 @@ class ServiceBase {
   StopGuard guard_;
   HANDLE entryDone_ = nullptr;  ///< Set when the service entry point returns.
   bool entryStarted_ = false;
+  HANDLE stopDone_ = nullptr;  ///< Set when the stop control's handling returns.
+  bool stopStarted_ = false;
 };
 
 #endif  // ZXFES_SERVICE_BASE_H_
