@@ -191,13 +191,13 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$seeds"
   make_seeds "$target" "$seeds"
   log=$corpus_root/$target.log
-  before=$(find "$corpus_root/findings" -maxdepth 1 -type f | wc -l)
+  before=$(find "$corpus_root/findings" -maxdepth 1 -type f -name "$target-*" | wc -l)
   start=$(date +%s)
   export FUZZ_SCRATCH=$corpus_root/scratch.$target
   run_target "$target" "$corpus" "$seeds" "$log" "$seconds"
   rm -rf "$FUZZ_SCRATCH"
   elapsed=$(( $(date +%s) - start ))
-  found=$(( $(find "$corpus_root/findings" -maxdepth 1 -type f | wc -l) - before ))
+  found=$(( $(find "$corpus_root/findings" -maxdepth 1 -type f -name "$target-*" | wc -l) - before ))
   printf '%-14s %12s %8s %8s %8s %s\n' "$target" "$execs" "${cov:-?}" \
     "${ft:-?}" "$elapsed" "$found"
   if [ $rc -ne 0 ] || [ "$found" -ne 0 ]; then
