@@ -128,6 +128,10 @@ expect_in "$work/stdout" "3 logs: 0 done, 2 skipped, 1 failed"
 # A shared file system: the jobs write where the coordinator would.
 run_batch 0 "${far[@]}" --shared -o "$work/shared" "$logs/proxy2/common.log"
 cmp -s "$out/proxy2/common.log.csv" "$work/shared/common.log.csv" || fail "common.log.csv on a shared file system differs"
+# A machine that cannot be reached (the stand-in's home is missing: ssh's 255).
+REMOTE_HOME=$work/nowhere run_batch 1 "${far[@]}" --force "$logs/proxy2/common.log"
+expect_in "$work/stdout" "1 logs: 0 done, 0 skipped, 1 failed"
+expect_in "$work/stderr" "step job, exit status 255"
 
 [ "$failed" -eq 0 ] && echo "zxbatch tests passed"
 exit "$failed"
