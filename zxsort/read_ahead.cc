@@ -70,8 +70,10 @@ void ReadAhead::readLoop(unsigned int tick) {
 bool ReadAhead::next(IntervalRecords* interval, ColumnLayout* layout,
                      std::vector<HeldLogLine>* heldLines) {
   std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
+  // The caller is done with its interval: its memory goes before the next
+  // interval is read into new memory.
+  *interval = IntervalRecords();
   if (thread_.joinable()) {
-    *interval = IntervalRecords();  // the reader may now fill the memory
     lock.lock();
     callerWaiting_ = true;
     changed_.notify_all();

@@ -1,5 +1,6 @@
 #include "zxsort/read_ahead.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,24 @@ TEST(ReadAhead, StopsWhereverTheCallerStops) {
     std::vector<std::string> taken = readAll(data, true, never, stop);
     EXPECT_EQ(static_cast<std::size_t>(stop), taken.size());
   }
+}
+
+TEST(ReadAhead, OnOneThreadLetsGoOfTheCallersIntervalBeforeReadingTheNext) {
+  // Hours long enough for the memory check to run while each is read.
+  Input input(lines(5000, 1, "a") + lines(5000, 2, "b"));
+  RunLog log("zxsort");
+  IntervalRecords interval;
+  std::size_t heldWhileReading = 0;
+  auto check = [&] {
+    heldWhileReading = std::max(heldWhileReading, interval.records.size());
+    return false;
+  };
+  ReadAhead reader(input.file.get(), input.layout, &log, 77, false, check);
+  std::vector<HeldLogLine> held;
+  ASSERT_TRUE(reader.next(&interval, &input.layout, &held));
+  ASSERT_TRUE(reader.next(&interval, &input.layout, &held));
+  EXPECT_EQ(5000, input.layout.recordCount);
+  EXPECT_EQ(0u, heldWhileReading);  // two hours at once before
 }
 
 TEST(ReadAhead, ThreadsOnlyWithASecondCore) {
