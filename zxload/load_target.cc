@@ -21,6 +21,19 @@ std::string columnList(const LoadPlan& plan) {
   return out;
 }
 
+std::string columnDefinition(const PlanColumn& column, const char* (*typeName)(ColumnType)) {
+  return quoteIdentifier(column.name) + " " + typeName(column.type);
+}
+
+std::string columnDefinitions(const LoadPlan& plan, const char* (*typeName)(ColumnType)) {
+  std::string out;
+  for (const PlanColumn& column : plan.columns) {
+    if (!out.empty()) out += ", ";
+    out += columnDefinition(column, typeName);
+  }
+  return out;
+}
+
 std::vector<PlanColumn> missingColumns(const LoadPlan& plan,
                                        const std::vector<std::string>& existing) {
   std::vector<PlanColumn> missing;

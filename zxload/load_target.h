@@ -51,6 +51,12 @@ std::string quoteIdentifier(const std::string& name);
 /// Comma-separated quoted column names of `plan`.
 std::string columnList(const LoadPlan& plan);
 
+/// A column's definition: its quoted name, a blank and `typeName(type)`.
+std::string columnDefinition(const PlanColumn& column, const char* (*typeName)(ColumnType));
+
+/// Comma-separated definitions of the columns of `plan`.
+std::string columnDefinitions(const LoadPlan& plan, const char* (*typeName)(ColumnType));
+
 /// The columns of `plan` whose names are not in `existing`.
 std::vector<PlanColumn> missingColumns(const LoadPlan& plan,
                                        const std::vector<std::string>& existing);

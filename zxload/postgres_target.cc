@@ -140,11 +140,7 @@ bool PostgresTarget::open(const std::string& conninfo) {
 
 bool PostgresTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool* recorded) {
   plan_ = &plan;
-  std::string columns;
-  for (const PlanColumn& column : plan.columns) {
-    columns += (columns.empty() ? "" : ", ") + quoteIdentifier(column.name) + " " +
-               postgresType(column.type);
-  }
+  const std::string columns = columnDefinitions(plan, postgresType);
   // The lock makes loads into one database take turns, so that two loads
   // of one file cannot both find it unrecorded.
   // One round trip for the set-up.
@@ -188,7 +184,7 @@ bool PostgresTarget::addMissingColumns() {
   PQclear(result);
   for (const PlanColumn& column : missingColumns(*plan_, existing)) {
     if (!exec("ALTER TABLE " + quoteIdentifier(plan_->table) + " ADD COLUMN " +
-              quoteIdentifier(column.name) + " " + postgresType(column.type))) {
+              columnDefinition(column, postgresType))) {
       return false;
     }
   }

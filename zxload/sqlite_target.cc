@@ -74,11 +74,7 @@ bool SqliteTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool* r
   // IMMEDIATE takes the write lock now, so that two loads of one file
   // cannot both find it unrecorded.
   if (!exec("BEGIN IMMEDIATE")) return false;
-  std::string columns;
-  for (const PlanColumn& column : plan.columns) {
-    columns += (columns.empty() ? "" : ", ") + quoteIdentifier(column.name) + " " +
-               sqliteType(column.type);
-  }
+  const std::string columns = columnDefinitions(plan, sqliteType);
   if (!exec(std::string("CREATE TABLE IF NOT EXISTS ") + kLoadsTable +
             " (file_name TEXT NOT NULL, table_name TEXT NOT NULL,"
             " file_size INTEGER NOT NULL, checksum TEXT NOT NULL,"
@@ -120,7 +116,7 @@ bool SqliteTarget::addMissingColumns() {
   sqlite3_finalize(query);
   for (const PlanColumn& column : missingColumns(*plan_, existing)) {
     if (!exec("ALTER TABLE " + quoteIdentifier(plan_->table) + " ADD COLUMN " +
-              quoteIdentifier(column.name) + " " + sqliteType(column.type))) {
+              columnDefinition(column, sqliteType))) {
       return false;
     }
   }
