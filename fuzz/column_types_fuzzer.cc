@@ -12,7 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static auto* table = new ColumnTable;
   static const RunLog quiet("");
   fuzz::writeFile(path, fuzz::asText(data, size));
-  table->clear();
   fuzz::require(table->loadColumnTypes(path, quiet) == 0, "types file not read");
   for (int i = 0; i < table->count(); ++i) {
     const ColumnDef& column = table->at(i);

@@ -1,7 +1,9 @@
 #include "parser/column_table.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <numeric>
 #include <limits>
 
 #include "common/run_log.h"
@@ -189,17 +191,38 @@ int ColumnTable::loadColumnTypes(const std::string& path, const RunLog& log) {
     ++count_;
   }
   std::fclose(file);
-  std::stable_sort(entries_.begin(), entries_.begin() + count_,
-                   [](const ColumnDef& a, const ColumnDef& b) {
-                     return compareIgnoringCase(a.logName.view(),
-                                                b.logName.view()) < 0;
-                   });
+  sortByLogName();
   if (ignoredLines_ > 0) {
     log.logFormat(5, "More than %d columns in %s: %ld lines ignored",
                   kMaxColumns, path.c_str(), ignoredLines_);
   }
   log.logCount(3, "HTTP & Streaming Fields Count = ", count_);
   return 0;
+}
+
+void ColumnTable::sortByLogName() {
+  // Entries are large: sort their positions, then move each entry once,
+  // following the cycles of the permutation.
+  std::array<std::int16_t, kMaxColumns> order;
+  std::iota(order.begin(), order.begin() + count_, std::int16_t{0});
+  std::stable_sort(order.begin(), order.begin() + count_,
+                   [this](std::int16_t a, std::int16_t b) {
+                     return compareIgnoringCase(entries_[a].logName.view(),
+                                                entries_[b].logName.view()) < 0;
+                   });
+  for (int start = 0; start < count_; ++start) {
+    if (order[start] == start) continue;
+    ColumnDef held = std::move(entries_[start]);
+    int at = start;
+    while (order[at] != start) {
+      const int from = order[at];
+      entries_[at] = std::move(entries_[from]);
+      order[at] = static_cast<std::int16_t>(at);
+      at = from;
+    }
+    entries_[at] = std::move(held);
+    order[at] = static_cast<std::int16_t>(at);
+  }
 }
 
 int ColumnTable::findColumn(std::string_view name) const {

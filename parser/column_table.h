@@ -109,6 +109,10 @@ class ColumnTable {
   const ColumnDef& at(int index) const { return entries_[index]; }
 
  private:
+  /// Orders the entries by log name, ignoring case; equal names keep their
+  /// order in the file.
+  void sortByLogName();
+
   std::array<ColumnDef, kMaxColumns> entries_;
   int count_ = 0;
   long ignoredLines_ = 0;
