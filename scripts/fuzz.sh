@@ -12,7 +12,8 @@
 #             (a campaign: fuzz.sh --runs 10000000 7200)
 #   --smoke   every target for 12 seconds over its seeds only (a fresh
 #             corpus), for the test command
-# Environment: BUILD_DIR (build root), FUZZ_CORPUS, FUZZ_JOBS (build jobs).
+# Environment: BUILD_DIR (build root), FUZZ_CORPUS, FUZZ_JOBS (build jobs),
+# FUZZ_SCRATCH_ROOT (where targets write their inputs; default /dev/shm).
 set -euo pipefail
 # A smaller quarantine of freed memory, so that the resident set the memory
 # limit watches is mostly the program's own.
@@ -182,6 +183,13 @@ run_target() {
   ft=$(grep -aoE 'ft: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
 }
 
+# The targets write their input to files: in memory where the machine has
+# a tmpfs, since a disk's writes (and discards) would take most of the time.
+scratch_root=${FUZZ_SCRATCH_ROOT:-$corpus_root}
+if [ -z "${FUZZ_SCRATCH_ROOT:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  scratch_root=/dev/shm
+fi
+
 failed=0
 printf '%-14s %12s %8s %8s %8s %s\n' target executions cov ft seconds findings
 for target in "${targets[@]}"; do
@@ -193,7 +201,7 @@ for target in "${targets[@]}"; do
   log=$corpus_root/$target.log
   before=$(find "$corpus_root/findings" -maxdepth 1 -type f -name "$target-*" | wc -l)
   start=$(date +%s)
-  export FUZZ_SCRATCH=$corpus_root/scratch.$target
+  export FUZZ_SCRATCH=$scratch_root/fuzz-scratch.$target.$$
   run_target "$target" "$corpus" "$seeds" "$log" "$seconds"
   rm -rf "$FUZZ_SCRATCH"
   elapsed=$(( $(date +%s) - start ))
