@@ -144,6 +144,9 @@ recurs() {
 # findings/spurious/ and the run goes on. Sets rc, execs, cov and ft.
 run_target() {
   local target=$1 corpus=$2 seeds=$3 log=$4 left=$5 start artifact n
+  # Of this process: runs of one target side by side must not read each
+  # other's counts.
+  local part=$log.part.$$
   local -a limit=()
   execs=0 cov='' ft='' rc=0
   : >"$log"
@@ -157,14 +160,14 @@ run_target() {
     "$build/fuzz/${target}_fuzzer" "$corpus" "$seeds" "${limit[@]}" \
       -dict="$root/fuzz/access_log.dict" -max_total_time="$left" \
       -rss_limit_mb=512 -timeout=1 -max_len=65536 -print_final_stats=1 \
-      -artifact_prefix="$corpus_root/findings/$target-" >"$log.part" 2>&1
+      -artifact_prefix="$corpus_root/findings/$target-" >"$part" 2>&1
     rc=$?
     set -e
-    n=$(grep -a '^stat::number_of_executed_units:' "$log.part" | tail -1 | tr -dc 0-9)
-    [ -z "$n" ] && n=$(grep -aoE '^#[0-9]+' "$log.part" | tail -1 | tr -dc 0-9)
+    n=$(grep -a '^stat::number_of_executed_units:' "$part" | tail -1 | tr -dc 0-9)
+    [ -z "$n" ] && n=$(grep -aoE '^#[0-9]+' "$part" | tail -1 | tr -dc 0-9)
     execs=$((execs + ${n:-0}))
-    cat "$log.part" >>"$log"
-    rm -f "$log.part"
+    cat "$part" >>"$log"
+    rm -f "$part"
     left=$((left - ($(date +%s) - start)))
     [ $rc -eq 0 ] && break
     # ls fails when one of the two patterns matches nothing.
