@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <numeric>
 #include <limits>
+#include <numeric>
 
 #include "common/run_log.h"
 #include "common/text_file.h"

@@ -188,9 +188,12 @@ run_target() {
 
 # The targets write their input to files: in memory where the machine has
 # a tmpfs, since a disk's writes (and discards) would take most of the time.
-scratch_root=${FUZZ_SCRATCH_ROOT:-$corpus_root}
-if [ -z "${FUZZ_SCRATCH_ROOT:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+if [ -n "${FUZZ_SCRATCH_ROOT:-}" ]; then
+  scratch_root=$FUZZ_SCRATCH_ROOT
+elif [ -d /dev/shm ] && [ -w /dev/shm ]; then
   scratch_root=/dev/shm
+else
+  scratch_root=$corpus_root
 fi
 
 failed=0
