@@ -84,7 +84,7 @@ bool tableOfControlFile(const std::string& path, NameRules rules, TableName* nam
   IntoTable found = findIntoTable(text, &given, error);
   if (found == IntoTable::kNone) return true;
   if (found == IntoTable::kFound && heldName(given, rules, name, error)) return true;
-  *error = path + ": " + *error;
+  *error = path + (found == IntoTable::kFound ? ": INTO TABLE: " : ": ") + *error;
   return false;
 }
 

@@ -56,7 +56,7 @@ std::string listLoadsSql(const std::vector<std::string>& existing, const std::st
          column("table_schema", "NULL") + ", table_name, " +
          column("data_set", kDataSetOfFileName) + ", row_count, file_size, checksum, " +
          column("source", "file_name") + ", file_name FROM " + kLoadsTable +
-         " ORDER BY loaded_at, " + column("id", "0");
+         " ORDER BY loaded_at" + (contains(existing, "id") ? ", id" : "");
 }
 
 std::string columnList(const LoadPlan& plan) {

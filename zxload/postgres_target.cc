@@ -15,6 +15,13 @@ constexpr std::size_t kCopyChunk = 256 * 1024;
 /// Key of the advisory lock that makes loads take turns ("zxload").
 constexpr long long kLoadsLockKey = 0x7a786c6f6164;
 
+/// `value` in the shortest form ("0.3", "60").
+std::string seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
 /// How loaded_at reads in messages and lists.
 constexpr const char* kLoadedAt = "to_char(loaded_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS')";
 
@@ -163,8 +170,7 @@ bool PostgresTarget::query(const std::string& sql, const std::vector<std::string
   fail(what);
   const char* state = PQresultErrorField(result->get(), PG_DIAG_SQLSTATE);
   if (state != nullptr && std::strcmp(state, "55P03") == 0) {  // lock_not_available
-    error_ += " (waited " + std::to_string(static_cast<long long>(waitSeconds_)) +
-              " s for another load or reader, --wait)";
+    error_ += " (waited " + seconds(waitSeconds_) + " s for another load or reader, --wait)";
   }
   return false;
 }
@@ -201,10 +207,8 @@ bool PostgresTarget::lockLoads() {
     error_ = "another load holds the database (--wait 0)";
     return false;
   }
-  std::fprintf(stderr, "zxload: another load holds the database; waiting%s\n",
-               waitSeconds_ > 0 ? (" (at most " + std::to_string(static_cast<long long>(waitSeconds_)) +
-                                   " s, --wait)").c_str()
-                                : "");
+  std::string limit = waitSeconds_ > 0 ? " (at most " + seconds(waitSeconds_) + " s, --wait)" : "";
+  std::fprintf(stderr, "zxload: another load holds the database; waiting%s\n", limit.c_str());
   if (waitSeconds_ > 0 &&
       !exec("SET LOCAL lock_timeout = " + std::to_string(static_cast<long long>(waitSeconds_ * 1000) + 1))) {
     return false;
