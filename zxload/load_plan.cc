@@ -1,13 +1,13 @@
 #include "zxload/load_plan.h"
 
-#include "zxload/table_name.h"
-
 #include <array>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string_view>
+
+#include "zxload/table_name.h"
 
 namespace {
 

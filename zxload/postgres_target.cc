@@ -195,6 +195,13 @@ std::string PostgresTarget::stored(const std::string& text) const {
 }
 
 bool PostgresTarget::lockLoads() {
+  // --wait bounds every lock wait of the load: another load's, and a
+  // reader's of a table that gains columns.
+  if (waitSeconds_ >= 0 &&
+      !exec("SET LOCAL lock_timeout = " +
+            std::to_string(std::max(1LL, static_cast<long long>(waitSeconds_ * 1000))))) {
+    return false;
+  }
   // A transaction-level advisory lock exists before any table does, so
   // that the first loads into a new database take turns too.
   const std::string key = std::to_string(kLoadsLockKey);
@@ -209,12 +216,18 @@ bool PostgresTarget::lockLoads() {
   }
   std::string limit = waitSeconds_ > 0 ? " (at most " + seconds(waitSeconds_) + " s, --wait)" : "";
   std::fprintf(stderr, "zxload: another load holds the database; waiting%s\n", limit.c_str());
-  if (waitSeconds_ > 0 &&
-      !exec("SET LOCAL lock_timeout = " + std::to_string(static_cast<long long>(waitSeconds_ * 1000) + 1))) {
-    return false;
-  }
   Result locked;
   return query("SELECT pg_advisory_xact_lock(" + key + ")", {}, &locked, "cannot lock");
+}
+
+bool PostgresTarget::makeSchema(const std::string& schema) {
+  // Creating needs a privilege that loading into an existing schema does not.
+  Result found;
+  if (!query("SELECT 1 FROM pg_namespace WHERE nspname = $1", {schema}, &found,
+             "cannot look up the schema " + schema)) {
+    return false;
+  }
+  return found.rows() > 0 || exec("CREATE SCHEMA " + quoteIdentifier(schema));
 }
 
 bool PostgresTarget::columnsOf(const std::string& qualified, std::vector<std::string>* columns) {
@@ -314,8 +327,7 @@ bool PostgresTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory
   // no advisory lock.
   if (!exec("BEGIN") || !lockLoads() || !prepareLoadsTable() ||
       !exec(std::string("LOCK TABLE ") + kLoadsTable + " IN SHARE ROW EXCLUSIVE MODE") ||
-      (!plan.schema.empty() &&
-       !exec("CREATE SCHEMA IF NOT EXISTS " + quoteIdentifier(plan.schema))) ||
+      (!plan.schema.empty() && !makeSchema(plan.schema)) ||
       !prepareTable(given) || !heldTable(given, record) || !readHistory(record, history)) {
     return false;
   }

@@ -39,6 +39,8 @@ class PostgresTarget : public LoadTarget {
   bool fail(const std::string& what);
   /// Takes the lock that makes loads take turns, saying so when it waits.
   bool lockLoads();
+  /// Creates `schema` when it is missing.
+  bool makeSchema(const std::string& schema);
   /// The names of the columns of the table `qualified`, none when missing.
   bool columnsOf(const std::string& qualified, std::vector<std::string>* columns);
   /// Creates the loads table, or adds what an older zxload did not make.
