@@ -71,23 +71,25 @@ SqliteTarget::~SqliteTarget() {
   if (db_ != nullptr) sqlite3_close(db_);
 }
 
+std::string SqliteTarget::busyNote() const {
+  if (db_ == nullptr || (sqlite3_extended_errcode(db_) & 0xff) != SQLITE_BUSY) return "";
+  char note[96];
+  std::snprintf(note, sizeof note, " (another connection held it; waited %g s, --wait)",
+                waitSeconds_);
+  return note;
+}
+
 bool SqliteTarget::fail(const std::string& what) {
-  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
-  if (db_ != nullptr && (sqlite3_extended_errcode(db_) & 0xff) == SQLITE_BUSY) {
-    char waited[96];
-    std::snprintf(waited, sizeof waited, " (another connection held it; waited %g s, --wait)",
-                  waitSeconds_);
-    error_ += waited;
-  }
+  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory") + busyNote();
   return false;
 }
 
 bool SqliteTarget::exec(const std::string& sql) {
   char* message = nullptr;
   if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
-  std::string text = message != nullptr ? message : "statement failed";
+  error_ = (message != nullptr ? message : "statement failed") + busyNote();
   sqlite3_free(message);
-  return fail(text);
+  return false;
 }
 
 bool SqliteTarget::prepare(const std::string& sql, sqlite3_stmt** statement,
@@ -128,10 +130,15 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   if (readOnly) return true;
   // Write-ahead logging lets readers go on reading while a load writes and
   // lets a load commit while readers read; the mode stays with the file.
+  // Switching needs the database to itself: while another connection
+  // writes in the older mode, this load goes without (waiting for that
+  // writer as before) and a later one switches.
+  if (!exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
+    return fail("cannot open the SQLite database " + path);
+  }
   // A bigger page cache keeps a large transaction from spilling early; the
   // log is cut back to 64 MiB after a large load has been copied over.
-  return exec("PRAGMA journal_mode = WAL; PRAGMA journal_size_limit = 67108864;"
-              " PRAGMA cache_size = -65536") ||
+  return exec("PRAGMA journal_size_limit = 67108864; PRAGMA cache_size = -65536") ||
          fail("cannot open the SQLite database " + path);
 }
 

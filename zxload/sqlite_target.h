@@ -31,6 +31,8 @@ class SqliteTarget : public LoadTarget {
   bool exec(const std::string& sql);
   /// Records the database's message after `what`.
   bool fail(const std::string& what);
+  /// Says how long a load waited when the last failure was a busy database.
+  std::string busyNote() const;
   /// Prepares `sql` into `statement`; false with a message naming `what`.
   bool prepare(const std::string& sql, sqlite3_stmt** statement, const std::string& what);
   /// The names of the columns of `table`, empty when there is no such table.
