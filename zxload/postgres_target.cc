@@ -242,22 +242,16 @@ bool PostgresTarget::columnsOf(const std::string& qualified, std::vector<std::st
 }
 
 bool PostgresTarget::prepareLoadsTable() {
-  std::vector<std::string> columns;
-  if (!columnsOf(kLoadsTable, &columns)) return false;
-  if (columns.empty()) {
-    return exec(std::string("CREATE TABLE ") + kLoadsTable +
-                " (file_name text NOT NULL, table_name text NOT NULL,"
-                " file_size bigint NOT NULL, checksum text NOT NULL,"
-                " row_count bigint NOT NULL, loaded_at timestamptz NOT NULL DEFAULT now(),"
-                " id bigint, source text, data_set text, table_schema text,"
-                " UNIQUE (table_name, file_size, checksum)); " + loadsIndexesSql());
-  }
-  if (std::find(columns.begin(), columns.end(), "id") != columns.end()) return true;
+  loadsColumns_.clear();
+  if (!columnsOf(kLoadsTable, &loadsColumns_)) return false;
   // Records of an older zxload name tables the search path found.
-  return exec(upgradeLoadsTableSql(
-      "bigint",
+  std::string sql = prepareLoadsTableSql(
+      loadsColumns_, "bigint", "timestamptz NOT NULL DEFAULT now()",
       "coalesce((SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
-      " WHERE c.oid = to_regclass(quote_ident(table_name))), current_schema())"));
+      " WHERE c.oid = to_regclass(quote_ident(table_name))), current_schema())");
+  if (sql.empty()) return true;
+  loadsColumns_ = {"id", "source", "data_set", "table_schema"};  // all there once made
+  return exec(sql);
 }
 
 bool PostgresTarget::prepareTable(const std::string& qualified) {
@@ -291,32 +285,45 @@ bool PostgresTarget::heldTable(const std::string& qualified, LoadRecord* record)
   return true;
 }
 
+bool PostgresTarget::readLoads(const std::string& sql, const std::vector<std::string>& params,
+                               std::vector<LoadRecord>* loads) {
+  Result result;
+  if (!query(sql, params, &result, "cannot read " + std::string(kLoadsTable))) return false;
+  for (int row = 0; row < result.rows(); ++row) {
+    LoadRecord load;
+    load.hasId = !result.null(row, 0);
+    load.id = result.integer(row, 0);
+    load.loadedAt = result.text(row, 1);
+    load.schema = result.text(row, 2);
+    load.table = result.text(row, 3);
+    load.dataSet = result.text(row, 4);
+    load.rows = static_cast<std::uint64_t>(result.integer(row, 5));
+    load.size = static_cast<std::uint64_t>(result.integer(row, 6));
+    load.checksum = result.text(row, 7);
+    load.source = result.text(row, 8);
+    load.fileName = result.text(row, 9);
+    loads->push_back(load);
+  }
+  return true;
+}
+
 bool PostgresTarget::readHistory(LoadRecord* record, LoadHistory* history) {
   const std::string loads = kLoadsTable;
-  Result same, earlier, next;
+  Result same, next;
   if (!query("SELECT 1 FROM " + loads + " WHERE table_schema = $1 AND table_name = $2"
              " AND file_size = $3 AND checksum = $4",
              {record->schema, record->table, std::to_string(record->size), record->checksum},
              &same, "cannot read " + loads) ||
-      !query("SELECT id, table_schema, table_name, row_count, " + std::string(kLoadedAt) +
-                 " FROM " + loads + " WHERE source = $1 AND data_set = $2 ORDER BY id",
-             {stored(record->source), record->dataSet}, &earlier, "cannot read " + loads) ||
       !query("SELECT coalesce(max(id), 0) + 1 FROM " + loads, {}, &next, "cannot read " + loads)) {
     return false;
   }
   history->sameContent = same.rows() > 0;
-  for (int row = 0; row < earlier.rows(); ++row) {
-    LoadRecord load;
-    load.hasId = !earlier.null(row, 0);
-    load.id = earlier.integer(row, 0);
-    load.schema = earlier.text(row, 1);
-    load.table = earlier.text(row, 2);
-    load.rows = static_cast<std::uint64_t>(earlier.integer(row, 3));
-    load.loadedAt = earlier.text(row, 4);
-    load.source = record->source;
-    history->earlier.push_back(load);
-  }
   record->id = next.integer(0, 0);
+  if (!readLoads(loadsSql(loadsColumns_, kLoadedAt, true),
+                 {stored(record->source), record->dataSet}, &history->earlier)) {
+    return false;
+  }
+  for (LoadRecord& earlier : history->earlier) earlier.source = record->source;
   return true;
 }
 
@@ -430,26 +437,5 @@ void PostgresTarget::rollback() {
 bool PostgresTarget::listLoads(std::vector<LoadRecord>* loads) {
   std::vector<std::string> columns;
   if (!columnsOf(kLoadsTable, &columns)) return false;
-  if (columns.empty()) return true;
-  Result result;
-  if (!query(listLoadsSql(columns, kLoadedAt), {}, &result,
-             "cannot read " + std::string(kLoadsTable))) {
-    return false;
-  }
-  for (int row = 0; row < result.rows(); ++row) {
-    LoadRecord load;
-    load.hasId = !result.null(row, 0);
-    load.id = result.integer(row, 0);
-    load.loadedAt = result.text(row, 1);
-    load.schema = result.text(row, 2);
-    load.table = result.text(row, 3);
-    load.dataSet = result.text(row, 4);
-    load.rows = static_cast<std::uint64_t>(result.integer(row, 5));
-    load.size = static_cast<std::uint64_t>(result.integer(row, 6));
-    load.checksum = result.text(row, 7);
-    load.source = result.text(row, 8);
-    load.fileName = result.text(row, 9);
-    loads->push_back(load);
-  }
-  return true;
+  return columns.empty() || readLoads(loadsSql(columns, kLoadedAt, false), {}, loads);
 }

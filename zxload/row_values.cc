@@ -15,17 +15,6 @@ std::size_t skipDigits(std::string_view text, std::size_t* at) {
   return *at - start;
 }
 
-/// A short, printable excerpt of a value for messages.
-std::string excerpt(std::string_view text) {
-  std::string out;
-  for (char c : text.substr(0, 40)) {
-    auto byte = static_cast<unsigned char>(c);
-    out.push_back(byte >= 0x20 && byte < 0x7f ? c : '?');
-  }
-  if (text.size() > 40) out += "...";
-  return out;
-}
-
 /// The digits of a number and its exponent.
 struct NumberParts {
   bool negative = false;
@@ -124,6 +113,16 @@ const char* rangeProblem(std::string_view text, const NumberParts& parts, Column
 }
 
 }  // namespace
+
+std::string excerpt(std::string_view text) {
+  std::string out;
+  for (char c : text.substr(0, 40)) {
+    auto byte = static_cast<unsigned char>(c);
+    out.push_back(byte >= 0x20 && byte < 0x7f ? c : '?');
+  }
+  if (text.size() > 40) out += "...";
+  return out;
+}
 
 const char* numberRangeProblem(std::string_view text, ColumnType type) {
   NumberParts parts;

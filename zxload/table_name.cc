@@ -3,6 +3,7 @@
 #include <array>
 
 #include "zxload/load_target.h"
+#include "zxload/row_values.h"
 
 namespace {
 
@@ -39,17 +40,6 @@ std::size_t skipBlanks(std::string_view text, std::size_t* at) {
   std::size_t start = *at;
   while (*at < text.size() && isBlank(text[*at])) ++*at;
   return *at - start;
-}
-
-/// A short, printable excerpt for messages.
-std::string excerpt(std::string_view text) {
-  std::string out;
-  for (char c : text.substr(0, 40)) {
-    auto byte = static_cast<unsigned char>(c);
-    out.push_back(byte >= 0x20 && byte < 0x7f ? c : '?');
-  }
-  if (text.size() > 40) out += "...";
-  return out;
 }
 
 /// Reads one part of a name at `at`: quoted or unquoted.
