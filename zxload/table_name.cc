@@ -47,7 +47,7 @@ bool readPart(std::string_view text, std::size_t* at, std::string* part, bool* q
               std::string* error) {
   if (*at < text.size() && text[*at] == '"') {
     std::size_t close = text.find('"', *at + 1);
-    if (close == std::string_view::npos) {
+    if (close == std::string_view::npos || close > text.find('\n', *at)) {
       *error = "a quoted name without its closing double quote";
       return false;
     }
@@ -149,8 +149,11 @@ IntoTable findIntoTable(std::string_view text, TableName* name, std::string* err
       std::size_t end = text.find('\n', at);
       at = end == std::string_view::npos ? text.size() : end + 1;
     } else if (c == '\'' || c == '"') {
+      // A string ends on its line: an INFILE path with a quote in it must
+      // not hide the lines after it.
       std::size_t close = text.find(c, at + 1);
-      at = close == std::string_view::npos ? text.size() : close + 1;
+      std::size_t end = text.find('\n', at);
+      at = close < end ? close + 1 : end;
     } else if (isNameStart(c)) {
       std::string_view word = wordAt(text, at);
       at += word.size();
