@@ -46,7 +46,7 @@ for p in parallel rsync perl bash; do has_dependency "$p" || fail "no dependency
 for program in "$work"/unpacked/usr/bin/*; do
   readelf -h "$program" >/dev/null 2>&1 || continue
   for soname in $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-    path=$(ldconfig -p | awk -v l="$soname" '$1 == l && !n++ { print $NF }')
+    path=$(/sbin/ldconfig -p | awk -v l="$soname" '$1 == l && !n++ { print $NF }')
     owner=$( (dpkg -S "$path" || dpkg -S "/usr$path" || dpkg -S "${path#/usr}") 2>/dev/null |
       sed -n '1s/:.*//p')
     [ -n "$owner" ] || { fail "${program##*/}: no package holds $soname"; continue; }
