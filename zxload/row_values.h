@@ -41,9 +41,8 @@ class RowSplitter {
 bool isNumber(std::string_view text);
 
 /// Why a number's value is refused.
-inline constexpr const char* kOutOfIntegerRange =
-    "out of the range of an integer column (64 bits)";
-inline constexpr const char* kOutOfRealRange =
+inline constexpr char kOutOfIntegerRange[] = "out of the range of an integer column (64 bits)";
+inline constexpr char kOutOfRealRange[] =
     "out of the range of a double (too large, or so small that it would become 0)";
 
 /// Why the number `text` (see isNumber) cannot be stored exactly enough in

@@ -89,7 +89,7 @@ TEST(RowSplitterTest, RefusesNumbersAndTimeStampsNoColumnHoldsExactly) {
         << c.number;
   }
   std::string digits(400, '9');
-  EXPECT_EQ(numberRangeProblem(digits, ColumnType::kReal), kOutOfRealRange);
+  EXPECT_STREQ(numberRangeProblem(digits, ColumnType::kReal), kOutOfRealRange);
 
   for (const char* moment : {"2000-02-29 00:00:00", "2001-12-31 23:59:59.123456", "0001-01-01 00:00:00"}) {
     EXPECT_TRUE(isTimestamp(moment)) << moment;
