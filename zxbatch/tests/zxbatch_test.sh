@@ -107,7 +107,7 @@ expect_in "$work/stderr" "no database here"
 touch -d '2000-01-01' "$work/one/squid.log.csv"
 ZXLOAD=$work/zxload-ok run_batch 0 "${one[@]}"
 expect_in "$work/stdout" "1 logs: 1 done, 0 skipped, 0 failed"
-expect_in "$work/loads" "-k oracle -d $types -s $work/db.sqlite $work/one/squid.log.srt $work/one/squid.log.bsrt"
+expect_in "$work/loads" "-k oracle -d $types -s $work/db.sqlite --source $logs/cache1/squid.log $work/one/squid.log.srt $work/one/squid.log.bsrt"
 [ -n "$(find "$work/one" -name '*.csv' -newermt '2000-01-02')" ] && fail "a failed load redid the conversion"
 
 # ---- several machines: logs sent to a stand-in remote home, outputs returned
