@@ -157,18 +157,20 @@ expect_in "$work/stdout" "3 logs: 0 done, 2 skipped, 1 failed"
 # Every data set converts there as here: the identifier file travels too.
 sets=$work/sets
 mkdir -p "$sets/media" "$sets/filter"
-cp "$root/tests/cases/parser_formats/streaming_sybase/ex.log" "$sets/media/stream.log"
+# A hostile name: quotes, blanks and a command substitution.
+cp "$root/tests/cases/parser_formats/streaming_sybase/ex.log" "$sets/media/st 'r' \"\$(touch pwned)\".log"
 cp "$root/tests/cases/parser_formats/smartfilter_oracle/ex.log" "$sets/filter/filter.log"
 printf '*/media/* types=%s kind=sybase\n*/filter/* types=%s\n' \
   "$root/config/streaming_datatypes.dat" "$root/config/smartfilter_datatypes.dat" >"$work/sets.map"
 run_batch 0 -d "$types" -b oracle -m "$work/sets.map" -o "$work/sets-here" "$sets"
 run_batch 0 "${far[@]}" -m "$work/sets.map" -o "$work/sets-far" "$sets"
-for file in $(cd "$work/sets-here" && find . -type f ! -name '*.out' ! -name '*.zxbatch' ! -name '*.log'); do
+while IFS= read -r -d '' file; do
   # Control files name their data file where it was written.
   cmp -s <(sed "s|INFILE '.*/|INFILE '|" "$work/sets-here/$file") "$work/sets-far/$file" ||
     fail "$file from afar differs from here"
-done
-expect_in "$work/sets-far/media/stream.log.st.csv" "'10.0.0.1',10,2,0"
+done < <(cd "$work/sets-here" && find . -type f ! -name '*.out' ! -name '*.zxbatch' ! -name '*.log' -print0)
+expect_in "$work/sets-far/media/st 'r' \"\$(touch pwned)\".log.st.csv" "'10.0.0.1',10,2,0"
+[ -z "$(find "$work" -name pwned)" ] && [ ! -e pwned ] || fail "a log's name was run as a command"
 # A shared file system: the jobs write where the coordinator would.
 run_batch 0 "${far[@]}" --shared -o "$work/shared" "$logs/proxy2/common.log"
 cmp -s "$out/proxy2/common.log.csv" "$work/shared/common.log.csv" || fail "common.log.csv on a shared file system differs"
