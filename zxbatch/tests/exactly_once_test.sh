@@ -38,8 +38,10 @@ mkdir -p "$day/cache1" "$day/proxy2" "$day/media" "$day/filter"
 cp "$config/samples/squid.log" "$day/cache1/access.log"
 gzip -c "$config/samples/common.log" >"$day/proxy2/access.log.gz"
 cp "$root/tests/cases/parser_formats/streaming_sybase/ex.log" "$day/media/stream.log"
-cp "$root/tests/cases/parser_formats/smartfilter_oracle/ex.log" "$day/filter/filter.log"
-logs=(cache1/access.log proxy2/access.log.gz media/stream.log filter/filter.log)
+# A name that a shell would take apart.
+filter="filter/filter 'a' \$b.log"
+cp "$root/tests/cases/parser_formats/smartfilter_oracle/ex.log" "$day/$filter"
+logs=(cache1/access.log proxy2/access.log.gz media/stream.log "$filter")
 # map_with APPLIANCE: the map, the proxy's log under APPLIANCE.
 map_with() {
   cat >"$work/map" <<EOF
@@ -51,7 +53,7 @@ EOF
 }
 map_with proxy2
 declare -A app_of=([cache1/access.log]=cache1 [proxy2/access.log.gz]=proxy2
-  [media/stream.log]=media [filter/filter.log]=filter)
+  [media/stream.log]=media [$filter]=filter)
 
 billing=(--billing 15,bytecount:13,bytecount:11,responsetime:12)
 printf '2/far1\n' >"$work/hosts"
