@@ -115,6 +115,14 @@ bool readLoadOptions(int argc, char** argv, LoadOptions* options,
     *error = "no arguments";
     return false;
   }
+  // Help wins over whatever else the command line holds.
+  for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      options->help = true;
+      return true;
+    }
+  }
   bool onlyFiles = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];

@@ -1,13 +1,13 @@
 #include "zxload/load_plan.h"
 
-#include "zxload/table_name.h"
-
 #include <array>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string_view>
+
+#include "zxload/table_name.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ bool tableOfControlFile(const std::string& path, NameRules rules, TableName* nam
   IntoTable found = findIntoTable(text, &given, error);
   if (found == IntoTable::kNone) return true;
   if (found == IntoTable::kFound && heldName(given, rules, name, error)) return true;
-  *error = path + ": " + *error;
+  *error = path + (found == IntoTable::kFound ? ": INTO TABLE: " : ": ") + *error;
   return false;
 }
 

@@ -32,23 +32,30 @@ std::string qualifiedName(const std::string& schema, const std::string& table) {
   return quoteIdentifier(schema) + "." + quoteIdentifier(table);
 }
 
-std::string upgradeLoadsTableSql(const char* bigint, const std::string& schemaSql) {
-  std::string table = kLoadsTable;
-  return "ALTER TABLE " + table + " ADD COLUMN id " + bigint + "; ALTER TABLE " + table +
+std::string prepareLoadsTableSql(const std::vector<std::string>& existing, const char* integer,
+                                 const char* loadedAt, const std::string& schemaSql) {
+  const std::string table = kLoadsTable, number = integer;
+  const std::string indexes = "; CREATE UNIQUE INDEX " + table + "_id ON " + table +
+                              " (id); CREATE INDEX " + table + "_source ON " + table +
+                              " (source, data_set)";
+  if (existing.empty()) {
+    return "CREATE TABLE " + table + " (file_name text NOT NULL, table_name text NOT NULL," +
+           " file_size " + number + " NOT NULL, checksum text NOT NULL, row_count " + number +
+           " NOT NULL, loaded_at " + loadedAt + ", id " + number +
+           ", source text, data_set text, table_schema text,"
+           " UNIQUE (table_name, file_size, checksum))" + indexes;
+  }
+  if (contains(existing, "id")) return "";
+  return "ALTER TABLE " + table + " ADD COLUMN id " + number + "; ALTER TABLE " + table +
          " ADD COLUMN source text; ALTER TABLE " + table +
          " ADD COLUMN data_set text; ALTER TABLE " + table +
          " ADD COLUMN table_schema text; UPDATE " + table +
          " SET source = file_name, data_set = " + kDataSetOfFileName +
-         ", table_schema = " + schemaSql + "; " + loadsIndexesSql();
+         ", table_schema = " + schemaSql + indexes;
 }
 
-std::string loadsIndexesSql() {
-  std::string table = kLoadsTable;
-  return "CREATE UNIQUE INDEX " + table + "_id ON " + table + " (id); CREATE INDEX " + table +
-         "_source ON " + table + " (source, data_set)";
-}
-
-std::string listLoadsSql(const std::vector<std::string>& existing, const std::string& loadedAtSql) {
+std::string loadsSql(const std::vector<std::string>& existing, const std::string& loadedAtSql,
+                     bool ofSource) {
   auto column = [&](const std::string& name, const std::string& instead) {
     return contains(existing, name) ? name : instead;
   };
@@ -56,7 +63,8 @@ std::string listLoadsSql(const std::vector<std::string>& existing, const std::st
          column("table_schema", "NULL") + ", table_name, " +
          column("data_set", kDataSetOfFileName) + ", row_count, file_size, checksum, " +
          column("source", "file_name") + ", file_name FROM " + kLoadsTable +
-         " ORDER BY loaded_at, " + column("id", "0");
+         (ofSource ? " WHERE source = $1 AND data_set = $2" : "") + " ORDER BY loaded_at" +
+         (contains(existing, "id") ? ", id" : "");
 }
 
 std::string columnList(const LoadPlan& plan) {

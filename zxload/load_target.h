@@ -67,23 +67,22 @@ class LoadTarget {
   std::string error_;
 };
 
-/// Columns the loads table gained for replacing loads; a table without
-/// them was made by an older zxload.
-inline constexpr const char* kNewLoadColumns[] = {"id", "source", "data_set", "table_schema"};
+/// The statements that make the loads table ready, given the columns it
+/// has (`existing`, none when it is missing): nothing when it has them
+/// all; the table when it is missing; else the columns an older zxload did
+/// not make, filled for its records (source: the file name; data set: from
+/// the file name; schema: `schemaSql`). `integer` is the database's 64-bit
+/// integer type, `loadedAt` the definition of loaded_at.
+std::string prepareLoadsTableSql(const std::vector<std::string>& existing, const char* integer,
+                                 const char* loadedAt, const std::string& schemaSql);
 
-/// SQL that adds the new columns to an older loads table (`bigint` is the
-/// id's type) and fills source and data set of its records from their file
-/// names and their schema with `schemaSql`; then the indexes.
-std::string upgradeLoadsTableSql(const char* bigint, const std::string& schemaSql);
-
-/// SQL that makes the indexes of the loads table.
-std::string loadsIndexesSql();
-
-/// The SELECT that lists the loads, oldest first, as id, loaded at,
-/// schema, table, data set, rows, size, checksum, source, file; columns an
-/// older loads table lacks (`existing` names those it has) read as NULL or
-/// are derived from the file name; `loadedAtSql` formats loaded_at.
-std::string listLoadsSql(const std::vector<std::string>& existing, const std::string& loadedAtSql);
+/// The SELECT of loads, oldest first, as id, loaded at, schema, table, data
+/// set, rows, size, checksum, source, file; columns an older loads table
+/// lacks (`existing` names those it has) read as NULL or are derived from
+/// the file name; `loadedAtSql` formats loaded_at. With `ofSource` only the
+/// loads of source $1 and data set $2.
+std::string loadsSql(const std::vector<std::string>& existing, const std::string& loadedAtSql,
+                     bool ofSource);
 
 /// `schema`.`table` quoted, or `table` alone when `schema` is empty.
 std::string qualifiedName(const std::string& schema, const std::string& table);

@@ -15,6 +15,13 @@ constexpr std::size_t kCopyChunk = 256 * 1024;
 /// Key of the advisory lock that makes loads take turns ("zxload").
 constexpr long long kLoadsLockKey = 0x7a786c6f6164;
 
+/// `value` in the shortest form ("0.3", "60").
+std::string seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
 /// How loaded_at reads in messages and lists.
 constexpr const char* kLoadedAt = "to_char(loaded_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS')";
 
@@ -163,8 +170,7 @@ bool PostgresTarget::query(const std::string& sql, const std::vector<std::string
   fail(what);
   const char* state = PQresultErrorField(result->get(), PG_DIAG_SQLSTATE);
   if (state != nullptr && std::strcmp(state, "55P03") == 0) {  // lock_not_available
-    error_ += " (waited " + std::to_string(static_cast<long long>(waitSeconds_)) +
-              " s for another load or reader, --wait)";
+    error_ += " (waited " + seconds(waitSeconds_) + " s for another load or reader, --wait)";
   }
   return false;
 }
@@ -189,6 +195,13 @@ std::string PostgresTarget::stored(const std::string& text) const {
 }
 
 bool PostgresTarget::lockLoads() {
+  // --wait bounds every lock wait of the load: another load's, and a
+  // reader's of a table that gains columns.
+  if (waitSeconds_ >= 0 &&
+      !exec("SET LOCAL lock_timeout = " +
+            std::to_string(std::max(1LL, static_cast<long long>(waitSeconds_ * 1000))))) {
+    return false;
+  }
   // A transaction-level advisory lock exists before any table does, so
   // that the first loads into a new database take turns too.
   const std::string key = std::to_string(kLoadsLockKey);
@@ -201,16 +214,20 @@ bool PostgresTarget::lockLoads() {
     error_ = "another load holds the database (--wait 0)";
     return false;
   }
-  std::fprintf(stderr, "zxload: another load holds the database; waiting%s\n",
-               waitSeconds_ > 0 ? (" (at most " + std::to_string(static_cast<long long>(waitSeconds_)) +
-                                   " s, --wait)").c_str()
-                                : "");
-  if (waitSeconds_ > 0 &&
-      !exec("SET LOCAL lock_timeout = " + std::to_string(static_cast<long long>(waitSeconds_ * 1000) + 1))) {
-    return false;
-  }
+  std::string limit = waitSeconds_ > 0 ? " (at most " + seconds(waitSeconds_) + " s, --wait)" : "";
+  std::fprintf(stderr, "zxload: another load holds the database; waiting%s\n", limit.c_str());
   Result locked;
   return query("SELECT pg_advisory_xact_lock(" + key + ")", {}, &locked, "cannot lock");
+}
+
+bool PostgresTarget::makeSchema(const std::string& schema) {
+  // Creating needs a privilege that loading into an existing schema does not.
+  Result found;
+  if (!query("SELECT 1 FROM pg_namespace WHERE nspname = $1", {schema}, &found,
+             "cannot look up the schema " + schema)) {
+    return false;
+  }
+  return found.rows() > 0 || exec("CREATE SCHEMA " + quoteIdentifier(schema));
 }
 
 bool PostgresTarget::columnsOf(const std::string& qualified, std::vector<std::string>* columns) {
@@ -225,22 +242,16 @@ bool PostgresTarget::columnsOf(const std::string& qualified, std::vector<std::st
 }
 
 bool PostgresTarget::prepareLoadsTable() {
-  std::vector<std::string> columns;
-  if (!columnsOf(kLoadsTable, &columns)) return false;
-  if (columns.empty()) {
-    return exec(std::string("CREATE TABLE ") + kLoadsTable +
-                " (file_name text NOT NULL, table_name text NOT NULL,"
-                " file_size bigint NOT NULL, checksum text NOT NULL,"
-                " row_count bigint NOT NULL, loaded_at timestamptz NOT NULL DEFAULT now(),"
-                " id bigint, source text, data_set text, table_schema text,"
-                " UNIQUE (table_name, file_size, checksum)); " + loadsIndexesSql());
-  }
-  if (std::find(columns.begin(), columns.end(), "id") != columns.end()) return true;
+  loadsColumns_.clear();
+  if (!columnsOf(kLoadsTable, &loadsColumns_)) return false;
   // Records of an older zxload name tables the search path found.
-  return exec(upgradeLoadsTableSql(
-      "bigint",
+  std::string sql = prepareLoadsTableSql(
+      loadsColumns_, "bigint", "timestamptz NOT NULL DEFAULT now()",
       "coalesce((SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
-      " WHERE c.oid = to_regclass(quote_ident(table_name))), current_schema())"));
+      " WHERE c.oid = to_regclass(quote_ident(table_name))), current_schema())");
+  if (sql.empty()) return true;
+  loadsColumns_ = {"id", "source", "data_set", "table_schema"};  // all there once made
+  return exec(sql);
 }
 
 bool PostgresTarget::prepareTable(const std::string& qualified) {
@@ -274,32 +285,45 @@ bool PostgresTarget::heldTable(const std::string& qualified, LoadRecord* record)
   return true;
 }
 
+bool PostgresTarget::readLoads(const std::string& sql, const std::vector<std::string>& params,
+                               std::vector<LoadRecord>* loads) {
+  Result result;
+  if (!query(sql, params, &result, "cannot read " + std::string(kLoadsTable))) return false;
+  for (int row = 0; row < result.rows(); ++row) {
+    LoadRecord load;
+    load.hasId = !result.null(row, 0);
+    load.id = result.integer(row, 0);
+    load.loadedAt = result.text(row, 1);
+    load.schema = result.text(row, 2);
+    load.table = result.text(row, 3);
+    load.dataSet = result.text(row, 4);
+    load.rows = static_cast<std::uint64_t>(result.integer(row, 5));
+    load.size = static_cast<std::uint64_t>(result.integer(row, 6));
+    load.checksum = result.text(row, 7);
+    load.source = result.text(row, 8);
+    load.fileName = result.text(row, 9);
+    loads->push_back(load);
+  }
+  return true;
+}
+
 bool PostgresTarget::readHistory(LoadRecord* record, LoadHistory* history) {
   const std::string loads = kLoadsTable;
-  Result same, earlier, next;
+  Result same, next;
   if (!query("SELECT 1 FROM " + loads + " WHERE table_schema = $1 AND table_name = $2"
              " AND file_size = $3 AND checksum = $4",
              {record->schema, record->table, std::to_string(record->size), record->checksum},
              &same, "cannot read " + loads) ||
-      !query("SELECT id, table_schema, table_name, row_count, " + std::string(kLoadedAt) +
-                 " FROM " + loads + " WHERE source = $1 AND data_set = $2 ORDER BY id",
-             {stored(record->source), record->dataSet}, &earlier, "cannot read " + loads) ||
       !query("SELECT coalesce(max(id), 0) + 1 FROM " + loads, {}, &next, "cannot read " + loads)) {
     return false;
   }
   history->sameContent = same.rows() > 0;
-  for (int row = 0; row < earlier.rows(); ++row) {
-    LoadRecord load;
-    load.hasId = !earlier.null(row, 0);
-    load.id = earlier.integer(row, 0);
-    load.schema = earlier.text(row, 1);
-    load.table = earlier.text(row, 2);
-    load.rows = static_cast<std::uint64_t>(earlier.integer(row, 3));
-    load.loadedAt = earlier.text(row, 4);
-    load.source = record->source;
-    history->earlier.push_back(load);
-  }
   record->id = next.integer(0, 0);
+  if (!readLoads(loadsSql(loadsColumns_, kLoadedAt, true),
+                 {stored(record->source), record->dataSet}, &history->earlier)) {
+    return false;
+  }
+  for (LoadRecord& earlier : history->earlier) earlier.source = record->source;
   return true;
 }
 
@@ -310,8 +334,7 @@ bool PostgresTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory
   // no advisory lock.
   if (!exec("BEGIN") || !lockLoads() || !prepareLoadsTable() ||
       !exec(std::string("LOCK TABLE ") + kLoadsTable + " IN SHARE ROW EXCLUSIVE MODE") ||
-      (!plan.schema.empty() &&
-       !exec("CREATE SCHEMA IF NOT EXISTS " + quoteIdentifier(plan.schema))) ||
+      (!plan.schema.empty() && !makeSchema(plan.schema)) ||
       !prepareTable(given) || !heldTable(given, record) || !readHistory(record, history)) {
     return false;
   }
@@ -414,26 +437,5 @@ void PostgresTarget::rollback() {
 bool PostgresTarget::listLoads(std::vector<LoadRecord>* loads) {
   std::vector<std::string> columns;
   if (!columnsOf(kLoadsTable, &columns)) return false;
-  if (columns.empty()) return true;
-  Result result;
-  if (!query(listLoadsSql(columns, kLoadedAt), {}, &result,
-             "cannot read " + std::string(kLoadsTable))) {
-    return false;
-  }
-  for (int row = 0; row < result.rows(); ++row) {
-    LoadRecord load;
-    load.hasId = !result.null(row, 0);
-    load.id = result.integer(row, 0);
-    load.loadedAt = result.text(row, 1);
-    load.schema = result.text(row, 2);
-    load.table = result.text(row, 3);
-    load.dataSet = result.text(row, 4);
-    load.rows = static_cast<std::uint64_t>(result.integer(row, 5));
-    load.size = static_cast<std::uint64_t>(result.integer(row, 6));
-    load.checksum = result.text(row, 7);
-    load.source = result.text(row, 8);
-    load.fileName = result.text(row, 9);
-    loads->push_back(load);
-  }
-  return true;
+  return columns.empty() || readLoads(loadsSql(columns, kLoadedAt, false), {}, loads);
 }

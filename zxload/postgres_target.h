@@ -39,6 +39,8 @@ class PostgresTarget : public LoadTarget {
   bool fail(const std::string& what);
   /// Takes the lock that makes loads take turns, saying so when it waits.
   bool lockLoads();
+  /// Creates `schema` when it is missing.
+  bool makeSchema(const std::string& schema);
   /// The names of the columns of the table `qualified`, none when missing.
   bool columnsOf(const std::string& qualified, std::vector<std::string>* columns);
   /// Creates the loads table, or adds what an older zxload did not make.
@@ -47,6 +49,9 @@ class PostgresTarget : public LoadTarget {
   bool prepareTable(const std::string& qualified);
   /// Sets the record's schema and table to those the database holds.
   bool heldTable(const std::string& qualified, LoadRecord* record);
+  /// Runs `sql` of `loadsSql` with text parameters into `loads`.
+  bool readLoads(const std::string& sql, const std::vector<std::string>& params,
+                 std::vector<LoadRecord>* loads);
   /// Fills `history` and the record's new id.
   bool readHistory(LoadRecord* record, LoadHistory* history);
   /// `text` as the database stores it (file names need not be UTF-8).
@@ -62,6 +67,7 @@ class PostgresTarget : public LoadTarget {
   bool copying_ = false;
   double waitSeconds_ = -1;
   std::string qualified_;  // the table the rows go to, quoted
+  std::vector<std::string> loadsColumns_;  // columns of the loads table
   std::string rowEnd_;     // the load id and the line end of every row
   std::string buffer_;
 };

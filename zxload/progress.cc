@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -26,12 +27,11 @@ std::string groupedNumber(std::uint64_t number) {
 
 bool Progress::terminal() { return isatty(STDERR_FILENO) == 1; }
 
-Progress::Progress(std::string label, bool shown)
+Progress::Progress(std::string label, bool shown, std::chrono::milliseconds firstAfter)
     : label_(std::move(label)),
-      shown_(shown),
       nextLook_(shown ? kRowsPerLook : UINT64_MAX),
       start_(Clock::now()),
-      nextWrite_(start_ + std::chrono::seconds(1)) {}
+      nextWrite_(start_ + firstAfter) {}
 
 Progress::~Progress() {
   if (written_) std::fputs("\r\033[K", stderr);
@@ -42,7 +42,7 @@ void Progress::look(std::uint64_t rows) {
   Clock::time_point now = Clock::now();
   if (now < nextWrite_) return;
   nextWrite_ = now + std::chrono::milliseconds(500);
-  double seconds = std::chrono::duration<double>(now - start_).count();
+  double seconds = std::max(std::chrono::duration<double>(now - start_).count(), 0.001);
   auto rate = static_cast<std::uint64_t>(static_cast<double>(rows) / seconds);
   std::fprintf(stderr, "\r\033[Kzxload: %s: %s rows, %s rows/s", label_.c_str(),
                groupedNumber(rows).c_str(), groupedNumber(rate).c_str());

@@ -6,12 +6,13 @@
 #include <string>
 
 /// Shows the rows of a long load and their rate on standard error, when
-/// that is a terminal: one line, rewritten about twice a second from the
-/// first second on, erased at the end.
+/// that is a terminal: one line, rewritten about twice a second from
+/// `firstAfter` (a second) on, erased at the end.
 class Progress {
  public:
   /// Progress of loading `label` (the file); silent when `shown` is false.
-  Progress(std::string label, bool shown);
+  Progress(std::string label, bool shown,
+           std::chrono::milliseconds firstAfter = std::chrono::seconds(1));
   ~Progress();
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -29,7 +30,6 @@ class Progress {
   void look(std::uint64_t rows);
 
   std::string label_;
-  bool shown_;
   bool written_ = false;
   std::uint64_t nextLook_;
   std::chrono::steady_clock::time_point start_;

@@ -15,18 +15,7 @@ std::size_t skipDigits(std::string_view text, std::size_t* at) {
   return *at - start;
 }
 
-/// A short, printable excerpt of a value for messages.
-std::string excerpt(std::string_view text) {
-  std::string out;
-  for (char c : text.substr(0, 40)) {
-    auto byte = static_cast<unsigned char>(c);
-    out.push_back(byte >= 0x20 && byte < 0x7f ? c : '?');
-  }
-  if (text.size() > 40) out += "...";
-  return out;
-}
-
-/// The digits of a checked number (see isNumber) and its exponent.
+/// The digits of a number and its exponent.
 struct NumberParts {
   bool negative = false;
   std::string_view whole;     ///< digits before the point
@@ -35,31 +24,35 @@ struct NumberParts {
   bool wholeForm = true;      ///< neither a point nor an exponent
 };
 
-/// Splits a checked number into its parts.
-NumberParts partsOf(std::string_view text) {
-  NumberParts parts;
+/// Reads `text` as a decimal number (an optional sign, digits with an
+/// optional fraction, an optional exponent) into `parts`; false when it is
+/// none.
+bool scanNumber(std::string_view text, NumberParts* parts) {
   std::size_t at = 0;
-  if (text[0] == '-' || text[0] == '+') parts.negative = text[at++] == '-';
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) parts->negative = text[at++] == '-';
   std::size_t start = at;
   skipDigits(text, &at);
-  parts.whole = text.substr(start, at - start);
+  parts->whole = text.substr(start, at - start);
   if (at < text.size() && text[at] == '.') {
-    parts.wholeForm = false;
+    parts->wholeForm = false;
     start = ++at;
     skipDigits(text, &at);
-    parts.fraction = text.substr(start, at - start);
+    parts->fraction = text.substr(start, at - start);
   }
-  if (at < text.size()) {  // the exponent
-    parts.wholeForm = false;
+  if (parts->whole.empty() && parts->fraction.empty()) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    parts->wholeForm = false;
     ++at;
-    bool negative = text[at] == '-';
-    if (text[at] == '-' || text[at] == '+') ++at;
-    for (; at < text.size(); ++at) {
-      if (parts.exponent < 1000000) parts.exponent = parts.exponent * 10 + (text[at] - '0');
+    bool negative = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+    start = at;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+      if (parts->exponent < 1000000) parts->exponent = parts->exponent * 10 + (text[at] - '0');
     }
-    if (negative) parts.exponent = -parts.exponent;
+    if (at == start) return false;
+    if (negative) parts->exponent = -parts->exponent;
   }
-  return parts;
+  return at == text.size();
 }
 
 /// The power of ten of the first significant digit, or false for zero.
@@ -100,10 +93,8 @@ int daysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-}  // namespace
-
-const char* numberRangeProblem(std::string_view text, ColumnType type) {
-  NumberParts parts = partsOf(text);
+/// Why the number `text` with `parts` does not fit a column of `type`.
+const char* rangeProblem(std::string_view text, const NumberParts& parts, ColumnType type) {
   if (parts.wholeForm && type == ColumnType::kInteger) {
     return wholeFits(parts.whole, parts.negative) ? nullptr : kOutOfIntegerRange;
   }
@@ -121,21 +112,27 @@ const char* numberRangeProblem(std::string_view text, ColumnType type) {
   return value >= -kTwoTo63 && value < kTwoTo63 ? nullptr : kOutOfIntegerRange;
 }
 
+}  // namespace
+
+std::string excerpt(std::string_view text) {
+  std::string out;
+  for (char c : text.substr(0, 40)) {
+    auto byte = static_cast<unsigned char>(c);
+    out.push_back(byte >= 0x20 && byte < 0x7f ? c : '?');
+  }
+  if (text.size() > 40) out += "...";
+  return out;
+}
+
+const char* numberRangeProblem(std::string_view text, ColumnType type) {
+  NumberParts parts;
+  scanNumber(text, &parts);
+  return rangeProblem(text, parts, type);
+}
+
 bool isNumber(std::string_view text) {
-  std::size_t at = 0;
-  if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-  std::size_t digits = skipDigits(text, &at);
-  if (at < text.size() && text[at] == '.') {
-    ++at;
-    digits += skipDigits(text, &at);
-  }
-  if (digits == 0) return false;
-  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
-    ++at;
-    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-    if (skipDigits(text, &at) == 0) return false;
-  }
-  return at == text.size();
+  NumberParts parts;
+  return scanNumber(text, &parts);
 }
 
 bool isTimestamp(std::string_view text) {
@@ -218,11 +215,14 @@ bool RowSplitter::take(std::size_t k, std::string_view text, std::string* error)
         value.null = true;
         return true;
       }
-      if (!isNumber(text)) {
+      NumberParts parts;
+      if (!scanNumber(text, &parts)) {
         *error = "column " + column.name + ": not a number: " + excerpt(text);
         return false;
       }
-      if (const char* problem = numberRangeProblem(text, column.type)) {
+      // The usual numbers, short and without an exponent, fit every column.
+      bool usual = parts.exponent == 0 && parts.whole.size() <= 18 && parts.fraction.size() < 290;
+      if (const char* problem = usual ? nullptr : rangeProblem(text, parts, column.type)) {
         *error = "column " + column.name + ": " + problem + ": " + excerpt(text);
         return false;
       }

@@ -59,6 +59,10 @@ const char* numberRangeProblem(std::string_view text, ColumnType type);
 /// 59), optionally followed by a fraction of a second of 1 to 6 digits.
 bool isTimestamp(std::string_view text);
 
+/// The first 40 bytes of `text` for a message, other bytes than printable
+/// ASCII as '?', "..." when there was more.
+std::string excerpt(std::string_view text);
+
 /// True for the placeholder time stamp "0000-00-00 00:00:00[.000]".
 bool isZeroTimestamp(std::string_view text);
 

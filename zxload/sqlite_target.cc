@@ -71,23 +71,25 @@ SqliteTarget::~SqliteTarget() {
   if (db_ != nullptr) sqlite3_close(db_);
 }
 
+std::string SqliteTarget::busyNote() const {
+  if (db_ == nullptr || (sqlite3_extended_errcode(db_) & 0xff) != SQLITE_BUSY) return "";
+  char note[96];
+  std::snprintf(note, sizeof note, " (another connection held it; waited %g s, --wait)",
+                waitSeconds_);
+  return note;
+}
+
 bool SqliteTarget::fail(const std::string& what) {
-  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
-  if (db_ != nullptr && (sqlite3_extended_errcode(db_) & 0xff) == SQLITE_BUSY) {
-    char waited[96];
-    std::snprintf(waited, sizeof waited, " (another connection held it; waited %g s, --wait)",
-                  waitSeconds_);
-    error_ += waited;
-  }
+  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory") + busyNote();
   return false;
 }
 
 bool SqliteTarget::exec(const std::string& sql) {
   char* message = nullptr;
   if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
-  std::string text = message != nullptr ? message : "statement failed";
+  error_ = (message != nullptr ? message : "statement failed") + busyNote();
   sqlite3_free(message);
-  return fail(text);
+  return false;
 }
 
 bool SqliteTarget::prepare(const std::string& sql, sqlite3_stmt** statement,
@@ -128,10 +130,15 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   if (readOnly) return true;
   // Write-ahead logging lets readers go on reading while a load writes and
   // lets a load commit while readers read; the mode stays with the file.
+  // Switching needs the database to itself: while another connection
+  // writes in the older mode, this load goes without (waiting for that
+  // writer as before) and a later one switches.
+  if (!exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
+    return fail("cannot open the SQLite database " + path);
+  }
   // A bigger page cache keeps a large transaction from spilling early; the
   // log is cut back to 64 MiB after a large load has been copied over.
-  return exec("PRAGMA journal_mode = WAL; PRAGMA journal_size_limit = 67108864;"
-              " PRAGMA cache_size = -65536") ||
+  return exec("PRAGMA journal_size_limit = 67108864; PRAGMA cache_size = -65536") ||
          fail("cannot open the SQLite database " + path);
 }
 
@@ -148,18 +155,12 @@ bool SqliteTarget::columnsOf(const std::string& table, std::vector<std::string>*
 }
 
 bool SqliteTarget::prepareLoadsTable() {
-  std::vector<std::string> columns;
-  if (!columnsOf(kLoadsTable, &columns)) return false;
-  if (columns.empty()) {
-    return exec(std::string("CREATE TABLE ") + kLoadsTable +
-                " (file_name TEXT NOT NULL, table_name TEXT NOT NULL,"
-                " file_size INTEGER NOT NULL, checksum TEXT NOT NULL,"
-                " row_count INTEGER NOT NULL, loaded_at TEXT NOT NULL,"
-                " id INTEGER, source TEXT, data_set TEXT, table_schema TEXT,"
-                " UNIQUE (table_name, file_size, checksum)); " + loadsIndexesSql());
-  }
-  if (std::find(columns.begin(), columns.end(), "id") != columns.end()) return true;
-  return exec(upgradeLoadsTableSql("INTEGER", "'main'"));
+  loadsColumns_.clear();
+  if (!columnsOf(kLoadsTable, &loadsColumns_)) return false;
+  std::string sql = prepareLoadsTableSql(loadsColumns_, "INTEGER", "TEXT NOT NULL", "'main'");
+  if (sql.empty()) return true;
+  loadsColumns_ = {"id", "source", "data_set", "table_schema"};  // all there once made
+  return exec(sql);
 }
 
 bool SqliteTarget::heldTable(const std::string& table, std::string* held) {
@@ -190,16 +191,38 @@ bool SqliteTarget::prepareTable(const std::string& table) {
   return true;
 }
 
+bool SqliteTarget::readLoads(const std::string& sql, const std::vector<std::string>& params,
+                             std::vector<LoadRecord>* loads) {
+  const std::string what = "cannot read " + std::string(kLoadsTable);
+  Statement query;
+  if (!prepare(sql, query.out(), what)) return false;
+  for (std::size_t k = 0; k < params.size(); ++k) query.text(static_cast<int>(k) + 1, params[k]);
+  int step;
+  while ((step = query.step()) == SQLITE_ROW) {
+    LoadRecord load;
+    load.hasId = !query.nullAt(0);
+    load.id = query.integerAt(0);
+    load.loadedAt = query.textAt(1);
+    load.schema = query.textAt(2);
+    load.table = query.textAt(3);
+    load.dataSet = query.textAt(4);
+    load.rows = static_cast<std::uint64_t>(query.integerAt(5));
+    load.size = static_cast<std::uint64_t>(query.integerAt(6));
+    load.checksum = query.textAt(7);
+    load.source = query.textAt(8);
+    load.fileName = query.textAt(9);
+    loads->push_back(load);
+  }
+  return step == SQLITE_DONE || fail(what);
+}
+
 bool SqliteTarget::readHistory(LoadRecord* record, LoadHistory* history) {
   const std::string loads = kLoadsTable;
-  Statement same, earlier, next;
+  Statement same, next;
   // Records of an older zxload may spell the table otherwise.
   if (!prepare("SELECT 1 FROM " + loads + " WHERE table_name = ?1 COLLATE NOCASE"
                " AND file_size = ?2 AND checksum = ?3",
                same.out(), "cannot read " + loads) ||
-      !prepare("SELECT id, table_schema, table_name, row_count, " + std::string(kLoadedAt) +
-                   " FROM " + loads + " WHERE source = ?1 AND data_set = ?2 ORDER BY id",
-               earlier.out(), "cannot read " + loads) ||
       !prepare("SELECT coalesce(max(id), 0) + 1 FROM " + loads, next.out(),
                "cannot read " + loads)) {
     return false;
@@ -208,24 +231,13 @@ bool SqliteTarget::readHistory(LoadRecord* record, LoadHistory* history) {
   same.integer(2, static_cast<std::int64_t>(record->size));
   same.text(3, record->checksum);
   int step = same.step();
-  if (step != SQLITE_ROW && step != SQLITE_DONE) return fail("cannot read " + loads);
-  history->sameContent = step == SQLITE_ROW;
-  earlier.text(1, record->source);
-  earlier.text(2, record->dataSet);
-  while ((step = earlier.step()) == SQLITE_ROW) {
-    LoadRecord load;
-    load.hasId = !earlier.nullAt(0);
-    load.id = earlier.integerAt(0);
-    load.schema = earlier.textAt(1);
-    load.table = earlier.textAt(2);
-    load.rows = static_cast<std::uint64_t>(earlier.integerAt(3));
-    load.loadedAt = earlier.textAt(4);
-    load.source = record->source;
-    history->earlier.push_back(load);
+  if ((step != SQLITE_ROW && step != SQLITE_DONE) || next.step() != SQLITE_ROW) {
+    return fail("cannot read " + loads);
   }
-  if (step != SQLITE_DONE || next.step() != SQLITE_ROW) return fail("cannot read " + loads);
+  history->sameContent = step == SQLITE_ROW;
   record->id = next.integerAt(0);
-  return true;
+  return readLoads(loadsSql(loadsColumns_, kLoadedAt, true), {record->source, record->dataSet},
+                   &history->earlier);
 }
 
 bool SqliteTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) {
@@ -337,26 +349,5 @@ void SqliteTarget::rollback() {
 bool SqliteTarget::listLoads(std::vector<LoadRecord>* loads) {
   std::vector<std::string> columns;
   if (!columnsOf(kLoadsTable, &columns)) return false;
-  if (columns.empty()) return true;
-  Statement query;
-  if (!prepare(listLoadsSql(columns, kLoadedAt), query.out(), "cannot read " + std::string(kLoadsTable))) {
-    return false;
-  }
-  int step;
-  while ((step = query.step()) == SQLITE_ROW) {
-    LoadRecord load;
-    load.hasId = !query.nullAt(0);
-    load.id = query.integerAt(0);
-    load.loadedAt = query.textAt(1);
-    load.schema = query.textAt(2);
-    load.table = query.textAt(3);
-    load.dataSet = query.textAt(4);
-    load.rows = static_cast<std::uint64_t>(query.integerAt(5));
-    load.size = static_cast<std::uint64_t>(query.integerAt(6));
-    load.checksum = query.textAt(7);
-    load.source = query.textAt(8);
-    load.fileName = query.textAt(9);
-    loads->push_back(load);
-  }
-  return step == SQLITE_DONE || fail("cannot read " + std::string(kLoadsTable));
+  return columns.empty() || readLoads(loadsSql(columns, kLoadedAt, false), {}, loads);
 }

@@ -31,6 +31,8 @@ class SqliteTarget : public LoadTarget {
   bool exec(const std::string& sql);
   /// Records the database's message after `what`.
   bool fail(const std::string& what);
+  /// Says how long a load waited when the last failure was a busy database.
+  std::string busyNote() const;
   /// Prepares `sql` into `statement`; false with a message naming `what`.
   bool prepare(const std::string& sql, sqlite3_stmt** statement, const std::string& what);
   /// The names of the columns of `table`, empty when there is no such table.
@@ -41,6 +43,9 @@ class SqliteTarget : public LoadTarget {
   bool heldTable(const std::string& table, std::string* held);
   /// Creates the record's table or adds the plan's columns that it lacks.
   bool prepareTable(const std::string& table);
+  /// Runs `sql` of `loadsSql` with text parameters into `loads`.
+  bool readLoads(const std::string& sql, const std::vector<std::string>& params,
+                 std::vector<LoadRecord>* loads);
   /// Fills `history` and the record's new id.
   bool readHistory(LoadRecord* record, LoadHistory* history);
   /// Releases the insert statement.
@@ -53,6 +58,7 @@ class SqliteTarget : public LoadTarget {
   const LoadPlan* plan_ = nullptr;
   std::string table_;         // the table the rows go to, as held
   std::int64_t loadId_ = 0;   // id of the load under way
+  std::vector<std::string> loadsColumns_;  // columns of the loads table
   std::string path_;          // the database file
   double waitSeconds_ = 60;   // longest wait for another writer
   std::chrono::steady_clock::time_point waitStart_;

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "zxload/load_target.h"
+#include "zxload/row_values.h"
 
 namespace {
 
@@ -41,23 +42,12 @@ std::size_t skipBlanks(std::string_view text, std::size_t* at) {
   return *at - start;
 }
 
-/// A short, printable excerpt for messages.
-std::string excerpt(std::string_view text) {
-  std::string out;
-  for (char c : text.substr(0, 40)) {
-    auto byte = static_cast<unsigned char>(c);
-    out.push_back(byte >= 0x20 && byte < 0x7f ? c : '?');
-  }
-  if (text.size() > 40) out += "...";
-  return out;
-}
-
 /// Reads one part of a name at `at`: quoted or unquoted.
 bool readPart(std::string_view text, std::size_t* at, std::string* part, bool* quoted,
               std::string* error) {
   if (*at < text.size() && text[*at] == '"') {
     std::size_t close = text.find('"', *at + 1);
-    if (close == std::string_view::npos) {
+    if (close == std::string_view::npos || close > text.find('\n', *at)) {
       *error = "a quoted name without its closing double quote";
       return false;
     }
@@ -159,8 +149,11 @@ IntoTable findIntoTable(std::string_view text, TableName* name, std::string* err
       std::size_t end = text.find('\n', at);
       at = end == std::string_view::npos ? text.size() : end + 1;
     } else if (c == '\'' || c == '"') {
+      // A string ends on its line: an INFILE path with a quote in it must
+      // not hide the lines after it.
       std::size_t close = text.find(c, at + 1);
-      at = close == std::string_view::npos ? text.size() : close + 1;
+      std::size_t end = text.find('\n', at);
+      at = close < end ? close + 1 : end;
     } else if (isNameStart(c)) {
       std::string_view word = wordAt(text, at);
       at += word.size();

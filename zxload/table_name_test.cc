@@ -22,6 +22,7 @@ TEST(IntoTableTest, FindsTheClauseInAnyCaseOutsideCommentsAndStrings) {
       "-- INTO TABLE not_this\r\nLOAD DATA\r\nINFILE 'd:\\into table x\\a.srt' \"str '\\r\\n'\"\r\n"
       "APPEND\r\ninto  Table\tRaw_Web\r\nFIELDS TERMINATED BY ','\r\n";
   EXPECT_EQ(found(control), "|Raw_Web|--");
+  EXPECT_EQ(found("INFILE 'd:\\it's\\a.srt' \"str '\\r\\n'\"\r\nINTO TABLE raw_x\r\n"), "|raw_x|--");
   EXPECT_EQ(found("INTO TABLE \"My Table\"\r\n"), "|My Table|-q");
   EXPECT_EQ(found("INTO TABLE zx.\"raw q\" APPEND\n"), "zx|raw q|-q");
   EXPECT_EQ(found("INTO TABLE \"Zx\".raw_web(a)"), "Zx|raw_web|q-");
@@ -39,7 +40,8 @@ TEST(IntoTableTest, RefusesWhatNoDatabaseWouldReadAsOneName) {
             "must be enclosed in double quotes");
   EXPECT_EQ(found("INTO TABLE a.b.c"), "error: INTO TABLE: '.c' after the table name: a name "
                                        "with such characters must be enclosed in double quotes");
-  EXPECT_EQ(found("INTO TABLE \"open"), "error: INTO TABLE: a quoted name without its closing double quote");
+  EXPECT_EQ(found("INTO TABLE \"open\nFIELDS \"x\""),
+            "error: INTO TABLE: a quoted name without its closing double quote");
   EXPECT_EQ(found("INTO TABLE \"\""), "error: INTO TABLE: an empty quoted name");
   EXPECT_EQ(found("INTO TABLE\r\nFIELDS TERMINATED BY ','"), "error: INTO TABLE: no table name");
   EXPECT_EQ(found("INTO TABLE 1raw"),
