@@ -151,17 +151,17 @@ check() {
   sources=$(q "$target" "SELECT DISTINCT source FROM zxload_files ORDER BY 1")
   [ "$sources" = "$(printf "$day/%s\n" "${logs[@]}" | sort)" ] ||
     fail "$target, $when: zxload_files names $(echo $sources)"
-  no_leftovers "$target, $when"
+  no_leftovers "$target" "$when"
 }
 
-# no_leftovers WHEN: no temporary file here or on the remote machine, no
-# scratch file among the outputs.
+# no_leftovers TARGET WHEN: no temporary file here or on the remote
+# machine, no scratch file among the outputs for TARGET.
 no_leftovers() {
   local left
   left=$(find "$TMPDIR" -mindepth 1
-    find "$work"/out-* -name '*.zxbatch.tar' -o -name '*.zxbatch-msg'
+    find "$work/out-$1" -name '*.zxbatch.tar' -o -name '*.zxbatch-msg'
     [ -d "$REMOTE_HOME/.parallel/tmp" ] && find "$REMOTE_HOME/.parallel/tmp" -mindepth 1 -maxdepth 1 ! -name sshlogin)
-  [ -z "$left" ] || fail "$1: left behind: $left"
+  [ -z "$left" ] || fail "$1, $2: left behind: $left"
 }
 
 # step TEXT STATUS ARGS...: one zxbatch run per database, then the checks.
@@ -195,7 +195,7 @@ stopped() {
     [ "$rc" = 130 ] || fail "$target, $when: status $rc, not 130"
     grep -q "interrupted" "$work/$target.out" || fail "$target, $when: not reported interrupted: $(cat "$work/$target.out")"
     grep -q FAILED "$work/$target.err" && fail "$target, $when: reported as a failure: $(cat "$work/$target.err")"
-    no_leftovers "$target, $when"
+    no_leftovers "$target" "$when"
   done
 }
 
