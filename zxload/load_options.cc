@@ -184,6 +184,7 @@ const char* loadHelp() {
          "                         id, loaded at (UTC), table, data set, rows, bytes,\n"
          "                         checksum, source, file\n"
          "  -h, --help             this text\n"
+         "      --version          the program's name, package and version\n"
          "\n"
          "Exit status:\n"
          "  0  every file loaded or already loaded (or the list or this text printed)\n"
