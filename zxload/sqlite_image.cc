@@ -68,6 +68,7 @@ void SqliteImage::reset() {
   rows_ = 0;
   leaf_ = 0;
   leaves_.clear();
+  finished_ = false;
   newPage();  // page 1, written last
 }
 
@@ -177,6 +178,8 @@ void SqliteImage::writeFirstPage(std::uint32_t root) {
 }
 
 std::pair<unsigned char*, std::size_t> SqliteImage::finish() {
+  if (finished_) return {bytes_.data(), bytes_.size()};
+  finished_ = true;
   closeLeaf();
   std::vector<std::pair<std::uint32_t, std::uint64_t>> level = leaves_;
   if (level.empty()) {  // no rows: an empty leaf is the root

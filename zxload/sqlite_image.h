@@ -30,7 +30,8 @@ class SqliteImage {
   /// Bytes of the pages written so far.
   std::size_t size() const { return bytes_.size(); }
   /// Completes the image (interior pages, first page) and returns it,
-  /// valid until `reset`, which must come before the next append.
+  /// valid until `reset`, which must come before the next append; once
+  /// complete, it is returned as it is.
   std::pair<unsigned char*, std::size_t> finish();
   /// Empties the image, keeping its memory.
   void reset();
@@ -55,6 +56,7 @@ class SqliteImage {
   bool usable_ = true;
   std::vector<unsigned char> bytes_;
   std::uint64_t rows_ = 0;
+  bool finished_ = false;
   std::uint32_t leaf_ = 0;         // leaf being filled, 0 when none
   std::size_t leafCells_ = 0;
   std::size_t leafContent_ = 0;    // start of its cell content

@@ -3,9 +3,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 
 #include "zxload/table_name.h"
 
@@ -18,6 +20,53 @@ const char* sqliteType(ColumnType type) {
     case ColumnType::kReal: return "REAL";
     default: return "TEXT";
   }
+}
+
+/// Slots of table columns that take no value of the file.
+constexpr int kNullSlot = -1;
+constexpr int kLoadIdSlot = -2;
+
+/// Bytes of records staged before SQLite copies them into the table.
+constexpr std::size_t kStageBytes = 32 << 20;
+
+/// Name of the attached in-memory stage.
+constexpr const char* kStage = "zxload_stage";
+
+/// Page size of a new database: a large load writes fewer, fuller pages.
+constexpr const char* kNewPageSize = "PRAGMA page_size = 65536";
+
+/// The affinity SQLite gives a column of declared type `type`: i(nteger),
+/// t(ext), b(lob), r(eal) or n(umeric), by SQLite's rules in their order.
+char affinityOf(std::string type) {
+  for (char& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  auto has = [&](const char* part) { return type.find(part) != std::string::npos; };
+  if (has("INT")) return 'i';
+  if (has("CHAR") || has("CLOB") || has("TEXT")) return 't';
+  if (has("BLOB") || type.empty()) return 'b';
+  if (has("REAL") || has("FLOA") || has("DOUB")) return 'r';
+  return 'n';
+}
+
+/// A type name of affinity `affinity`.
+const char* typeOfAffinity(char affinity) {
+  switch (affinity) {
+    case 'i': return "INTEGER";
+    case 't': return "TEXT";
+    case 'b': return "BLOB";
+    case 'r': return "REAL";
+    default: return "NUMERIC";
+  }
+}
+
+/// SQLite without its locks: zxload uses one connection, never from two
+/// threads at once. Only takes effect before SQLite starts.
+void configureSqlite() {
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_SINGLETHREAD);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)configured;
 }
 
 /// How loaded_at reads in messages and lists.
@@ -68,6 +117,7 @@ class Statement {
 
 SqliteTarget::~SqliteTarget() {
   finalizeInsert();
+  if (db_ != nullptr) detachStage();
   if (db_ != nullptr) sqlite3_close(db_);
 }
 
@@ -99,7 +149,9 @@ bool SqliteTarget::prepare(const std::string& sql, sqlite3_stmt** statement,
 
 void SqliteTarget::finalizeInsert() {
   if (insert_ != nullptr) sqlite3_finalize(insert_);
-  insert_ = nullptr;
+  if (copy_ != nullptr) sqlite3_finalize(copy_);
+  insert_ = copy_ = nullptr;
+  staged_ = false;
 }
 
 int SqliteTarget::onBusy(void* self, int count) {
@@ -119,6 +171,7 @@ int SqliteTarget::onBusy(void* self, int count) {
 }
 
 bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOnly) {
+  configureSqlite();
   path_ = path;
   if (waitSeconds >= 0) waitSeconds_ = waitSeconds;
   int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
@@ -128,6 +181,8 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   }
   sqlite3_busy_handler(db_, onBusy, this);
   if (readOnly) return true;
+  // Only a new, empty database takes it (before the log is switched on).
+  if (!exec(kNewPageSize)) return fail("cannot open the SQLite database " + path);
   // Write-ahead logging lets readers go on reading while a load writes and
   // lets a load commit while readers read; the mode stays with the file.
   // Switching needs the database to itself: while another connection
@@ -282,7 +337,97 @@ bool SqliteTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) {
          fail("cannot delete the record of load " + std::to_string(earlier.id));
 }
 
+bool SqliteTarget::prepareStage() {
+  staged_ = false;
+  Statement encoding, columns;
+  if (!prepare("PRAGMA encoding", encoding.out(), "cannot read the encoding") ||
+      !prepare("SELECT name, type, \"notnull\" OR dflt_value IS NOT NULL OR pk OR hidden"
+               " FROM pragma_table_xinfo(?1)",
+               columns.out(), "cannot read the columns of " + table_)) {
+    return false;
+  }
+  if (encoding.step() != SQLITE_ROW || encoding.textAt(0) != "UTF-8") return true;
+  std::map<std::string, int> planColumns;
+  for (std::size_t k = 0; k < plan_->columns.size(); ++k) {
+    planColumns[plan_->columns[k].name] = static_cast<int>(k);
+  }
+  // The records hold what binding would store only where the column's
+  // affinity keeps text as text and numbers as numbers, and nothing else
+  // (a default, a constraint, a hidden column) would differ.
+  std::vector<int> slots;
+  std::string create = "CREATE TABLE stage (";
+  columns.text(1, table_);
+  int step;
+  while ((step = columns.step()) == SQLITE_ROW) {
+    const std::string name = columns.textAt(0);
+    char affinity = affinityOf(columns.textAt(1));
+    if (columns.integerAt(2) != 0) return true;
+    bool numeric = affinity == 'i' || affinity == 'r' || affinity == 'n';
+    int slot = kNullSlot;
+    if (name == kLoadIdColumn) {
+      slot = kLoadIdSlot;
+      if (!numeric) return true;
+    } else if (auto found = planColumns.find(name); found != planColumns.end()) {
+      slot = found->second;
+      ColumnType type = plan_->columns[slot].type;
+      bool text = type == ColumnType::kText || type == ColumnType::kTimestamp;
+      if (text ? !(affinity == 't' || affinity == 'b') : !numeric) return true;
+    }
+    create += (slots.empty() ? "c" : ", c") + std::to_string(slots.size()) + " " +
+              typeOfAffinity(affinity);
+    slots.push_back(slot);
+  }
+  if (step != SQLITE_DONE) return fail("cannot read the columns of " + table_);
+  image_ = std::make_unique<SqliteImage>(create + ")");
+  empty_ = std::make_unique<SqliteImage>(create + ")");
+  if (!image_->usable()) return true;
+  empty_->finish();
+  if (!attached_ && !exec(std::string("ATTACH ':memory:' AS ") + kStage)) return false;
+  attached_ = true;
+  slots_ = std::move(slots);
+  integerColumn_.clear();
+  for (const PlanColumn& column : plan_->columns) {
+    integerColumn_.push_back(column.type == ColumnType::kInteger);
+  }
+  staged_ = true;
+  return true;
+}
+
+bool SqliteTarget::flushStage() {
+  const std::string what = "cannot insert into " + table_;
+  auto [data, size] = image_->finish();
+  auto length = static_cast<sqlite3_int64>(size);
+  if (sqlite3_deserialize(db_, kStage, data, length, length, SQLITE_DESERIALIZE_READONLY) !=
+      SQLITE_OK) {
+    return fail(what);
+  }
+  // Prepared for each image: every image has the same schema cookie, so
+  // a statement of an earlier one would not notice its new root page.
+  if (copy_ != nullptr) sqlite3_finalize(copy_);
+  copy_ = nullptr;
+  if (!prepare("INSERT INTO main." + quoteIdentifier(table_) + " SELECT * FROM " + kStage +
+                   ".stage",
+               &copy_, what)) {
+    return false;
+  }
+  int step = sqlite3_step(copy_);
+  sqlite3_reset(copy_);
+  if (step != SQLITE_DONE) return fail(what);
+  // The stage lets go of the image before it is filled again.
+  auto [none, noneSize] = empty_->finish();
+  length = static_cast<sqlite3_int64>(noneSize);
+  if (sqlite3_deserialize(db_, kStage, none, length, length, SQLITE_DESERIALIZE_READONLY) !=
+      SQLITE_OK) {
+    return fail(what);
+  }
+  image_->reset();
+  return true;
+}
+
 bool SqliteTarget::startRows() {
+  finalizeInsert();
+  if (!prepareStage()) return false;
+  if (staged_) return true;
   std::string marks;
   for (std::size_t k = 0; k < plan_->columns.size(); ++k) marks += "?, ";
   std::string sql = "INSERT INTO " + quoteIdentifier(table_) + " (" + columnList(*plan_) +
@@ -296,6 +441,25 @@ bool SqliteTarget::startRows() {
 }
 
 bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
+  if (staged_) {
+    record_.clear();
+    for (int slot : slots_) {
+      if (slot == kNullSlot) {
+        record_.addNull();
+      } else if (slot == kLoadIdSlot) {
+        record_.addInteger(loadId_);
+      } else if (ColumnType type = plan_->columns[slot].type;
+                 type == ColumnType::kText || type == ColumnType::kTimestamp) {
+        record_.addText(values[slot].text);
+      } else if (values[slot].null) {
+        record_.addNull();
+      } else {
+        record_.addNumber(values[slot].text, integerColumn_[slot]);
+      }
+    }
+    image_->append(record_.finish());
+    return image_->size() < kStageBytes || flushStage();
+  }
   for (std::size_t k = 0; k < values.size(); ++k) {
     const RowValue& value = values[k];
     ColumnType type = plan_->columns[k].type;
@@ -319,6 +483,7 @@ bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
 }
 
 bool SqliteTarget::commit(const LoadRecord& record) {
+  if (staged_ && image_->rows() > 0 && !flushStage()) return false;
   finalizeInsert();
   Statement statement;
   std::string sql = std::string("INSERT INTO ") + kLoadsTable +
@@ -336,7 +501,15 @@ bool SqliteTarget::commit(const LoadRecord& record) {
   statement.text(8, record.checksum);
   statement.integer(9, static_cast<std::int64_t>(record.rows));
   if (statement.step() != SQLITE_DONE) return fail("cannot record the load");
-  return exec("COMMIT");
+  if (!exec("COMMIT")) return false;
+  detachStage();
+  return true;
+}
+
+void SqliteTarget::detachStage() {
+  if (!attached_) return;
+  sqlite3_exec(db_, (std::string("DETACH ") + kStage).c_str(), nullptr, nullptr, nullptr);
+  attached_ = false;
 }
 
 void SqliteTarget::rollback() {
@@ -344,6 +517,7 @@ void SqliteTarget::rollback() {
   if (db_ != nullptr && !sqlite3_get_autocommit(db_)) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
+  detachStage();
 }
 
 bool SqliteTarget::listLoads(std::vector<LoadRecord>* loads) {

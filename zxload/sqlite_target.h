@@ -2,15 +2,23 @@
 #define ZXLOAD_SQLITE_TARGET_H_
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "zxload/load_target.h"
+#include "zxload/sqlite_image.h"
+#include "zxload/sqlite_record.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 /// An SQLite database file in write-ahead-log mode, so that readers never
-/// hold up a load; rows go in through one prepared insert.
+/// hold up a load. Rows are written as SQLite records into an in-memory
+/// database image (attached as zxload_stage), which one statement copies
+/// into the table record by record, a few tens of megabytes at a time;
+/// tables whose columns SQLite would convert values for otherwise (column
+/// types, defaults, constraints that zxload does not make) and databases
+/// not in UTF-8 take the rows through one prepared insert instead.
 class SqliteTarget : public LoadTarget {
  public:
   ~SqliteTarget() override;
@@ -48,13 +56,28 @@ class SqliteTarget : public LoadTarget {
                  std::vector<LoadRecord>* loads);
   /// Fills `history` and the record's new id.
   bool readHistory(LoadRecord* record, LoadHistory* history);
-  /// Releases the insert statement.
+  /// Releases the insert statements and lets go of the staged rows.
   void finalizeInsert();
+  /// Prepares the staged copy when the table takes records as SQLite would
+  /// write them; false with `staged_` unset when it does not (or on error).
+  bool prepareStage();
+  /// Copies the staged rows into the table and empties the stage.
+  bool flushStage();
+  /// Detaches the stage (outside a transaction).
+  void detachStage();
   /// Called by SQLite while another connection holds a lock.
   static int onBusy(void* self, int count);
 
   sqlite3* db_ = nullptr;
-  sqlite3_stmt* insert_ = nullptr;
+  sqlite3_stmt* insert_ = nullptr;  // the row by row insert
+  sqlite3_stmt* copy_ = nullptr;    // the copy from the stage
+  bool staged_ = false;             // rows go through the stage
+  bool attached_ = false;           // zxload_stage is attached
+  std::unique_ptr<SqliteImage> image_;   // the staged rows
+  std::unique_ptr<SqliteImage> empty_;   // attached between copies
+  SqliteRecord record_;
+  std::vector<int> slots_;          // per table column: plan column, or below
+  std::vector<bool> integerColumn_; // per plan column
   const LoadPlan* plan_ = nullptr;
   std::string table_;         // the table the rows go to, as held
   std::int64_t loadId_ = 0;   // id of the load under way
