@@ -307,17 +307,25 @@ bool PostgresTarget::readLoads(const std::string& sql, const std::vector<std::st
   return true;
 }
 
-bool PostgresTarget::readHistory(LoadRecord* record, LoadHistory* history) {
+bool PostgresTarget::isRecorded(const LoadRecord& record, bool* recorded) {
   const std::string loads = kLoadsTable;
-  Result same, next;
+  Result same;
   if (!query("SELECT 1 FROM " + loads + " WHERE table_schema = $1 AND table_name = $2"
-             " AND file_size = $3 AND checksum = $4",
-             {record->schema, record->table, std::to_string(record->size), record->checksum},
-             &same, "cannot read " + loads) ||
-      !query("SELECT coalesce(max(id), 0) + 1 FROM " + loads, {}, &next, "cannot read " + loads)) {
+             " AND file_size = $3 AND (checksum = $4 OR $4 = '') LIMIT 1",
+             {record.schema, record.table, std::to_string(record.size), record.checksum}, &same,
+             "cannot read " + loads)) {
     return false;
   }
-  history->sameContent = same.rows() > 0;
+  *recorded = same.rows() > 0;
+  return true;
+}
+
+bool PostgresTarget::readHistory(LoadRecord* record, LoadHistory* history) {
+  const std::string loads = kLoadsTable;
+  Result next;
+  if (!query("SELECT coalesce(max(id), 0) + 1 FROM " + loads, {}, &next, "cannot read " + loads)) {
+    return false;
+  }
   record->id = next.integer(0, 0);
   if (!readLoads(loadsSql(loadsColumns_, kLoadedAt, true),
                  {stored(record->source), record->dataSet}, &history->earlier)) {
@@ -401,7 +409,7 @@ bool PostgresTarget::flush() {
   return true;
 }
 
-bool PostgresTarget::commit(const LoadRecord& record) {
+bool PostgresTarget::endRows() {
   if (!flush()) return false;
   copying_ = false;
   if (PQputCopyEnd(conn_, nullptr) != 1) return fail("cannot end the copy");
@@ -410,7 +418,10 @@ bool PostgresTarget::commit(const LoadRecord& record) {
     if (PQresultStatus(result) != PGRES_COMMAND_OK) ok = false;
     PQclear(result);
   }
-  if (!ok) return fail("cannot copy into " + qualified_);
+  return ok || fail("cannot copy into " + qualified_);
+}
+
+bool PostgresTarget::commit(const LoadRecord& record) {
   Result result;
   std::string sql = std::string("INSERT INTO ") + kLoadsTable +
                     " (id, source, data_set, file_name, table_schema, table_name, file_size,"

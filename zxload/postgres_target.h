@@ -21,9 +21,11 @@ class PostgresTarget : public LoadTarget {
   /// most `waitSeconds` for another load (below 0: as long as it takes).
   bool open(const std::string& conninfo, double waitSeconds);
   bool begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) override;
+  bool isRecorded(const LoadRecord& record, bool* recorded) override;
   bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) override;
   bool startRows() override;
   bool addRow(const std::vector<RowValue>& values) override;
+  bool endRows() override;
   bool commit(const LoadRecord& record) override;
   void rollback() override;
   bool listLoads(std::vector<LoadRecord>* loads) override;

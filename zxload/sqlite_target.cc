@@ -271,25 +271,31 @@ bool SqliteTarget::readLoads(const std::string& sql, const std::vector<std::stri
   return step == SQLITE_DONE || fail(what);
 }
 
-bool SqliteTarget::readHistory(LoadRecord* record, LoadHistory* history) {
+bool SqliteTarget::isRecorded(const LoadRecord& record, bool* recorded) {
   const std::string loads = kLoadsTable;
-  Statement same, next;
+  Statement same;
   // Records of an older zxload may spell the table otherwise.
   if (!prepare("SELECT 1 FROM " + loads + " WHERE table_name = ?1 COLLATE NOCASE"
-               " AND file_size = ?2 AND checksum = ?3",
-               same.out(), "cannot read " + loads) ||
-      !prepare("SELECT coalesce(max(id), 0) + 1 FROM " + loads, next.out(),
+               " AND file_size = ?2 AND (checksum = ?3 OR ?3 = '')",
+               same.out(), "cannot read " + loads)) {
+    return false;
+  }
+  same.text(1, record.table);
+  same.integer(2, static_cast<std::int64_t>(record.size));
+  same.text(3, record.checksum);
+  int step = same.step();
+  *recorded = step == SQLITE_ROW;
+  return step == SQLITE_ROW || step == SQLITE_DONE || fail("cannot read " + loads);
+}
+
+bool SqliteTarget::readHistory(LoadRecord* record, LoadHistory* history) {
+  const std::string loads = kLoadsTable;
+  Statement next;
+  if (!prepare("SELECT coalesce(max(id), 0) + 1 FROM " + loads, next.out(),
                "cannot read " + loads)) {
     return false;
   }
-  same.text(1, record->table);
-  same.integer(2, static_cast<std::int64_t>(record->size));
-  same.text(3, record->checksum);
-  int step = same.step();
-  if ((step != SQLITE_ROW && step != SQLITE_DONE) || next.step() != SQLITE_ROW) {
-    return fail("cannot read " + loads);
-  }
-  history->sameContent = step == SQLITE_ROW;
+  if (next.step() != SQLITE_ROW) return fail("cannot read " + loads);
   record->id = next.integerAt(0);
   return readLoads(loadsSql(loadsColumns_, kLoadedAt, true), {record->source, record->dataSet},
                    &history->earlier);
@@ -482,9 +488,13 @@ bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
   return true;
 }
 
-bool SqliteTarget::commit(const LoadRecord& record) {
+bool SqliteTarget::endRows() {
   if (staged_ && image_->rows() > 0 && !flushStage()) return false;
   finalizeInsert();
+  return true;
+}
+
+bool SqliteTarget::commit(const LoadRecord& record) {
   Statement statement;
   std::string sql = std::string("INSERT INTO ") + kLoadsTable +
                     " (id, source, data_set, file_name, table_schema, table_name, file_size,"

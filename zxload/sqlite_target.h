@@ -27,9 +27,11 @@ class SqliteTarget : public LoadTarget {
   /// `readOnly` the database is only read (for listing the loads).
   bool open(const std::string& path, double waitSeconds, bool readOnly);
   bool begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) override;
+  bool isRecorded(const LoadRecord& record, bool* recorded) override;
   bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) override;
   bool startRows() override;
   bool addRow(const std::vector<RowValue>& values) override;
+  bool endRows() override;
   bool commit(const LoadRecord& record) override;
   void rollback() override;
   bool listLoads(std::vector<LoadRecord>* loads) override;
