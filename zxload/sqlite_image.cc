@@ -56,7 +56,10 @@ std::string_view schemaRecord(SqliteRecord* record, std::uint32_t root, const st
 
 }  // namespace
 
-SqliteImage::SqliteImage(std::string createSql) : createSql_(std::move(createSql)) {
+SqliteImage::SqliteImage(std::string createSql, std::size_t capacity)
+    : createSql_(std::move(createSql)),
+      bytes_(new unsigned char[capacity]),
+      capacity_(capacity) {
   SqliteRecord record;
   std::size_t size = schemaRecord(&record, 0xffffffffu, createSql_).size();
   usable_ = kFileHeader + kLeafHeader + 2 + 9 + 1 + size <= kUsable && size <= kUsable - 35;
@@ -64,7 +67,7 @@ SqliteImage::SqliteImage(std::string createSql) : createSql_(std::move(createSql
 }
 
 void SqliteImage::reset() {
-  bytes_.clear();
+  size_ = 0;
   rows_ = 0;
   leaf_ = 0;
   leaves_.clear();
@@ -73,13 +76,23 @@ void SqliteImage::reset() {
 }
 
 std::uint32_t SqliteImage::newPage() {
-  bytes_.resize(bytes_.size() + kPageSize);
-  return static_cast<std::uint32_t>(bytes_.size() / kPageSize);
+  if (size_ + kPageSize > capacity_) {
+    std::size_t capacity = 2 * (size_ + kPageSize);
+    std::unique_ptr<unsigned char[]> bytes(new unsigned char[capacity]);
+    std::memcpy(bytes.get(), bytes_.get(), size_);
+    bytes_ = std::move(bytes);
+    capacity_ = capacity;
+  }
+  size_ += kPageSize;
+  return static_cast<std::uint32_t>(size_ / kPageSize);
 }
 
 void SqliteImage::closeLeaf() {
   if (leaf_ == 0) return;
-  putPageHeader(bytes_.data() + offsetOf(leaf_), kTableLeaf, leafCells_, leafContent_);
+  unsigned char* page = bytes_.get() + offsetOf(leaf_);
+  putPageHeader(page, kTableLeaf, leafCells_, leafContent_);
+  std::size_t gap = kLeafHeader + 2 * leafCells_;
+  std::memset(page + gap, 0, leafContent_ - gap);
   leaves_.emplace_back(leaf_, rows_);
   leaf_ = 0;
 }
@@ -89,10 +102,13 @@ std::uint32_t SqliteImage::writeOverflow(std::string_view rest) {
   std::uint32_t first = 0, previous = 0;
   while (!rest.empty()) {
     std::uint32_t page = newPage();
-    if (previous != 0) putBig(bytes_.data() + offsetOf(previous), page, 4);
+    if (previous != 0) putBig(bytes_.get() + offsetOf(previous), page, 4);
     if (first == 0) first = page;
     std::size_t chunk = rest.size() < room ? rest.size() : room;
-    std::memcpy(bytes_.data() + offsetOf(page) + 4, rest.data(), chunk);
+    unsigned char* at = bytes_.get() + offsetOf(page);
+    putBig(at, 0, 4);
+    std::memcpy(at + 4, rest.data(), chunk);
+    std::memset(at + 4 + chunk, 0, room - chunk);
     rest.remove_prefix(chunk);
     previous = page;
   }
@@ -113,7 +129,7 @@ void SqliteImage::append(std::string_view record) {
     leafContent_ = kPageSize;
   }
   rows_ = rowid;
-  unsigned char* page = bytes_.data() + offsetOf(leaf_);
+  unsigned char* page = bytes_.get() + offsetOf(leaf_);
   leafContent_ -= cell;
   unsigned char* at = page + leafContent_;
   at += putSqliteVarint(at, record.size());
@@ -132,7 +148,8 @@ std::vector<std::pair<std::uint32_t, std::uint64_t>> SqliteImage::interiorLevel(
   for (std::size_t first = 0; first < children.size(); first += perPage) {
     std::size_t last = first + perPage < children.size() ? first + perPage : children.size();
     std::uint32_t number = newPage();
-    unsigned char* page = bytes_.data() + offsetOf(number);
+    unsigned char* page = bytes_.get() + offsetOf(number);
+    std::memset(page, 0, kPageSize);
     std::size_t content = kPageSize, cells = 0;
     for (std::size_t k = first; k + 1 < last; ++k, ++cells) {
       std::size_t size = 4 + sqliteVarintLength(children[k].second);
@@ -149,7 +166,7 @@ std::vector<std::pair<std::uint32_t, std::uint64_t>> SqliteImage::interiorLevel(
 }
 
 void SqliteImage::writeFirstPage(std::uint32_t root) {
-  unsigned char* page = bytes_.data();
+  unsigned char* page = bytes_.get();
   std::memset(page, 0, kPageSize);
   std::memcpy(page, "SQLite format 3", 16);
   putBig(page + 16, kPageSize == 65536 ? 1 : kPageSize, 2);
@@ -159,7 +176,7 @@ void SqliteImage::writeFirstPage(std::uint32_t root) {
   page[22] = 32;
   page[23] = 32;
   putBig(page + 24, 1, 4);  // change counter
-  putBig(page + 28, bytes_.size() / kPageSize, 4);
+  putBig(page + 28, size_ / kPageSize, 4);
   putBig(page + 40, 1, 4);  // schema cookie
   putBig(page + 44, 4, 4);  // schema format
   putBig(page + 56, 1, 4);  // UTF-8
@@ -178,16 +195,17 @@ void SqliteImage::writeFirstPage(std::uint32_t root) {
 }
 
 std::pair<unsigned char*, std::size_t> SqliteImage::finish() {
-  if (finished_) return {bytes_.data(), bytes_.size()};
+  if (finished_) return {bytes_.get(), size_};
   finished_ = true;
   closeLeaf();
   std::vector<std::pair<std::uint32_t, std::uint64_t>> level = leaves_;
   if (level.empty()) {  // no rows: an empty leaf is the root
     std::uint32_t page = newPage();
-    putPageHeader(bytes_.data() + offsetOf(page), kTableLeaf, 0, kPageSize);
+    std::memset(bytes_.get() + offsetOf(page), 0, kPageSize);
+    putPageHeader(bytes_.get() + offsetOf(page), kTableLeaf, 0, kPageSize);
     level.emplace_back(page, 0);
   }
   while (level.size() > 1) level = interiorLevel(level);
   writeFirstPage(level.front().first);
-  return {bytes_.data(), bytes_.size()};
+  return {bytes_.get(), size_};
 }

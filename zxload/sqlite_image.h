@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,8 +20,8 @@ class SqliteImage {
   static constexpr std::size_t kPageSize = 65536;
 
   /// An empty image of the table that `createSql` makes ("CREATE TABLE
-  /// stage (...)").
-  explicit SqliteImage(std::string createSql);
+  /// stage (...)"), with room for `capacity` bytes before it must grow.
+  explicit SqliteImage(std::string createSql, std::size_t capacity = kPageSize * 4);
   /// False when the table's definition does not fit the first page.
   bool usable() const { return usable_; }
   /// Appends a row (a whole record); its rowid is the number of rows.
@@ -28,7 +29,7 @@ class SqliteImage {
   /// Rows appended since the last reset.
   std::uint64_t rows() const { return rows_; }
   /// Bytes of the pages written so far.
-  std::size_t size() const { return bytes_.size(); }
+  std::size_t size() const { return size_; }
   /// Completes the image (interior pages, first page) and returns it,
   /// valid until `reset`, which must come before the next append; once
   /// complete, it is returned as it is.
@@ -37,7 +38,7 @@ class SqliteImage {
   void reset();
 
  private:
-  /// Adds a zeroed page; returns its number (from 1).
+  /// Adds a page (its bytes as they were); returns its number (from 1).
   std::uint32_t newPage();
   /// Byte offset of page `page`.
   static std::size_t offsetOf(std::uint32_t page) { return (page - 1) * kPageSize; }
@@ -54,7 +55,9 @@ class SqliteImage {
 
   std::string createSql_;
   bool usable_ = true;
-  std::vector<unsigned char> bytes_;
+  std::unique_ptr<unsigned char[]> bytes_;  // not cleared: pages are
+  std::size_t size_ = 0;                    // written whole, gaps zeroed
+  std::size_t capacity_ = 0;
   std::uint64_t rows_ = 0;
   bool finished_ = false;
   std::uint32_t leaf_ = 0;         // leaf being filled, 0 when none

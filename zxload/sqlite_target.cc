@@ -191,9 +191,10 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   if (!exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
     return fail("cannot open the SQLite database " + path);
   }
-  // A bigger page cache keeps a large transaction from spilling early; the
-  // log is cut back to 64 MiB after a large load has been copied over.
-  return exec("PRAGMA journal_size_limit = 67108864; PRAGMA cache_size = -65536") ||
+  // Rows are appended, so pages written to the log early are seldom
+  // written again: a small cache touches less fresh memory. The log is cut
+  // back to 64 MiB after a large load has been copied over.
+  return exec("PRAGMA journal_size_limit = 67108864; PRAGMA cache_size = -4096") ||
          fail("cannot open the SQLite database " + path);
 }
 
@@ -384,7 +385,8 @@ bool SqliteTarget::prepareStage() {
     slots.push_back(slot);
   }
   if (step != SQLITE_DONE) return fail("cannot read the columns of " + table_);
-  image_ = std::make_unique<SqliteImage>(create + ")");
+  // Room for a stage's worth and the longest line after it.
+  image_ = std::make_unique<SqliteImage>(create + ")", kStageBytes + (4 << 20));
   empty_ = std::make_unique<SqliteImage>(create + ")");
   if (!image_->usable()) return true;
   empty_->finish();
