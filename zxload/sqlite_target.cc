@@ -27,7 +27,7 @@ constexpr int kNullSlot = -1;
 constexpr int kLoadIdSlot = -2;
 
 /// Bytes of records staged before SQLite copies them into the table.
-constexpr std::size_t kStageBytes = 32 << 20;
+constexpr std::size_t kStageBytes = 8 << 20;
 
 /// Name of the attached in-memory stage.
 constexpr const char* kStage = "zxload_stage";
@@ -116,6 +116,7 @@ class Statement {
 }  // namespace
 
 SqliteTarget::~SqliteTarget() {
+  waitForCopy();
   finalizeInsert();
   if (db_ != nullptr) detachStage();
   if (db_ != nullptr) sqlite3_close(db_);
@@ -387,6 +388,7 @@ bool SqliteTarget::prepareStage() {
   if (step != SQLITE_DONE) return fail("cannot read the columns of " + table_);
   // Room for a stage's worth and the longest line after it.
   image_ = std::make_unique<SqliteImage>(create + ")", kStageBytes + (4 << 20));
+  spare_ = std::make_unique<SqliteImage>(create + ")", kStageBytes + (4 << 20));
   empty_ = std::make_unique<SqliteImage>(create + ")");
   if (!image_->usable()) return true;
   empty_->finish();
@@ -401,9 +403,9 @@ bool SqliteTarget::prepareStage() {
   return true;
 }
 
-bool SqliteTarget::flushStage() {
+bool SqliteTarget::copyImage(SqliteImage* image) {
   const std::string what = "cannot insert into " + table_;
-  auto [data, size] = image_->finish();
+  auto [data, size] = image->finish();
   auto length = static_cast<sqlite3_int64>(size);
   if (sqlite3_deserialize(db_, kStage, data, length, length, SQLITE_DESERIALIZE_READONLY) !=
       SQLITE_OK) {
@@ -428,7 +430,21 @@ bool SqliteTarget::flushStage() {
       SQLITE_OK) {
     return fail(what);
   }
-  image_->reset();
+  image->reset();
+  return true;
+}
+
+bool SqliteTarget::waitForCopy() {
+  return !copying_.valid() || copying_.get();
+}
+
+bool SqliteTarget::flushStage() {
+  // The copy runs beside the next image being filled; the connection is
+  // only used there until it is waited for.
+  if (!waitForCopy()) return false;
+  std::swap(image_, spare_);
+  SqliteImage* full = spare_.get();
+  copying_ = std::async(std::launch::async, [this, full] { return copyImage(full); });
   return true;
 }
 
@@ -491,7 +507,7 @@ bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
 }
 
 bool SqliteTarget::endRows() {
-  if (staged_ && image_->rows() > 0 && !flushStage()) return false;
+  if (!waitForCopy() || (staged_ && image_->rows() > 0 && !copyImage(image_.get()))) return false;
   finalizeInsert();
   return true;
 }
@@ -525,6 +541,7 @@ void SqliteTarget::detachStage() {
 }
 
 void SqliteTarget::rollback() {
+  waitForCopy();
   finalizeInsert();
   if (db_ != nullptr && !sqlite3_get_autocommit(db_)) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -2,6 +2,7 @@
 #define ZXLOAD_SQLITE_TARGET_H_
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -15,7 +16,8 @@ struct sqlite3_stmt;
 /// An SQLite database file in write-ahead-log mode, so that readers never
 /// hold up a load. Rows are written as SQLite records into an in-memory
 /// database image (attached as zxload_stage), which one statement copies
-/// into the table record by record, a few tens of megabytes at a time;
+/// into the table record by record, a few megabytes at a time, beside the
+/// encoding of the next rows;
 /// tables whose columns SQLite would convert values for otherwise (column
 /// types, defaults, constraints that zxload does not make) and databases
 /// not in UTF-8 take the rows through one prepared insert instead.
@@ -63,8 +65,13 @@ class SqliteTarget : public LoadTarget {
   /// Prepares the staged copy when the table takes records as SQLite would
   /// write them; false with `staged_` unset when it does not (or on error).
   bool prepareStage();
-  /// Copies the staged rows into the table and empties the stage.
+  /// Starts copying the full stage image into the table beside the
+  /// filling of the other one.
   bool flushStage();
+  /// Copies the rows of `image` into the table and empties it.
+  bool copyImage(SqliteImage* image);
+  /// Waits for a copy under way; false when it failed.
+  bool waitForCopy();
   /// Detaches the stage (outside a transaction).
   void detachStage();
   /// Called by SQLite while another connection holds a lock.
@@ -75,7 +82,9 @@ class SqliteTarget : public LoadTarget {
   sqlite3_stmt* copy_ = nullptr;    // the copy from the stage
   bool staged_ = false;             // rows go through the stage
   bool attached_ = false;           // zxload_stage is attached
-  std::unique_ptr<SqliteImage> image_;   // the staged rows
+  std::unique_ptr<SqliteImage> image_;   // the rows being staged
+  std::unique_ptr<SqliteImage> spare_;   // the rows being copied
+  std::future<bool> copying_;            // the copy of spare_
   std::unique_ptr<SqliteImage> empty_;   // attached between copies
   SqliteRecord record_;
   std::vector<int> slots_;          // per table column: plan column, or below
