@@ -157,6 +157,22 @@ bool isZeroTimestamp(std::string_view text) {
   return text.substr(0, 10) == "0000-00-00";
 }
 
+bool RowSplitter::takeWhole(std::string_view text, RowValue* value) {
+  const char* at = text.data();
+  const char* end = at + text.size();
+  bool negative = *at == '-';
+  if (negative || *at == '+') ++at;
+  if (at == end || end - at > 18) return false;
+  std::int64_t whole = 0;
+  for (; at < end; ++at) {
+    if (!isDigit(*at)) return false;
+    whole = whole * 10 + (*at - '0');
+  }
+  value->whole = true;
+  value->integer = negative ? -whole : whole;
+  return true;
+}
+
 RowSplitter::RowSplitter(const LoadPlan& plan) : plan_(plan), values_(plan.columns.size()) {}
 
 bool RowSplitter::split(std::string_view line, std::string* error) {
@@ -199,6 +215,7 @@ bool RowSplitter::take(std::size_t k, std::string_view text, std::string* error)
   RowValue& value = values_[k];
   value.text = text;
   value.null = false;
+  value.whole = false;
   switch (column.type) {
     case ColumnType::kText:
       return true;
@@ -215,6 +232,7 @@ bool RowSplitter::take(std::size_t k, std::string_view text, std::string* error)
         value.null = true;
         return true;
       }
+      if (takeWhole(text, &value)) return true;
       NumberParts parts;
       if (!scanNumber(text, &parts)) {
         *error = "column " + column.name + ": not a number: " + excerpt(text);

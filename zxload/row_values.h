@@ -1,6 +1,7 @@
 #ifndef ZXLOAD_ROW_VALUES_H_
 #define ZXLOAD_ROW_VALUES_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,9 @@ struct RowValue {
   bool null = false;      ///< no value: an empty number, or a time stamp
                           ///< that is "-", empty or all zeros (SQL NULL
                           ///< where the column type cannot hold the text)
+  bool whole = false;     ///< a number of digits alone (a sign at most),
+                          ///< at most 18 of them: its value is `integer`
+  std::int64_t integer = 0;
 };
 
 /// Splits data rows into their values by the rules the files were written
@@ -31,6 +35,9 @@ class RowSplitter {
  private:
   /// Checks and stores the value of column `k`.
   bool take(std::size_t k, std::string_view text, std::string* error);
+  /// Stores `text` (not empty) when it is a whole number of at most 18
+  /// digits (a sign at most), which fits every number column.
+  static bool takeWhole(std::string_view text, RowValue* value);
 
   const LoadPlan& plan_;
   std::vector<RowValue> values_;

@@ -45,7 +45,7 @@ void putPageHeader(unsigned char* page, unsigned char type, std::size_t cells,
 
 /// The record of the schema table's row of the table.
 std::string_view schemaRecord(SqliteRecord* record, std::uint32_t root, const std::string& sql) {
-  record->clear();
+  record->clear(5, 15 + 8 + sql.size());
   record->addText("table");
   record->addText("stage");
   record->addText("stage");

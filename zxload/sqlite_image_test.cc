@@ -106,7 +106,7 @@ void expectSameAsBinding(const std::vector<std::pair<Value, std::string>>& rows)
   ASSERT_TRUE(image.usable());
   SqliteRecord record;
   for (const auto& [number, text] : rows) {
-    record.clear();
+    record.clear(4, 24 + number.text.size() + text.size());
     for (int k = 0; k < 3; ++k) {
       bind(insert, k + 1, number, k == 0);
       add(&record, number, k == 0);
@@ -185,7 +185,7 @@ TEST(SqliteImageTest, EmptyImageAndLongHeaders) {
   db.exec("CREATE TABLE a " + columns);
   SqliteImage image("CREATE TABLE stage " + columns);
   SqliteRecord record;
-  record.clear();
+  record.clear(200, 600);
   for (int k = 0; k < 200; ++k) record.addText(std::to_string(k));
   image.append(record.finish());
   auto [data, size] = image.finish();

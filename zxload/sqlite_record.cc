@@ -61,22 +61,13 @@ std::size_t sqliteVarintLength(std::uint64_t value) {
   return n;
 }
 
-void SqliteRecord::clear() {
-  if (header_.size() < 64) header_.resize(64);
+void SqliteRecord::clear(std::size_t columns, std::size_t bytes) {
+  // The body is joined after the header when the record is finished.
+  std::size_t most = 9 + 9 * columns + bytes;
+  if (header_.size() < most) header_.resize(most);
+  if (body_.size() < bytes) body_.resize(bytes);
   headerEnd_ = 9;
   bodyEnd_ = 0;
-}
-
-std::uint8_t* SqliteRecord::bodyRoom(std::size_t bytes) {
-  if (body_.size() < bodyEnd_ + bytes) body_.resize((bodyEnd_ + bytes) * 2);
-  std::uint8_t* at = body_.data() + bodyEnd_;
-  bodyEnd_ += bytes;
-  return at;
-}
-
-void SqliteRecord::addSerial(std::uint64_t serial) {
-  if (header_.size() < headerEnd_ + 9) header_.resize(header_.size() * 2);
-  headerEnd_ += putSqliteVarint(header_.data() + headerEnd_, serial);
 }
 
 void SqliteRecord::addNull() { addSerial(0); }
@@ -138,8 +129,6 @@ std::string_view SqliteRecord::finish() {
   std::size_t varint = size - serials;
   std::uint8_t* start = header_.data() + 9 - varint;
   putSqliteVarint(start, size);
-  if (header_.size() < headerEnd_ + bodyEnd_) header_.resize(headerEnd_ + bodyEnd_);
-  start = header_.data() + 9 - varint;
   if (bodyEnd_ > 0) std::memcpy(header_.data() + headerEnd_, body_.data(), bodyEnd_);
   return {reinterpret_cast<const char*>(start), size + bodyEnd_};
 }

@@ -19,8 +19,9 @@ std::size_t sqliteVarintLength(std::uint64_t value);
 /// (text) of a database of file format 4 in UTF-8.
 class SqliteRecord {
  public:
-  /// Starts a new record.
-  void clear();
+  /// Starts a new record of at most `columns` values that need at most
+  /// `bytes` bytes (text bytes, 8 for a number).
+  void clear(std::size_t columns, std::size_t bytes);
   /// Appends a NULL.
   void addNull();
   /// Appends a whole number.
@@ -38,14 +39,24 @@ class SqliteRecord {
   std::string_view finish();
 
  private:
-  std::vector<std::uint8_t> header_;  // serial types, from byte 9 on
+  std::vector<std::uint8_t> header_;  // serial types, from byte 9 on,
+  std::size_t headerEnd_ = 9;         // then the body when finished
   std::vector<std::uint8_t> body_;
-  std::size_t headerEnd_ = 9;         // end of the serial types in header_
   std::size_t bodyEnd_ = 0;
-  /// Room for `bytes` more in the body.
-  std::uint8_t* bodyRoom(std::size_t bytes);
-  /// Appends a serial type to the header.
-  void addSerial(std::uint64_t serial);
+  /// Room for `bytes` more in the body (reserved by `clear`).
+  std::uint8_t* bodyRoom(std::size_t bytes) {
+    std::uint8_t* at = body_.data() + bodyEnd_;
+    bodyEnd_ += bytes;
+    return at;
+  }
+  /// Appends a serial type to the header (room reserved by `clear`).
+  void addSerial(std::uint64_t serial) {
+    if (serial < 0x80) {
+      header_[headerEnd_++] = static_cast<std::uint8_t>(serial);
+    } else {
+      headerEnd_ += putSqliteVarint(header_.data() + headerEnd_, serial);
+    }
+  }
 };
 
 #endif  // ZXLOAD_SQLITE_RECORD_H_

@@ -29,6 +29,9 @@ constexpr int kLoadIdSlot = -2;
 /// Bytes of records staged before SQLite copies them into the table.
 constexpr std::size_t kStageBytes = 8 << 20;
 
+/// Whole numbers up to this size are exact in a double.
+constexpr std::int64_t kExactInDouble = std::int64_t{1} << 53;
+
 /// Name of the attached in-memory stage.
 constexpr const char* kStage = "zxload_stage";
 
@@ -395,9 +398,11 @@ bool SqliteTarget::prepareStage() {
   if (!attached_ && !exec(std::string("ATTACH ':memory:' AS ") + kStage)) return false;
   attached_ = true;
   slots_ = std::move(slots);
-  integerColumn_.clear();
+  kinds_.clear();
   for (const PlanColumn& column : plan_->columns) {
-    integerColumn_.push_back(column.type == ColumnType::kInteger);
+    kinds_.push_back(column.type == ColumnType::kInteger ? kIntegerValue
+                     : column.type == ColumnType::kReal  ? kRealValue
+                                                         : kTextValue);
   }
   staged_ = true;
   return true;
@@ -466,19 +471,34 @@ bool SqliteTarget::startRows() {
 
 bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
   if (staged_) {
-    record_.clear();
+    // Values lie in the line in order: their span bounds the text bytes.
+    const std::string_view first = values.front().text, last = values.back().text;
+    record_.clear(slots_.size(),
+                  static_cast<std::size_t>(last.data() + last.size() - first.data()) +
+                      8 * slots_.size());
     for (int slot : slots_) {
       if (slot == kNullSlot) {
         record_.addNull();
-      } else if (slot == kLoadIdSlot) {
+        continue;
+      }
+      if (slot == kLoadIdSlot) {
         record_.addInteger(loadId_);
-      } else if (ColumnType type = plan_->columns[slot].type;
-                 type == ColumnType::kText || type == ColumnType::kTimestamp) {
-        record_.addText(values[slot].text);
-      } else if (values[slot].null) {
-        record_.addNull();
-      } else {
-        record_.addNumber(values[slot].text, integerColumn_[slot]);
+        continue;
+      }
+      const RowValue& value = values[slot];
+      switch (kinds_[slot]) {
+        case kTextValue: record_.addText(value.text); break;
+        case kIntegerValue:
+          if (value.null) record_.addNull();
+          else if (value.whole) record_.addInteger(value.integer);
+          else record_.addNumber(value.text, true);
+          break;
+        default:
+          // Whole numbers a double holds exactly are kept as binding one would.
+          if (value.null) record_.addNull();
+          else if (value.whole && value.integer >= -kExactInDouble && value.integer <= kExactInDouble)
+            record_.addInteger(value.integer);
+          else record_.addNumber(value.text, false);
       }
     }
     image_->append(record_.finish());

@@ -88,7 +88,9 @@ class SqliteTarget : public LoadTarget {
   std::unique_ptr<SqliteImage> empty_;   // attached between copies
   SqliteRecord record_;
   std::vector<int> slots_;          // per table column: plan column, or below
-  std::vector<bool> integerColumn_; // per plan column
+  /// How a plan column's values are written.
+  enum ValueKind : unsigned char { kTextValue, kIntegerValue, kRealValue };
+  std::vector<ValueKind> kinds_;    // per plan column
   const LoadPlan* plan_ = nullptr;
   std::string table_;         // the table the rows go to, as held
   std::int64_t loadId_ = 0;   // id of the load under way
