@@ -73,7 +73,9 @@ sums_sql() {
   local table=$1 length=$3 name type sql="count(*)"
   while read -r name type; do
     case $type in
-      *INT* | *REAL* | *numeric* | *double* | *bigint*) sql+=", sum(\"$name\")" ;;
+      double*) sql+=", sum(\"$name\"::numeric)" ;;  # exact, in any order
+      *INT* | *REAL* | *numeric* | *bigint*) sql+=", sum(\"$name\")" ;;
+      timestamp*) sql+=", sum(extract(epoch FROM \"$name\"))" ;;
       *) sql+=", ${length//NAME/\"$name\"}" ;;
     esac
   done <<<"$2"

@@ -3,9 +3,12 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "zxload/copy_binary.h"
 
 namespace {
 
@@ -33,31 +36,6 @@ const char* postgresType(ColumnType type) {
     case ColumnType::kTimestamp: return "timestamp";
     default: return "text";
   }
-}
-
-/// Length of the valid UTF-8 sequence at the start of `s` (of `n` bytes),
-/// or 0 when it is not one.
-std::size_t utf8Length(const unsigned char* s, std::size_t n) {
-  unsigned char c = s[0];
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xbf;
-  if (c >= 0xc2 && c <= 0xdf) length = 2;
-  else if (c >= 0xe0 && c <= 0xef) {
-    length = 3;
-    if (c == 0xe0) low = 0xa0;
-    if (c == 0xed) high = 0x9f;  // no surrogates
-  } else if (c >= 0xf0 && c <= 0xf4) {
-    length = 4;
-    if (c == 0xf0) low = 0x90;
-    if (c == 0xf4) high = 0x8f;
-  } else {
-    return 0;
-  }
-  if (n < length || s[1] < low || s[1] > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (s[i] < 0x80 || s[i] > 0xbf) return 0;
-  }
-  return length;
 }
 
 /// True when a byte needs more than copying.
@@ -348,6 +326,7 @@ bool PostgresTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory
   }
   qualified_ = qualifiedName(record->schema, record->table);
   rowEnd_ = "\t" + std::to_string(record->id) + "\n";
+  loadId_ = record->id;
   return true;
 }
 
@@ -369,14 +348,49 @@ bool PostgresTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) 
                "cannot delete the record of load " + id);
 }
 
+bool PostgresTarget::chooseBinary() {
+  // The binary form is the column type's own: only for the types zxload
+  // makes; a table of other types takes text, which any type reads.
+  binary_ = false;
+  Result result;
+  if (!query("SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute"
+             " WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
+             {qualified_}, &result, "cannot read the columns of " + qualified_)) {
+    return false;
+  }
+  std::vector<std::pair<std::string, std::string>> types;
+  for (int row = 0; row < result.rows(); ++row) {
+    types.emplace_back(result.text(row, 0), result.text(row, 1));
+  }
+  auto typeOf = [&](const std::string& name) {
+    for (const auto& [column, type] : types) {
+      if (column == name) return type;
+    }
+    return std::string();
+  };
+  if (typeOf(kLoadIdColumn) != "bigint") return true;
+  for (const PlanColumn& column : plan_->columns) {
+    if (typeOf(column.name) != postgresType(column.type) &&
+        !(column.type == ColumnType::kTimestamp &&
+          typeOf(column.name) == "timestamp without time zone")) {
+      return true;
+    }
+  }
+  binary_ = true;
+  return true;
+}
+
 bool PostgresTarget::startRows() {
-  std::string sql = "COPY " + qualified_ + " (" + columnList(*plan_) + ") FROM STDIN";
+  if (!chooseBinary()) return false;
+  std::string sql = "COPY " + qualified_ + " (" + columnList(*plan_) + ") FROM STDIN" +
+                    (binary_ ? " (FORMAT binary)" : "");
   PGresult* result = PQexec(conn_, sql.c_str());
   bool ok = PQresultStatus(result) == PGRES_COPY_IN;
   PQclear(result);
   if (!ok) return fail("cannot copy into " + qualified_);
   copying_ = true;
   buffer_.clear();
+  if (binary_) appendCopyHeader(&buffer_);
   return true;
 }
 
@@ -384,7 +398,43 @@ void PostgresTarget::appendText(std::string_view text) {
   appendCopyText(text, rawBytes_, &buffer_);
 }
 
+bool PostgresTarget::addBinaryRow(const std::vector<RowValue>& values) {
+  appendFieldCount(values.size() + 1, &buffer_);
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const RowValue& value = values[k];
+    const ColumnType type = plan_->columns[k].type;
+    if (type == ColumnType::kText) {
+      appendTextField(value.text, rawBytes_, &buffer_);
+    } else if (value.null) {
+      appendNullField(&buffer_);
+    } else if (type == ColumnType::kTimestamp) {
+      appendTimestampField(value.text, &buffer_);
+    } else if (type == ColumnType::kInteger) {
+      if (value.whole) {
+        appendWholeNumericField(value.integer, &buffer_);
+      } else if (!appendNumericField(value.text, &buffer_)) {
+        error_ = "column " + plan_->columns[k].name + ": numeric cannot hold " + excerpt(value.text);
+        return false;
+      }
+    } else {
+      // Whole numbers a double holds exactly need no parsing; -0 keeps its sign.
+      double real = 0;
+      if (value.whole && value.integer != 0 && value.integer >= -(std::int64_t{1} << 53) &&
+          value.integer <= (std::int64_t{1} << 53)) {
+        real = static_cast<double>(value.integer);
+      } else {
+        const char* end = value.text.data() + value.text.size();
+        std::from_chars(value.text.data() + (value.text.front() == '+' ? 1 : 0), end, real);
+      }
+      appendDoubleField(real, &buffer_);
+    }
+  }
+  appendBigintField(loadId_, &buffer_);
+  return buffer_.size() < kCopyChunk || flush();
+}
+
 bool PostgresTarget::addRow(const std::vector<RowValue>& values) {
+  if (binary_) return addBinaryRow(values);
   for (std::size_t k = 0; k < values.size(); ++k) {
     if (k > 0) buffer_.push_back('\t');
     const RowValue& value = values[k];
@@ -410,6 +460,7 @@ bool PostgresTarget::flush() {
 }
 
 bool PostgresTarget::endRows() {
+  if (binary_) appendCopyTrailer(&buffer_);
   if (!flush()) return false;
   copying_ = false;
   if (PQputCopyEnd(conn_, nullptr) != 1) return fail("cannot end the copy");

@@ -15,18 +15,8 @@ std::size_t skipDigits(std::string_view text, std::size_t* at) {
   return *at - start;
 }
 
-/// The digits of a number and its exponent.
-struct NumberParts {
-  bool negative = false;
-  std::string_view whole;     ///< digits before the point
-  std::string_view fraction;  ///< digits after the point
-  long exponent = 0;          ///< clamped to +-1,000,000
-  bool wholeForm = true;      ///< neither a point nor an exponent
-};
+}  // namespace
 
-/// Reads `text` as a decimal number (an optional sign, digits with an
-/// optional fraction, an optional exponent) into `parts`; false when it is
-/// none.
 bool scanNumber(std::string_view text, NumberParts* parts) {
   std::size_t at = 0;
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) parts->negative = text[at++] == '-';
@@ -54,6 +44,8 @@ bool scanNumber(std::string_view text, NumberParts* parts) {
   }
   return at == text.size();
 }
+
+namespace {
 
 /// The power of ten of the first significant digit, or false for zero.
 bool decimalOrder(const NumberParts& parts, long* order) {

@@ -47,6 +47,19 @@ class RowSplitter {
 /// optional fraction, an optional exponent.
 bool isNumber(std::string_view text);
 
+/// The digits of a decimal number and its exponent.
+struct NumberParts {
+  bool negative = false;
+  std::string_view whole;     ///< digits before the point
+  std::string_view fraction;  ///< digits after the point
+  long exponent = 0;          ///< clamped to +-1,000,000
+  bool wholeForm = true;      ///< neither a point nor an exponent
+};
+
+/// Reads `text` as a decimal number (see isNumber) into `parts`; false when
+/// it is none.
+bool scanNumber(std::string_view text, NumberParts* parts);
+
 /// Why a number's value is refused.
 inline constexpr char kOutOfIntegerRange[] = "out of the range of an integer column (64 bits)";
 inline constexpr char kOutOfRealRange[] =

@@ -271,6 +271,40 @@ printf '%s\r\n' "$good" >"$vdir/v.log.csv"
 load -k oracle -d "$vdir/v.dat" -a v "$vdir/v.log.csv" >/dev/null || fail "edge values"
 [ "$(q "SELECT bytecount FROM raw_v")" = 9223372036854775807 ] || fail "largest integer: $(q "SELECT bytecount FROM raw_v")"
 
+section "rows as records or binary COPY hold what the row by row form holds"
+# A table zxload makes takes SQLite records or PostgreSQL's binary COPY; a
+# table with a default (SQLite) or another load id type (PostgreSQL) takes
+# the rows one by one or as COPY text. Both must hold the same.
+printf '%s\r\n' '2000-02-29 23:59:59,9223372036854775807,12.5,a' \
+  '0001-01-01 00:00:00.5,-9223372036854775808,-0,b' '9999-12-31 23:59:59.999999,12.500,0.1,c' \
+  '1969-07-20 20:17:40.123,1e3,1e300,d\' $'2003-04-01 00:00:00,-0,-0.0,e\tf' \
+  '2003-04-01 00:00:00,0.000,1e-300,' '2003-04-01 00:00:00,1.5e-3,123456789012345678,g' \
+  '2003-04-01 00:00:00,99999.99990,9007199254740993,h' '2003-04-01 00:00:00,007,-7,i' \
+  '2003-04-01 00:00:00,100000000,10000,k' '2003-04-01 00:00:00,-12345.6789e2,+2.5,l' \
+  $'-,,,\\N\377' >"$vdir/w.log.csv"
+cp "$vdir/w.log.csv" "$vdir/wt.log.csv"
+for name in w wt s; do printf 'timestampid,bytecount,ratio,url\r\n' >"$vdir/$name.log.zx3"; done
+{ cat "$vdir/v.dat"; printf 'cs-uri SQLCHAR 1 url\n'; } >"$vdir/w.dat"
+if [ "$mode" = postgres ]; then
+  q "CREATE TABLE raw_wt (timestampid timestamp, bytecount numeric, ratio double precision, url text, zxload_id numeric)"
+  shown="timestampid::text, bytecount::text, ratio::text, url"
+else
+  q "CREATE TABLE raw_wt (timestampid TEXT, bytecount INTEGER, ratio REAL, url TEXT DEFAULT '', zxload_id INTEGER)"
+  shown="quote(timestampid), quote(bytecount), typeof(bytecount), quote(ratio), typeof(ratio), hex(url)"
+fi
+load -k oracle -d "$vdir/w.dat" -a w "$vdir/w.log.csv" >/dev/null || fail "edge values, staged"
+load -k oracle -d "$vdir/w.dat" -a wt "$vdir/wt.log.csv" >/dev/null || fail "edge values, row by row"
+differ=$(q "SELECT count(*) FROM (SELECT $shown FROM raw_w EXCEPT SELECT $shown FROM raw_wt) a")
+[ "$differ" = 0 ] && [ "$(q "SELECT count(*) FROM raw_w")" = 12 ] && [ "$(q "SELECT count(*) FROM raw_wt")" = 12 ] ||
+  fail "the two forms differ: $(q "SELECT $shown FROM raw_w") / $(q "SELECT $shown FROM raw_wt")"
+
+section "a changed file of the same size replaces its earlier load"
+sed 's/12.5,a/13.5,a/' "$vdir/w.log.csv" >"$vdir/s.log.csv"
+out=$(load -k oracle -d "$vdir/w.dat" -a w --source "$(realpath "$vdir/w.log.csv")" "$vdir/s.log.csv") ||
+  fail "same size: $out"
+[[ "$out" == *"replaced 12 rows"*"12 rows loaded into"* ]] &&
+  [ "$(q "SELECT count(*) FROM raw_w WHERE ratio = 13.5")" = 1 ] || fail "same size: $out"
+
 section "waiting for the database"
 use_db wait
 wdir=$work/wait
@@ -325,9 +359,11 @@ printf 'c-ip SQLCHAR 1 userip\nsc-bytes SQLINTEGER 1 bytecount\ncs-uri SQLCHAR 1
 declare -A state
 for name in a b; do
   printf 'userip,bytecount,url\r\n' >"$kdir/$name.log.zx3"
+  # Long URLs: a load spans several copies of zxload's 8 MiB SQLite stage.
   state[$name]=$(awk -v rows=$([ $name = a ] && echo 100000 || echo 80000) -v step=$([ $name = a ] && echo 7 || echo 11) 'BEGIN {
+    pad = sprintf("%300s", ""); gsub(/ /, "x", pad)
     for (i = 0; i < rows; i++) { b = i * step % 100003; sum += b
-      printf "'"'"'10.0.%d.%d'"'"',%d,'"'"'/p/%d/index.html'"'"'\r\n", i % 250, i % 199, b, i >"/dev/stdout" }
+      printf "'"'"'10.0.%d.%d'"'"',%d,'"'"'/p/%d/%s.html'"'"'\r\n", i % 250, i % 199, b, i, pad >"/dev/stdout" }
     printf "%d|%.0f\n", rows, sum >"/dev/stderr" }' 2>&1 >"$kdir/$name.log.csv")
 done
 kload=("$ZXLOAD" "${target[@]}" -k sybase -d "$kdir/k.dat" -a kill --source /logs/kill.log)
