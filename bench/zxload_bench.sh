@@ -46,18 +46,34 @@ types=$root/config/datatypes.dat
 "$build/zxsort/zxsort" -m 0 -v "$work/bench.log" -d "$types" -l "$work/bench.log.out" >/dev/null ||
   { echo "zxsort failed" >&2; exit 1; }
 
-# measure NAME COMMAND...: runs the command, appends "wall cpu peak-MB" to
-# $work/NAME.runs.
-measure() {
-  local name=$1
-  shift
-  /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null
-  awk '{ printf "%.3f %.3f %.1f\n", $1, $2 + $3, $4 / 1024 }' "$work/time" >>"$work/$name.runs"
+# server_ticks: CPU clock ticks of the PostgreSQL server so far: the
+# postmaster, its ended children (a connection's backend ends with it) and
+# its live ones; 0 without a server.
+server_ticks() {
+  local pm ticks child
+  pm=$(head -1 "${PG_DIR:-/nonexistent}/data/postmaster.pid" 2>/dev/null) || { echo 0; return; }
+  ticks=$(awk '{ print $14 + $15 + $16 + $17 }' "/proc/$pm/stat")
+  for child in $(pgrep -P "$pm"); do
+    ticks=$((ticks + $(awk '{ print $14 + $15 }' "/proc/$child/stat" 2>/dev/null || echo 0)))
+  done
+  echo "$ticks"
 }
-# medians NAME: "wall cpu peak-MB", each the median of the runs.
+# measure NAME COMMAND...: runs the command, appends "wall cpu peak-MB
+# server-cpu" to $work/NAME.runs.
+measure() {
+  local name=$1 before after
+  shift
+  before=$(server_ticks)
+  /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null
+  sleep 0.2  # the backend ends after the client
+  after=$(server_ticks)
+  awk -v s=$((after - before)) -v hz="$(getconf CLK_TCK)" '{
+    printf "%.3f %.3f %.1f %.2f\n", $1, $2 + $3, $4 / 1024, s / hz }' "$work/time" >>"$work/$name.runs"
+}
+# medians NAME: "wall cpu peak-MB server-cpu", each the median of the runs.
 medians() {
   local c out=()
-  for c in 1 2 3; do
+  for c in 1 2 3 4; do
     out+=("$(cut -d' ' -f$c "$work/$1.runs" | sort -g | awk '{ v[NR] = $1 } END {
       print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }')")
   done
@@ -84,13 +100,16 @@ sums_sql() {
 
 report() {  # report DB FILE OTHER: medians, ratios and the comparison
   local db=$1 file=$2 other=$3
-  read -r zw zc zm < <(medians "$db-$file-zxload")
-  read -r ow oc om < <(medians "$db-$file-$other")
+  read -r zw zc zm zs < <(medians "$db-$file-zxload")
+  read -r ow oc om os < <(medians "$db-$file-$other")
   echo "$db $file: zxload $(walls "$db-$file-zxload")s; $other $(walls "$db-$file-$other")s"
-  awk -v db="$db" -v f="$file" -v o="$other" -v zw="$zw" -v zc="$zc" -v zm="$zm" \
-    -v ow="$ow" -v oc="$oc" -v om="$om" -v r="$loaded_rows" 'BEGIN {
+  awk -v db="$db" -v f="$file" -v o="$other" -v zw="$zw" -v zc="$zc" -v zm="$zm" -v zs="$zs" \
+    -v ow="$ow" -v oc="$oc" -v om="$om" -v os="$os" -v r="$loaded_rows" 'BEGIN {
     printf "%s %s: median wall zxload %.3f s (%.0f rows/s), %s %.3f s: ratio %.2f; CPU %.2f s / %.2f s: ratio %.2f; peak memory %.1f MB / %.1f MB\n",
-      db, f, zw, r / zw, o, ow, ow / zw, zc, oc, oc / zc, zm, om }'
+      db, f, zw, r / zw, o, ow, ow / zw, zc, oc, oc / zc, zm, om
+    if (db == "postgres")
+      printf "%s %s: server CPU zxload %.2f s, %s %.2f s: ratio %.2f; client and server CPU %.2f s / %.2f s\n",
+        db, f, zs, o, os, os / zs, zc + zs, oc + os }'
 }
 
 echo "$(machine_line); log of $rows squid lines; REPEAT=$repeat"
@@ -146,23 +165,34 @@ for file in $files; do
         export PGOPTIONS='-c client_min_messages=warning'
       fi
       psql() { command psql -X -q -v ON_ERROR_STOP=1 "$@"; }
-      psql -c "DROP TABLE IF EXISTS raw_bench, copy_bench; DROP TABLE IF EXISTS zxload_files"
+      psql -c "DROP TABLE IF EXISTS raw_bench, copy_bench, ceiling_bench; DROP TABLE IF EXISTS zxload_files"
       # The first run makes the table definition for \copy.
       "$zxload" -k oracle -d "$types" -p "dbname=postgres" "$data" >/dev/null
       psql -c "CREATE TABLE copy_bench (LIKE raw_bench); ALTER TABLE copy_bench DROP COLUMN zxload_id"
+      # The ceiling of any client on this server: zxload's rows in binary
+      # form, sent from a file by psql, which does no work on them.
+      psql -c "\\copy raw_bench TO '$work/rows.bin' (FORMAT binary)" \
+        -c "CREATE TABLE ceiling_bench (LIKE raw_bench)"
       columns=$(psql -A -t -F ' ' -c "SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute
         WHERE attrelid = 'copy_bench'::regclass AND attnum > 0 AND NOT attisdropped ORDER BY attnum")
       side() {
         if [ "$1" = zxload ]; then
           psql -c "DROP TABLE raw_bench; DELETE FROM zxload_files; CHECKPOINT"
           measure "postgres-$file-zxload" "$zxload" -k oracle -d "$types" -p "dbname=postgres" "$data"
-        else
+        elif [ "$1" = copy ]; then
           psql -c "TRUNCATE copy_bench; CHECKPOINT"
           measure "postgres-$file-copy" psql -c "\\copy copy_bench FROM '$work/import.csv' WITH (FORMAT csv)"
+        else
+          psql -c "TRUNCATE ceiling_bench; CHECKPOINT"
+          measure "postgres-$file-ceiling" psql -c "\\copy ceiling_bench FROM '$work/rows.bin' (FORMAT binary)"
         fi
       }
       for run in $(seq "$repeat"); do
-        if [ $((run % 2)) = 1 ]; then side zxload; side copy; else side copy; side zxload; fi
+        case $((run % 3)) in
+          1) side zxload; side copy; side ceiling ;;
+          2) side copy; side ceiling; side zxload ;;
+          0) side ceiling; side zxload; side copy ;;
+        esac
       done
       a=$(psql -A -t -c "$(sums_sql raw_bench "$columns" "sum(octet_length(NAME))")")
       b=$(psql -A -t -c "$(sums_sql copy_bench "$columns" "sum(octet_length(NAME))")")
@@ -178,6 +208,11 @@ for file in $files; do
       fi
       echo "postgres $file: rows and per-column sums the same as \\copy's ($(cut -d'|' -f1-3 <<<"$a")|...)"
       report postgres "$file" copy
+      read -r cw _ _ cs < <(medians "postgres-$file-ceiling")
+      read -r ow _ _ _ < <(medians "postgres-$file-copy")
+      awk -v f="$file" -v cw="$cw" -v cs="$cs" -v ow="$ow" 'BEGIN {
+        printf "postgres %s: ceiling (psql \\copy of the same rows in binary form from a file) %.3f s, server CPU %.2f s: ratio to \\copy csv %.2f\n",
+          f, cw, cs, ow / cw }'
     fi
   done
 done
