@@ -1,0 +1,3 @@
+#include "zxreport/report_run.h"
+
+int main(int argc, char** argv) { return runReport(argc, argv); }

@@ -1,0 +1,66 @@
+#ifndef ZXREPORT_RANKING_H_
+#define ZXREPORT_RANKING_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "zxreport/report_model.h"
+#include "zxreport/string_table.h"
+
+/// Requests and bytes counted for one value.
+struct Tally {
+  std::int64_t requests = 0;
+  std::int64_t bytes = 0;
+};
+
+/// Whether a stored value stands for no value: empty or "-".
+bool isNoValue(std::string_view value);
+
+/// The values of one column with their tallies.
+class Ranking {
+ public:
+  /// Adds to the tally of `value`; its number, or -1 (nothing added) when
+  /// the value is none.
+  std::int64_t add(std::string_view value, std::int64_t requests, std::int64_t bytes);
+  /// The numbers of the `n` values with the most requests (or bytes); ties
+  /// go to the smaller value, byte by byte.
+  std::vector<std::uint32_t> top(std::size_t n, bool byBytes) const;
+  /// Every number, in the order of the values' text.
+  std::vector<std::uint32_t> all() const;
+  std::string_view name(std::uint32_t id) const { return names_.at(id); }
+  const Tally& tally(std::uint32_t id) const { return tallies_[id]; }
+  std::uint32_t size() const { return names_.size(); }
+  bool empty() const { return size() == 0; }
+
+ private:
+  StringTable names_;
+  std::vector<Tally> tallies_;
+};
+
+/// A value and the number of lines it stands for.
+using Weighted = std::pair<double, std::int64_t>;
+
+/// The weighted nearest-rank percentile `percent` (1 to 100) of `values`,
+/// which it sorts: the smallest value v for which the lines at or below v
+/// are at least `percent` % of all lines. NaN when there are no lines.
+double weightedPercentile(std::vector<Weighted>* values, int percent);
+
+/// `part` as a percentage of `whole` (0 when `whole` is 0).
+double share(std::int64_t part, std::int64_t whole);
+
+/// A column of a table.
+Column column(const char* key, const char* name);
+
+/// A table of the top values of `ranking`: value, requests, share of
+/// `totalRequests`, and with `withBytes` bytes and share of `totalBytes`.
+Table rankingTable(const std::string& id, const std::string& caption, const char* heading,
+                   const Ranking& ranking, const std::vector<std::uint32_t>& ids,
+                   std::int64_t totalRequests, std::int64_t totalBytes, bool withBytes);
+
+/// Horizontal bars of column `valueColumn` of `table` (first column as names).
+Chart barsOf(const Table& table, std::size_t valueColumn, const std::string& caption);
+
+#endif  // ZXREPORT_RANKING_H_

@@ -1,0 +1,55 @@
+#ifndef ZXREPORT_STRING_TABLE_H_
+#define ZXREPORT_STRING_TABLE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// Gives each distinct text a number 0, 1, 2, ... in the order first seen;
+/// the texts are kept in one arena. Open addressing, so that a month of
+/// distinct URLs costs one probe and no allocation per lookup.
+class StringTable {
+ public:
+  StringTable();
+  /// The number of `text`, adding it when new.
+  std::uint32_t intern(std::string_view text);
+  /// The text of number `id`.
+  std::string_view at(std::uint32_t id) const {
+    return std::string_view(bytes_).substr(offsets_[id], offsets_[id + 1] - offsets_[id]);
+  }
+  /// How many texts there are.
+  std::uint32_t size() const { return static_cast<std::uint32_t>(hashes_.size()); }
+
+ private:
+  void grow();
+
+  std::string bytes_;                  // every text, one after another
+  std::vector<std::uint64_t> offsets_; // start of each text, and the end
+  std::vector<std::uint64_t> hashes_;  // hash of each text
+  std::vector<std::uint32_t> slots_;   // id + 1, or 0 for a free slot
+  std::uint64_t mask_;
+};
+
+/// A set of 64-bit numbers (pairs of small numbers packed into one).
+class NumberSet {
+ public:
+  NumberSet();
+  /// Adds `value`; true when it was not there.
+  bool insert(std::uint64_t value);
+  /// How many numbers there are.
+  std::size_t size() const { return count_; }
+
+ private:
+  void grow();
+
+  std::vector<std::uint64_t> slots_;  // value + 1, or 0 for a free slot
+  std::uint64_t mask_;
+  std::size_t count_ = 0;
+  bool hasMax_ = false;  // the one value that + 1 cannot hold
+};
+
+/// A 64-bit hash of a text.
+std::uint64_t hashText(std::string_view text);
+
+#endif  // ZXREPORT_STRING_TABLE_H_
