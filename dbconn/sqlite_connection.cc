@@ -19,7 +19,8 @@ bool SqliteConnection::fail(const std::string& what) {
 }
 
 bool SqliteConnection::open(const std::string& path, SqliteMode mode) {
-  int flags = SQLITE_OPEN_EXRESCODE |
+  // One connection is used by one thread at a time: no mutex per call.
+  int flags = SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX |
               (mode == SqliteMode::kCreate ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
                                            : SQLITE_OPEN_READONLY);
   if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {

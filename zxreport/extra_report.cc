@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -53,11 +52,12 @@ BillingReport::BillingReport(const MeasureSpec (&measures)[3]) {
 
 namespace {
 enum BillingWanted { kBillTime, kBillClient, kBillUser, kBill1, kBill2, kBill3 };
-const std::vector<const char*> kBillingWanted = {"timestampid", "userip", "username",
-                                                 "billmeasure1", "billmeasure2", "billmeasure3"};
+const std::vector<ScanColumn> kBillingWanted = {
+    {"timestampid", false}, {"userip", false},      {"username", false},
+    {"billmeasure1", true}, {"billmeasure2", true}, {"billmeasure3", true}};
 }  // namespace
 
-std::vector<std::string> BillingReport::startTable(const std::vector<std::string>& present) {
+std::vector<ScanColumn> BillingReport::startTable(const std::vector<std::string>& present) {
   return slots_.choose(kBillingWanted, present);
 }
 
@@ -173,11 +173,12 @@ void BillingReport::addPanel(const ReportSettings& settings, Report* report) con
 namespace {
 enum StreamWanted { kStreamUrl, kStreamPlayer, kStreamProduct, kStreamPlay, kStreamBytes,
                     kStreamRate, kStreamCount };
-const std::vector<const char*> kStreamWanted = {"url", "player", "product", "playtime",
-                                                "bytecount", "bandwidth", "refcount"};
+const std::vector<ScanColumn> kStreamWanted = {
+    {"url", false},      {"player", false},    {"product", false}, {"playtime", true},
+    {"bytecount", true}, {"bandwidth", true}, {"refcount", true}};
 }  // namespace
 
-std::vector<std::string> StreamingReport::startTable(const std::vector<std::string>& present) {
+std::vector<ScanColumn> StreamingReport::startTable(const std::vector<std::string>& present) {
   return slots_.choose(kStreamWanted, present);
 }
 
@@ -269,10 +270,11 @@ void StreamingReport::addPanel(const ReportSettings& settings, Report* report) c
 
 namespace {
 enum SmartWanted { kSmartCategory, kSmartResult, kSmartCount };
-const std::vector<const char*> kSmartWanted = {"category", "result", "refcount"};
+const std::vector<ScanColumn> kSmartWanted = {
+    {"category", false}, {"result", true}, {"refcount", true}};
 }  // namespace
 
-std::vector<std::string> SmartFilterReport::startTable(const std::vector<std::string>& present) {
+std::vector<ScanColumn> SmartFilterReport::startTable(const std::vector<std::string>& present) {
   return slots_.choose(kSmartWanted, present);
 }
 
@@ -281,7 +283,7 @@ void SmartFilterReport::add(const ScanRow& row) {
   const std::int64_t count = rowCount(slots_, row, kSmartCount);
   requests_ += count;
   categories_.add(slots_.text(row, kSmartCategory), count, 0);
-  if (slots_.has(row, kSmartResult)) results_.add(slots_.text(row, kSmartResult), count, 0);
+  if (slots_.has(row, kSmartResult)) results_.add(std::llround(slots_.number(row, kSmartResult)), count, 0);
 }
 
 void SmartFilterReport::addPanel(const ReportSettings& settings, Report* report) const {
@@ -297,13 +299,10 @@ void SmartFilterReport::addPanel(const ReportSettings& settings, Report* report)
     panel.charts.push_back(barsOf(panel.tables.back(), 1, "Requests per category"));
   }
   if (!results_.empty()) {
-    Table results = rankingTable("smartfilter-results", "Results", "Result", results_,
-                                 results_.all(), requests_, 0, false);
-    for (std::vector<Cell>& row : results.rows) {
-      auto found = settings.transactionNames.find(std::atoll(row[0].text.c_str()));
-      if (found != settings.transactionNames.end()) row[0].text = found->second + " (" + row[0].text + ")";
-    }
-    panel.tables.push_back(std::move(results));
+    const Ranking results =
+        results_.ranking([&](std::int64_t code) { return codeName(code, settings); });
+    panel.tables.push_back(rankingTable("smartfilter-results", "Results", "Result", results,
+                                        results.top(results.size(), false), requests_, 0, false));
   }
   report->panels.push_back(std::move(panel));
 }

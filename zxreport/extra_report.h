@@ -17,7 +17,7 @@
 class BillingReport {
  public:
   explicit BillingReport(const MeasureSpec (&measures)[3]);
-  std::vector<std::string> startTable(const std::vector<std::string>& present);
+  std::vector<ScanColumn> startTable(const std::vector<std::string>& present);
   void add(const ScanRow& row);
   std::int64_t rows() const { return rows_; }
   void addPanel(const ReportSettings& settings, Report* report) const;
@@ -42,7 +42,7 @@ class BillingReport {
 /// The streaming tables: players, play time and bandwidth.
 class StreamingReport {
  public:
-  std::vector<std::string> startTable(const std::vector<std::string>& present);
+  std::vector<ScanColumn> startTable(const std::vector<std::string>& present);
   void add(const ScanRow& row);
   std::int64_t rows() const { return rows_; }
   void addPanel(const ReportSettings& settings, Report* report) const;
@@ -62,14 +62,15 @@ class StreamingReport {
 /// The SmartFilter tables: categories and results.
 class SmartFilterReport {
  public:
-  std::vector<std::string> startTable(const std::vector<std::string>& present);
+  std::vector<ScanColumn> startTable(const std::vector<std::string>& present);
   void add(const ScanRow& row);
   std::int64_t rows() const { return rows_; }
   void addPanel(const ReportSettings& settings, Report* report) const;
 
  private:
   ColumnSlots slots_;
-  Ranking categories_, results_;
+  Ranking categories_;
+  CodeTally results_;
   std::int64_t requests_ = 0, rows_ = 0;
 };
 

@@ -5,121 +5,132 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <cstdlib>
 
 #include "dbconn/identifier.h"
 #include "dbconn/postgres_connection.h"
+#include "zxreport/row_batch.h"
 
 namespace {
 
-/// A row of COPY text form: values split at tabs, escapes undone.
-class CopyRow : public ScanRow {
- public:
-  /// Splits one line (without its line feed) into `columns` values; false
-  /// when the count differs.
-  bool parse(std::string_view line, std::size_t columns) {
-    bounds_.clear();
-    nulls_.clear();
-    plain_ = line;
-    unescaped_.clear();
-    std::size_t start = 0;
-    while (true) {
-      std::size_t tab = line.find('\t', start);
-      std::string_view field = line.substr(start, tab == std::string_view::npos ? tab : tab - start);
-      addField(field);
-      if (tab == std::string_view::npos) break;
-      start = tab + 1;
+/// Pages below which a table is read in one piece.
+constexpr long long kSmallTablePages = 2048;
+
+/// Appends the byte written with up to `width` digits of `base` at
+/// `field[at]` to `out`; returns the digits used.
+std::size_t appendNumber(std::string_view field, std::size_t at, unsigned base, std::size_t width,
+                         std::string* out) {
+  std::size_t used = 0;
+  unsigned value = 0;
+  while (used < width && at + used < field.size()) {
+    char c = field[at + used];
+    unsigned digit = c >= '0' && c <= '9'                ? static_cast<unsigned>(c - '0')
+                     : base == 16 && c >= 'a' && c <= 'f' ? static_cast<unsigned>(c - 'a' + 10)
+                     : base == 16 && c >= 'A' && c <= 'F' ? static_cast<unsigned>(c - 'A' + 10)
+                                                          : 99;
+    if (digit >= base) break;
+    value = value * base + digit;
+    ++used;
+  }
+  out->push_back(static_cast<char>(value & 0xff));
+  return used;
+}
+
+/// `field` of COPY text form with its backslash escapes undone.
+std::string_view unescape(std::string_view field, std::string* scratch) {
+  if (field.find('\\') == std::string_view::npos) return field;
+  scratch->clear();
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    char c = field[i];
+    if (c != '\\' || i + 1 == field.size()) {
+      scratch->push_back(c);
+      continue;
     }
-    return bounds_.size() == columns;
+    c = field[++i];
+    switch (c) {
+      case 'b': scratch->push_back('\b'); break;
+      case 'f': scratch->push_back('\f'); break;
+      case 'n': scratch->push_back('\n'); break;
+      case 'r': scratch->push_back('\r'); break;
+      case 't': scratch->push_back('\t'); break;
+      case 'v': scratch->push_back('\v'); break;
+      case 'x': i += appendNumber(field, i + 1, 16, 2, scratch); break;
+      default:
+        if (c >= '0' && c <= '7') i += appendNumber(field, i, 8, 3, scratch) - 1;
+        else scratch->push_back(c);
+    }
   }
+  return *scratch;
+}
 
-  bool isNull(int column) const override { return nulls_[column]; }
-
-  std::string_view text(int column) const override {
-    const Bounds& b = bounds_[column];
-    return (b.escaped ? std::string_view(unescaped_) : plain_).substr(b.offset, b.length);
-  }
-
-  double number(int column) const override {
-    std::string_view value = text(column);
-    double out = 0;
-    std::from_chars(value.data(), value.data() + value.size(), out);
-    return out;
-  }
-
- private:
-  struct Bounds {
-    std::size_t offset, length;
-    bool escaped;  ///< in `unescaped_`, not in the line
-  };
-
-  /// Records one field, undoing its backslash escapes.
-  void addField(std::string_view field) {
+/// Appends one line of COPY text form (without its line feed) to `batch`;
+/// false when it does not hold `columns.size()` values.
+bool addLine(std::string_view line, const std::vector<ScanColumn>& columns, RowBatch& batch,
+             std::string* scratch) {
+  std::size_t start = 0;
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    std::size_t tab = line.find('\t', start);
+    if ((tab == std::string_view::npos) != (c + 1 == columns.size())) return false;
+    std::string_view field = line.substr(start, tab == std::string_view::npos ? tab : tab - start);
+    start = tab + 1;
     if (field == "\\N") {
-      nulls_.push_back(true);
-      bounds_.push_back({0, 0, false});
-      return;
+      batch.addNull(columns[c].number);
+    } else if (columns[c].number) {
+      double value = 0;
+      std::from_chars(field.data(), field.data() + field.size(), value);
+      batch.addNumber(value);
+    } else {
+      batch.addText(unescape(field, scratch));
     }
-    nulls_.push_back(false);
-    if (field.find('\\') == std::string_view::npos) {
-      bounds_.push_back({static_cast<std::size_t>(field.data() - plain_.data()), field.size(), false});
-      return;
-    }
-    std::size_t offset = unescaped_.size();
-    for (std::size_t i = 0; i < field.size(); ++i) {
-      char c = field[i];
-      if (c != '\\' || i + 1 == field.size()) {
-        unescaped_.push_back(c);
-        continue;
-      }
-      c = field[++i];
-      switch (c) {
-        case 'b': unescaped_.push_back('\b'); break;
-        case 'f': unescaped_.push_back('\f'); break;
-        case 'n': unescaped_.push_back('\n'); break;
-        case 'r': unescaped_.push_back('\r'); break;
-        case 't': unescaped_.push_back('\t'); break;
-        case 'v': unescaped_.push_back('\v'); break;
-        case 'x': i += appendNumber(field, i + 1, 16, 2); break;
-        default:
-          if (c >= '0' && c <= '7') i += appendNumber(field, i, 8, 3) - 1;
-          else unescaped_.push_back(c);
-      }
-    }
-    bounds_.push_back({offset, unescaped_.size() - offset, true});
   }
-
-  /// Appends the byte written with up to `width` digits of `base` at
-  /// `field[at]`; returns the digits used.
-  std::size_t appendNumber(std::string_view field, std::size_t at, int base, std::size_t width) {
-    std::size_t used = 0;
-    unsigned value = 0;
-    while (used < width && at + used < field.size()) {
-      char c = field[at + used];
-      int digit = c >= '0' && c <= '9' ? c - '0'
-                  : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
-                  : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10
-                  : -1;
-      if (digit < 0 || digit >= base) break;
-      value = value * base + digit;
-      ++used;
-    }
-    unescaped_.push_back(static_cast<char>(value & 0xff));
-    return used;
-  }
-
-  std::string_view plain_;
-  std::string unescaped_;
-  std::vector<Bounds> bounds_;
-  std::vector<bool> nulls_;
-};
+  batch.endRow();
+  return true;
+}
 
 /// A PostgreSQL database; scans come through COPY ... TO STDOUT.
 class PostgresSource : public TableSource {
  public:
   bool open(const std::string& conninfo) {
+    conninfo_ = conninfo;
     if (db_.open(conninfo)) return true;
     error_ = db_.error();
     return false;
+  }
+
+  bool beginRead() override {
+    return db_.exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY") ||
+           failed("cannot start reading");
+  }
+
+  std::unique_ptr<TableSource> another() override {
+    // The helper reads in the snapshot of this connection's transaction.
+    std::vector<std::string> snapshot;
+    if (!texts("SELECT pg_export_snapshot()", {}, &snapshot) || snapshot.size() != 1) return nullptr;
+    auto helper = std::make_unique<PostgresSource>();
+    if (!helper->open(conninfo_) ||
+        !helper->db_.exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY; SET TRANSACTION SNAPSHOT " +
+                          quoteLiteral(snapshot[0]))) {
+      return nullptr;
+    }
+    return helper;
+  }
+
+  bool split(const std::string& table, int parts, std::vector<std::string>* conditions) override {
+    std::vector<std::string> pages;
+    if (!texts("SELECT coalesce(pg_relation_size(to_regclass($1)), 0)"
+               " / current_setting('block_size')::bigint",
+               {quoteIdentifier(table)}, &pages)) {
+      return false;
+    }
+    long long count = pages.empty() ? 0 : std::atoll(pages[0].c_str());
+    if (parts < 2 || count < kSmallTablePages) {
+      conditions->assign(1, "");
+      return true;
+    }
+    *conditions = splitConditions("ctid", 0, count - 1, parts, [](long long page) {
+      return "'(" + std::to_string(page) + ",0)'::tid";
+    });
+    return true;
   }
 
   bool listTables(std::vector<std::string>* names) override {
@@ -133,19 +144,19 @@ class PostgresSource : public TableSource {
                  {quoteIdentifier(table)}, names);
   }
 
-  bool scan(const std::string& table, const std::vector<std::string>& columns,
-            const TimeRange& range, const RowSink& sink) override {
-    std::string sql = "COPY (" + scanQuery(table, columns, range) + ") TO STDOUT";
+  bool scan(const std::string& table, const std::vector<ScanColumn>& columns,
+            const TimeRange& range, const std::string& condition, BatchPipe& pipe) override {
+    std::string sql = "COPY (" + scanQuery(table, columns, range, condition) + ") TO STDOUT";
     PostgresResult start(PQexec(db_.handle(), sql.c_str()));
     if (PQresultStatus(start.get()) != PGRES_COPY_OUT) return failed("cannot read " + table);
-    CopyRow row;
+    std::string scratch;
     bool malformed = false;
     char* buffer = nullptr;
     int length;
     while ((length = PQgetCopyData(db_.handle(), &buffer, 0)) > 0) {
       std::string_view line(buffer, static_cast<std::size_t>(length));
       if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-      if (row.parse(line, columns.size())) sink(row);
+      if (!malformed && addLine(line, columns, pipe.current(), &scratch)) pipe.rowAdded();
       else malformed = true;
       PQfreemem(buffer);
     }
@@ -184,6 +195,7 @@ class PostgresSource : public TableSource {
   }
 
   PostgresConnection db_;
+  std::string conninfo_;
 };
 
 }  // namespace

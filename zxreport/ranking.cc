@@ -7,7 +7,14 @@ bool isNoValue(std::string_view value) { return value.empty() || value == "-"; }
 
 std::int64_t Ranking::add(std::string_view value, std::int64_t requests, std::int64_t bytes) {
   if (isNoValue(value)) return -1;
-  std::uint32_t id = names_.intern(value);
+  // Rows come sorted by their keys, so a value often repeats the last one.
+  std::uint32_t id;
+  if (last_ >= 0 && names_.at(static_cast<std::uint32_t>(last_)) == value) {
+    id = static_cast<std::uint32_t>(last_);
+  } else {
+    id = names_.intern(value);
+    last_ = id;
+  }
   if (id == tallies_.size()) tallies_.emplace_back();
   tallies_[id].requests += requests;
   tallies_[id].bytes += bytes;
@@ -37,16 +44,34 @@ std::vector<std::uint32_t> Ranking::all() const {
 }
 
 double weightedPercentile(std::vector<Weighted>* values, int percent) {
-  std::sort(values->begin(), values->end());
   std::int64_t total = 0;
   for (const Weighted& value : *values) total += value.second;
   if (total <= 0) return std::nan("");
+  // The first value, in sorted order, at which the lines so far reach
+  // `needed`: found by selection, without sorting everything.
+  const std::int64_t needed = (static_cast<std::int64_t>(percent) * total + 99) / 100;
+  auto lo = values->begin(), hi = values->end();
   std::int64_t below = 0;
-  for (const Weighted& value : *values) {
-    below += value.second;
-    if (below * 100 >= static_cast<std::int64_t>(percent) * total) return value.first;
+  while (hi - lo > 16) {
+    auto mid = lo + (hi - lo) / 2;
+    std::nth_element(lo, mid, hi);
+    std::int64_t left = 0;
+    for (auto it = lo; it != mid; ++it) left += it->second;
+    if (below + left >= needed) {
+      hi = mid;
+    } else if (below + left + mid->second >= needed) {
+      return mid->first;
+    } else {
+      below += left + mid->second;
+      lo = mid + 1;
+    }
   }
-  return values->back().first;
+  std::sort(lo, hi);
+  for (auto it = lo; it != hi; ++it) {
+    below += it->second;
+    if (below >= needed) return it->first;
+  }
+  return (hi - 1)->first;
 }
 
 double share(std::int64_t part, std::int64_t whole) {

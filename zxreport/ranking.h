@@ -2,6 +2,7 @@
 #define ZXREPORT_RANKING_H_
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,13 +39,37 @@ class Ranking {
  private:
   StringTable names_;
   std::vector<Tally> tallies_;
+  std::int64_t last_ = -1;  // the value added last
+};
+
+/// Tallies of whole-number codes (status, transaction codes): few
+/// distinct values, looked up without text.
+class CodeTally {
+ public:
+  void add(std::int64_t code, std::int64_t requests, std::int64_t bytes) {
+    Tally& tally = codes_[code];
+    tally.requests += requests;
+    tally.bytes += bytes;
+  }
+  bool empty() const { return codes_.empty(); }
+  /// The codes as a ranking of their decimal text, each named by `name`
+  /// when it returns text.
+  template <typename Name>
+  Ranking ranking(Name name) const {
+    Ranking out;
+    for (const auto& [code, tally] : codes_) out.add(name(code), tally.requests, tally.bytes);
+    return out;
+  }
+
+ private:
+  std::map<std::int64_t, Tally> codes_;
 };
 
 /// A value and the number of lines it stands for.
 using Weighted = std::pair<double, std::int64_t>;
 
 /// The weighted nearest-rank percentile `percent` (1 to 100) of `values`,
-/// which it sorts: the smallest value v for which the lines at or below v
+/// which it reorders: the smallest value v for which the lines at or below v
 /// are at least `percent` % of all lines. NaN when there are no lines.
 double weightedPercentile(std::vector<Weighted>* values, int percent);
 

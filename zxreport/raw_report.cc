@@ -1,6 +1,5 @@
 #include "zxreport/raw_report.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "zxreport/civil_time.h"
@@ -12,10 +11,11 @@ enum Wanted {
   kTime, kCount, kBytes, kResponse, kStatus, kClient, kUser, kSite, kUrl, kFileType,
   kContentType, kReferrer, kBrowser, kOs, kTransaction, kHierarchy, kWantedCount
 };
-const std::vector<const char*> kWanted = {
-    "timestampid", "refcount", "bytecount", "responsetime", "status", "userip",
-    "username", "sitename", "url", "filetype", "contenttype", "referrer",
-    "browser", "os", "transcodeid", "hierarchycode"};
+const std::vector<ScanColumn> kWanted = {
+    {"timestampid", false}, {"refcount", true},     {"bytecount", true},  {"responsetime", true},
+    {"status", true},       {"userip", false},      {"username", false},  {"sitename", false},
+    {"url", false},         {"filetype", false},    {"contenttype", false}, {"referrer", false},
+    {"browser", false},     {"os", false},          {"transcodeid", true}, {"hierarchycode", false}};
 
 /// Series over more hours than this are also drawn per day.
 constexpr std::int64_t kHourlyLimit = 72;
@@ -49,9 +49,15 @@ std::vector<Cell> figure(const char* name, Cell value) {
 
 }  // namespace
 
+std::string codeName(std::int64_t code, const ReportSettings& settings) {
+  auto found = settings.transactionNames.find(code);
+  if (found == settings.transactionNames.end()) return std::to_string(code);
+  return found->second + " (" + std::to_string(code) + ")";
+}
+
 RawReport::RawReport() = default;
 
-std::vector<std::string> RawReport::startTable(const std::string& appliance,
+std::vector<ScanColumn> RawReport::startTable(const std::string& appliance,
                                                const std::vector<std::string>& present) {
   appliances_.push_back(Appliance{appliance});
   return slots_.choose(kWanted, present);
@@ -84,7 +90,7 @@ void RawReport::add(const ScanRow& row) {
   int statusKind = 5;
   if (present(kStatus)) {
     statusKind = statusClass(slots_.number(row, kStatus));
-    status_.add(text(kStatus), count, bytes);
+    statusCodes_.add(std::llround(slots_.number(row, kStatus)), count, bytes);
   }
   classes_[statusKind] += count;
   if (statusKind == 3 || statusKind == 4) appliance.failed += count;
@@ -100,7 +106,10 @@ void RawReport::add(const ScanRow& row) {
     hour.requests += count;
     hour.bytes += bytes;
     hour.classes[statusKind] += count;
-    if (client >= 0) {
+    // Rows of one client in one hour mostly follow each other.
+    if (client >= 0 && (client != lastClient_ || hours != lastClientHour_)) {
+      lastClient_ = client;
+      lastClientHour_ = hours;
       if (clientHours_.insert(pair(hours, client))) ++hour.clients;
       std::int64_t day = hours >= 0 ? hours / 24 : (hours - 23) / 24;
       if (clientDays_.insert(pair(day, client))) ++dayClients_[day];
@@ -116,7 +125,9 @@ void RawReport::add(const ScanRow& row) {
   referrers_.add(text(kReferrer), count, bytes);
   browsers_.add(text(kBrowser), count, bytes);
   systems_.add(text(kOs), count, bytes);
-  if (present(kTransaction)) transactions_.add(text(kTransaction), count, bytes);
+  if (present(kTransaction)) {
+    transactionCodes_.add(std::llround(slots_.number(row, kTransaction)), count, bytes);
+  }
   hierarchy_.add(text(kHierarchy), count, bytes);
 }
 
@@ -319,12 +330,15 @@ void RawReport::addRankings(const ReportSettings& settings, Report* report) {
 }
 
 void RawReport::addStatus(const ReportSettings&, Report* report) {
-  if (status_.empty()) return;
+  if (statusCodes_.empty()) return;
+  const Ranking status = statusCodes_.ranking([](std::int64_t code) { return std::to_string(code); });
+  std::vector<std::uint32_t> inOrder(status.size());
+  for (std::uint32_t id = 0; id < status.size(); ++id) inOrder[id] = id;
   Panel panel;
   panel.id = "status";
   panel.title = "Status codes";
   panel.note = "Classes over time: 1xx to 5xx, and other for codes outside 100 to 599.";
-  Table codes = rankingTable("status-codes", "Status codes", "Status", status_, status_.all(),
+  Table codes = rankingTable("status-codes", "Status codes", "Status", status, inOrder,
                              requests_, bytes_, true);
   const bool perDay = byDay();
   Chart chart = timeChart(Chart::Kind::kStacked,
@@ -413,22 +427,12 @@ void RawReport::addResponseTimes(Report* report) {
 }
 
 void RawReport::addCache(const ReportSettings& settings, Report* report) {
-  // Transaction code 0 or none means the log had no cache result.
-  Ranking named;
+  const Ranking named =
+      transactionCodes_.ranking([&](std::int64_t code) { return codeName(code, settings); });
   std::int64_t coded = 0, hits = 0;
-  for (std::uint32_t id : transactions_.all()) {
-    std::string_view code = transactions_.name(id);
-    std::int64_t number = 0;
-    auto parsed = std::from_chars(code.data(), code.data() + code.size(), number);
-    std::string name(code);
-    if (parsed.ec == std::errc()) {
-      auto found = settings.transactionNames.find(number);
-      if (found != settings.transactionNames.end()) name = found->second + " (" + name + ")";
-    }
-    const Tally& tally = transactions_.tally(id);
-    named.add(name, tally.requests, tally.bytes);
-    coded += tally.requests;
-    if (name.find("HIT") != std::string::npos) hits += tally.requests;
+  for (std::uint32_t id = 0; id < named.size(); ++id) {
+    coded += named.tally(id).requests;
+    if (named.name(id).find("HIT") != std::string_view::npos) hits += named.tally(id).requests;
   }
   if (named.empty() && hierarchy_.empty()) return;
   Panel panel;

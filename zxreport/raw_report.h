@@ -16,6 +16,10 @@ struct ReportSettings {
   std::map<std::int64_t, std::string> transactionNames;  ///< code -> name
 };
 
+/// A transaction code as shown: its name and number ("TCP_HIT (1)"), or
+/// the number alone when the identifier file does not name it.
+std::string codeName(std::int64_t code, const ReportSettings& settings);
+
 /// The panels of the raw tables. A row stands for `refcount` log lines (one
 /// when the column is NULL or absent) whose numeric columns hold averages:
 /// requests add up the counts, bytes add up bytecount x refcount rounded
@@ -26,7 +30,7 @@ class RawReport {
   RawReport();
   /// The columns to read from a table that has `present`; call before its
   /// rows, with the appliance it belongs to.
-  std::vector<std::string> startTable(const std::string& appliance,
+  std::vector<ScanColumn> startTable(const std::string& appliance,
                                       const std::vector<std::string>& present);
   /// Counts one row of the table started last.
   void add(const ScanRow& row);
@@ -65,11 +69,13 @@ class RawReport {
   std::map<std::int64_t, std::int64_t> dayClients_;
   Hour* lastHour_ = nullptr;
   std::int64_t lastHourNumber_ = 0;
+  std::int64_t lastClient_ = -1, lastClientHour_ = 0;
   NumberSet clientHours_, clientDays_, applianceClients_, applianceUsers_;
   std::int64_t rows_ = 0, requests_ = 0, bytes_ = 0, untimed_ = 0;
   std::int64_t classes_[6] = {0, 0, 0, 0, 0, 0};
-  Ranking status_, sites_, urls_, fileTypes_, contentTypes_, users_, clients_, referrers_,
-      browsers_, systems_, transactions_, hierarchy_;
+  CodeTally statusCodes_, transactionCodes_;
+  Ranking sites_, urls_, fileTypes_, contentTypes_, users_, clients_, referrers_, browsers_,
+      systems_, hierarchy_;
 };
 
 #endif  // ZXREPORT_RAW_REPORT_H_

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,7 +11,9 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <thread>
 
+#include "zxreport/batch_scan.h"
 #include "zxreport/data_writer.h"
 #include "zxreport/extra_report.h"
 #include "zxreport/html_writer.h"
@@ -223,11 +226,22 @@ int runReport(int argc, char** argv) {
       options.postgres ? openPostgresSource(options.postgresConninfo, &error)
                        : openSqliteSource(options.sqlitePath, &error);
   if (!source) return fail(kReportDatabase, error);
+  if (!source->beginRead()) return fail(kReportDatabase, source->error());
   std::vector<std::string> existing;
   if (!source->listTables(&existing)) return fail(kReportDatabase, source->error());
   std::vector<ChosenTable> tables;
   if (int status = chooseTables(options, existing, &tables)) return status;
 
+  // One more connection per core reads a part of each table beside it.
+  std::vector<std::unique_ptr<TableSource>> helpers;
+  std::vector<TableSource*> sources = {source.get()};
+  const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  while (sources.size() < cores) {
+    std::unique_ptr<TableSource> helper = source->another();
+    if (!helper) break;
+    sources.push_back(helper.get());
+    helpers.push_back(std::move(helper));
+  }
   const TimeRange range{options.from, options.to};
   RawReport raw;
   BillingReport billing(options.measures);
@@ -240,7 +254,7 @@ int runReport(int argc, char** argv) {
     bool timed = false;
     for (const std::string& name : present) timed = timed || name == "timestampid";
     if (!timed) return fail(kReportNoTables, "table " + table.name + " has no column timestampid");
-    std::vector<std::string> columns;
+    std::vector<ScanColumn> columns;
     std::function<void(const ScanRow&)> take;
     switch (table.kind) {
       case TableKind::kRaw:
@@ -261,9 +275,9 @@ int runReport(int argc, char** argv) {
         break;
     }
     Progress progress(table.name);
-    if (!source->scan(table.name, columns, range,
-                      [&](const ScanRow& row) { take(row), progress.row(); })) {
-      return fail(kReportDatabase, source->error());
+    if (!scanInBatches(sources, table.name, columns, range,
+                       [&](const ScanRow& row) { take(row), progress.row(); }, &error)) {
+      return fail(kReportDatabase, error);
     }
     names.push_back(table.name);
   }

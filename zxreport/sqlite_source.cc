@@ -1,28 +1,34 @@
 #include <sqlite3.h>
 
+#include "dbconn/identifier.h"
 #include "dbconn/sqlite_connection.h"
+#include "zxreport/row_batch.h"
 #include "zxreport/table_source.h"
 
 namespace {
 
-/// A row read straight from the statement.
-class SqliteRow : public ScanRow {
- public:
-  explicit SqliteRow(sqlite3_stmt* statement) : statement_(statement) {}
-  bool isNull(int column) const override {
-    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
-  }
-  std::string_view text(int column) const override {
-    const auto* bytes = sqlite3_column_text(statement_, column);
-    if (bytes == nullptr) return {};
-    return {reinterpret_cast<const char*>(bytes),
-            static_cast<std::size_t>(sqlite3_column_bytes(statement_, column))};
-  }
-  double number(int column) const override { return sqlite3_column_double(statement_, column); }
+/// Rows below which a table is read in one piece.
+constexpr long long kSmallTable = 65536;
 
- private:
-  sqlite3_stmt* statement_;
-};
+/// Appends the current row of `statement` to `batch`.
+void addRow(sqlite3_stmt* statement, const std::vector<ScanColumn>& columns, RowBatch& batch) {
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    int column = static_cast<int>(c);
+    if (columns[c].number) {
+      if (sqlite3_column_type(statement, column) == SQLITE_NULL) batch.addNull(true);
+      else batch.addNumber(sqlite3_column_double(statement, column));
+      continue;
+    }
+    const auto* bytes = sqlite3_column_text(statement, column);
+    if (bytes == nullptr) {
+      batch.addNull(false);
+    } else {
+      batch.addText({reinterpret_cast<const char*>(bytes),
+                     static_cast<std::size_t>(sqlite3_column_bytes(statement, column))});
+    }
+  }
+  batch.endRow();
+}
 
 /// An SQLite database file, opened read-only.
 class SqliteSource : public TableSource {
@@ -34,6 +40,44 @@ class SqliteSource : public TableSource {
     return false;
   }
 
+  bool beginRead() override {
+    if (!db_.exec("BEGIN")) {
+      error_ = "cannot read " + path_ + ": " + db_.error();
+      return false;
+    }
+    return fingerprint(&fingerprint_);
+  }
+
+  std::unique_ptr<TableSource> another() override {
+    // Without a shared snapshot, a helper connection is used only when it
+    // sees the same loads as this one (a load in between changes the
+    // table of loaded files); rows are written only together with it.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      auto helper = std::make_unique<SqliteSource>();
+      if (!helper->open(path_) || !helper->beginRead()) return nullptr;
+      if (helper->fingerprint_ == fingerprint_) return helper;
+    }
+    return nullptr;
+  }
+
+  bool split(const std::string& table, int parts, std::vector<std::string>* conditions) override {
+    SqliteStatement statement;
+    // A view or a table without rowid is read in one piece.
+    if (parts > 1 && statement.prepare(db_, "SELECT min(rowid), max(rowid) FROM " +
+                                                quoteIdentifier(table)) &&
+        statement.step() && sqlite3_column_type(statement.get(), 0) != SQLITE_NULL) {
+      long long first = sqlite3_column_int64(statement.get(), 0);
+      long long last = sqlite3_column_int64(statement.get(), 1);
+      if (last - first >= kSmallTable) {
+        *conditions = splitConditions("rowid", first, last, parts,
+                                      [](long long n) { return std::to_string(n); });
+        return true;
+      }
+    }
+    conditions->assign(1, "");
+    return true;
+  }
+
   bool listTables(std::vector<std::string>* names) override {
     return texts("SELECT name FROM sqlite_master WHERE type IN ('table', 'view') ORDER BY name",
                  "", names);
@@ -43,15 +87,17 @@ class SqliteSource : public TableSource {
     return texts("SELECT name FROM pragma_table_info(?1)", table, names);
   }
 
-  bool scan(const std::string& table, const std::vector<std::string>& columns,
-            const TimeRange& range, const RowSink& sink) override {
+  bool scan(const std::string& table, const std::vector<ScanColumn>& columns,
+            const TimeRange& range, const std::string& condition, BatchPipe& pipe) override {
     SqliteStatement statement;
-    if (!statement.prepare(db_, scanQuery(table, columns, range))) {
+    if (!statement.prepare(db_, scanQuery(table, columns, range, condition))) {
       error_ = "cannot read " + table + ": " + db_.error();
       return false;
     }
-    SqliteRow row(statement.get());
-    while (statement.step()) sink(row);
+    while (statement.step()) {
+      addRow(statement.get(), columns, pipe.current());
+      pipe.rowAdded();
+    }
     if (!statement.failed()) return true;
     db_.fail("cannot read " + table);
     error_ = db_.error();
@@ -80,8 +126,25 @@ class SqliteSource : public TableSource {
     return false;
   }
 
+  /// What the loads table holds, as this connection sees it.
+  bool fingerprint(std::string* out) {
+    std::vector<std::string> loads;
+    if (!texts("SELECT count(*) FROM sqlite_master WHERE name = 'zxload_files'", "", &loads)) {
+      return false;
+    }
+    if (loads.empty() || loads[0] == "0") return true;
+    loads.clear();
+    if (!texts("SELECT group_concat(rowid || ' ' || checksum || ' ' || loaded_at, ',')"
+               " FROM zxload_files", "", &loads)) {
+      return false;
+    }
+    *out = loads.empty() ? "" : loads[0];
+    return true;
+  }
+
   SqliteConnection db_;
   std::string path_;
+  std::string fingerprint_;
 };
 
 }  // namespace

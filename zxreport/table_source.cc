@@ -2,32 +2,49 @@
 
 #include "dbconn/identifier.h"
 
-std::string scanQuery(const std::string& table, const std::vector<std::string>& columns,
-                      const TimeRange& range) {
+std::string scanQuery(const std::string& table, const std::vector<ScanColumn>& columns,
+                      const TimeRange& range, const std::string& condition) {
   std::string sql = "SELECT ";
   for (std::size_t k = 0; k < columns.size(); ++k) {
     if (k > 0) sql += ", ";
-    sql += quoteIdentifier(columns[k]);
+    sql += quoteIdentifier(columns[k].name);
   }
   sql += " FROM " + quoteIdentifier(table);
   const std::string time = quoteIdentifier("timestampid");
-  if (!range.from.empty()) sql += " WHERE " + time + " >= " + quoteLiteral(range.from);
-  if (!range.to.empty()) {
-    sql += range.from.empty() ? " WHERE " : " AND ";
-    sql += time + " < " + quoteLiteral(range.to);
+  std::vector<std::string> conditions;
+  if (!range.from.empty()) conditions.push_back(time + " >= " + quoteLiteral(range.from));
+  if (!range.to.empty()) conditions.push_back(time + " < " + quoteLiteral(range.to));
+  if (!condition.empty()) conditions.push_back(condition);
+  for (std::size_t k = 0; k < conditions.size(); ++k) {
+    sql += (k == 0 ? " WHERE " : " AND ") + conditions[k];
   }
   return sql;
 }
 
-std::vector<std::string> ColumnSlots::choose(const std::vector<const char*>& wanted,
-                                             const std::vector<std::string>& present) {
-  std::vector<std::string> columns;
+std::vector<std::string> splitConditions(const std::string& key, long long first, long long last,
+                                         int parts, std::string (*bound)(long long)) {
+  std::vector<std::string> out;
+  const long long span = last - first + 1;
+  for (int k = 0; k < parts; ++k) {
+    std::string condition;
+    if (k > 0) condition = key + " >= " + bound(first + span * k / parts);
+    if (k + 1 < parts) {
+      condition += (k > 0 ? " AND " : "") + key + " < " + bound(first + span * (k + 1) / parts);
+    }
+    out.push_back(condition);
+  }
+  return out;
+}
+
+std::vector<ScanColumn> ColumnSlots::choose(const std::vector<ScanColumn>& wanted,
+                                            const std::vector<std::string>& present) {
+  std::vector<ScanColumn> columns;
   slots_.assign(wanted.size(), -1);
   for (std::size_t k = 0; k < wanted.size(); ++k) {
     for (const std::string& name : present) {
-      if (name == wanted[k]) {
+      if (name == wanted[k].name) {
         slots_[k] = static_cast<int>(columns.size());
-        columns.push_back(name);
+        columns.push_back(wanted[k]);
         break;
       }
     }
