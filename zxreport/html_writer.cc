@@ -13,7 +13,7 @@ constexpr std::size_t kCellChars = 80;
 /// Characters of a value in a cell's tooltip.
 constexpr std::size_t kTitleChars = 2000;
 /// Characters of a label in a chart.
-constexpr std::size_t kLabelChars = 26;
+constexpr std::size_t kLabelChars = 24;
 
 constexpr const char* kColours[] = {"#2f6db5", "#e07b39", "#3a9a5b", "#c23b3b", "#8e5fb5",
                                     "#7a7a7a"};
@@ -34,6 +34,7 @@ main{max-width:1280px;margin:0 auto;padding:12px}
 .empty{font-size:17px;color:var(--accent)}
 .charts{display:grid;grid-template-columns:repeat(auto-fit,minmax(400px,1fr));gap:12px 20px;margin-bottom:10px}
 figure{margin:0;max-width:720px}
+figure.bars{max-width:560px}
 figcaption{font-size:13px;color:var(--soft);margin-bottom:2px}
 svg{width:100%;height:auto;display:block}
 svg text{font-family:inherit;fill:var(--ink)}
@@ -210,7 +211,7 @@ std::string timeSvg(const Chart& chart) {
 
 /// Ranked horizontal bars.
 std::string barsSvg(const Chart& chart) {
-  const double width = 480, row = 22, labelW = 186, valueW = 56;
+  const double width = 480, row = 22, labelW = 196, valueW = 52;
   const std::size_t n = chart.labels.size();
   const double height = row * static_cast<double>(n) + 6;
   const std::vector<double>& values = chart.series[0].values;
@@ -319,7 +320,8 @@ std::string reportHtml(const Report& report, const std::string& json) {
     if (!panel.charts.empty()) {
       out += "<div class=\"charts\">";
       for (const Chart& chart : panel.charts) {
-        out += "<figure><figcaption>" + htmlEscape(chart.caption) + "</figcaption>" +
+        out += std::string(chart.kind == Chart::Kind::kBars ? "<figure class=\"bars\">" : "<figure>") +
+               "<figcaption>" + htmlEscape(chart.caption) + "</figcaption>" +
                chartSvg(chart) + "</figure>\r\n";
       }
       out += "</div>\r\n";

@@ -136,8 +136,8 @@ bool RawReport::byDay() const {
 }
 
 void RawReport::addPanels(const ReportSettings& settings, Report* report) {
+  if (rows_ == 0) return;
   addOverview(settings, report);
-  if (requests_ == 0 && rows_ == 0) return;
   addTraffic(report);
   addRankings(settings, report);
   addStatus(settings, report);
@@ -184,17 +184,21 @@ void RawReport::addOverview(const ReportSettings&, Report* report) {
   if (untimed_ > 0) table.rows.push_back(figure("Requests without a time", Cell::ofInteger(untimed_)));
   panel.tables.push_back(std::move(table));
 
-  if (appliances_.size() > 1) {
+  std::vector<const Appliance*> seen;
+  for (const Appliance& a : appliances_) {
+    if (a.rows > 0) seen.push_back(&a);
+  }
+  if (seen.size() > 1) {
     Table per;
     per.id = "appliances";
     per.caption = "Per appliance";
     per.columns = {column("appliance", "Appliance"), column("requests", "Requests"),
                    column("bytes", "Bytes"), column("clients", "Distinct clients"),
                    column("users", "Distinct users"), column("failed_share", "Failed share")};
-    for (const Appliance& a : appliances_) {
-      per.rows.push_back({Cell::ofText(a.name), Cell::ofInteger(a.requests),
-                          Cell::ofInteger(a.bytes), Cell::ofInteger(a.clients),
-                          Cell::ofInteger(a.users), Cell::ofPercent(share(a.failed, a.requests))});
+    for (const Appliance* a : seen) {
+      per.rows.push_back({Cell::ofText(a->name), Cell::ofInteger(a->requests),
+                          Cell::ofInteger(a->bytes), Cell::ofInteger(a->clients),
+                          Cell::ofInteger(a->users), Cell::ofPercent(share(a->failed, a->requests))});
     }
     panel.charts.push_back(barsOf(per, 1, "Requests per appliance"));
     panel.tables.push_back(std::move(per));
