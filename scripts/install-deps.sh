@@ -10,7 +10,7 @@ test_packages=("${demo_packages[@]}" libgtest-dev libgmock-dev googletest
   binutils-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine64 wine32:i386 openjdk-17-jdk-headless libpam0g-dev
   libpam-wrapper libnss-wrapper libpq-dev postgresql time tzdata parallel rsync
-  clang libclang-rt-14-dev)
+  clang libclang-rt-14-dev chromium python3)
 
 if [ "$what" = demo ]; then packages=("${demo_packages[@]}"); else packages=("${test_packages[@]}"); fi
 

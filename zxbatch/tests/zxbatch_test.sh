@@ -109,6 +109,15 @@ ZXLOAD=$work/zxload-ok run_batch 0 "${one[@]}"
 expect_in "$work/stdout" "1 logs: 1 done, 0 skipped, 0 failed"
 expect_in "$work/loads" "-k oracle -d $types -s $work/db.sqlite $work/one/squid.log.srt $work/one/squid.log.bsrt"
 [ -n "$(find "$work/one" -name '*.csv' -newermt '2000-01-02')" ] && fail "a failed load redid the conversion"
+# --report: zxreport on the load target after the loads; its failure fails the run.
+printf '#!/bin/sh\necho "$@" >>"%s"\nexit "${REPORT_STATUS:-0}"\n' "$work/reports" >"$work/zxreport-ok"
+chmod +x "$work/zxreport-ok"
+ZXLOAD=$work/zxload-ok ZXREPORT=$work/zxreport-ok run_batch 0 "${one[@]}" --report "$work/r.html"
+expect_in "$work/reports" "-o $work/r.html --json $work/r.json -s $work/db.sqlite --ids $types.id --measures bytecount:13,bytecount:11,responsetime:12"
+expect_in "$work/stdout" "report written to $work/r.html"
+REPORT_STATUS=3 ZXLOAD=$work/zxload-ok ZXREPORT=$work/zxreport-ok run_batch 1 "${one[@]}" --report "$work/r.html"
+expect_in "$work/stderr" "the report failed (zxreport exit status 3)"
+run_batch 2 -d "$types" --report "$work/r.html" "$logs/cache1/squid.log"
 
 # ---- several machines: logs sent to a stand-in remote home, outputs returned
 export REMOTE_HOME=$work/remote
