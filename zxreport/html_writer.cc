@@ -107,7 +107,7 @@ std::string valueText(double value) {
 
 /// Chart over time: columns, stacked columns or lines.
 std::string timeSvg(const Chart& chart) {
-  const double width = 520, height = 220, left = 44, right = 8, top = 24, bottom = 30;
+  const double width = 520, height = 230, left = 48, right = 8, top = 26, bottom = 32;
   const double plotW = width - left - right, plotH = height - top - bottom;
   const std::size_t n = chart.labels.size();
   double most = 0;
@@ -131,7 +131,7 @@ std::string timeSvg(const Chart& chart) {
     svg += "<line x1=\"" + fixed(left, 0) + "\" x2=\"" + fixed(width - right, 0) + "\" y1=\"" +
            fixed(gy, 1) + "\" y2=\"" + fixed(gy, 1) + "\" stroke=\"#d9dee7\"/>";
     svg += "<text x=\"" + fixed(left - 4, 0) + "\" y=\"" + fixed(gy + 4, 1) +
-           "\" font-size=\"11\" text-anchor=\"end\">" + htmlEscape(compact(v)) + "</text>";
+           "\" font-size=\"13\" text-anchor=\"end\">" + htmlEscape(compact(v)) + "</text>";
   }
   if (chart.kind == Chart::Kind::kLines) {
     for (std::size_t k = 0; k < chart.series.size(); ++k) {
@@ -182,7 +182,7 @@ std::string timeSvg(const Chart& chart) {
     double v = chart.series[0].values[chart.marked];
     const char* anchor = x < width * 0.2 ? "start" : x > width * 0.8 ? "end" : "middle";
     svg += "<text x=\"" + fixed(x, 1) + "\" y=\"" + fixed(std::max(y(v) - 5, 11.0), 1) +
-           "\" font-size=\"11\" font-weight=\"600\" fill=\"#d04a02\" text-anchor=\"" + anchor + "\">" +
+           "\" font-size=\"13\" font-weight=\"600\" fill=\"#d04a02\" text-anchor=\"" + anchor + "\">" +
            shown(chart.markedNote + " " + chart.labels[chart.marked], 80) + "</text>";
   }
   // Labels of the first, middle and last time.
@@ -193,7 +193,7 @@ std::string timeSvg(const Chart& chart) {
       if ((p == 1 && (n < 3)) || (p == 2 && n == 1)) continue;
       double x = p == 0 ? left : p == 2 ? width - right : left + step * (picks[1] + 0.5);
       svg += "<text x=\"" + fixed(x, 1) + "\" y=\"" + fixed(height - bottom + 16, 0) +
-             "\" font-size=\"11\" text-anchor=\"" + anchors[p] + "\">" +
+             "\" font-size=\"13\" text-anchor=\"" + anchors[p] + "\">" +
              shown(chart.labels[picks[p]], 40) + "</text>";
     }
   }
@@ -202,8 +202,8 @@ std::string timeSvg(const Chart& chart) {
     for (std::size_t k = 0; k < chart.series.size(); ++k) {
       svg += "<rect x=\"" + fixed(x, 0) + "\" y=\"6\" width=\"10\" height=\"10\" fill=\"" +
              colourOf(chart, k) + "\"/><text x=\"" + fixed(x + 14, 0) +
-             "\" y=\"15\" font-size=\"11\">" + shown(chart.series[k].name, 30) + "</text>";
-      x += 24 + 7.0 * static_cast<double>(std::min<std::size_t>(chart.series[k].name.size(), 30));
+             "\" y=\"15\" font-size=\"13\">" + shown(chart.series[k].name, 30) + "</text>";
+      x += 24 + 8.0 * static_cast<double>(std::min<std::size_t>(chart.series[k].name.size(), 30));
     }
   }
   return svg + "</svg>";
@@ -229,7 +229,7 @@ std::string barsSvg(const Chart& chart) {
            "</text><rect x=\"" + fixed(labelW, 0) + "\" y=\"" + fixed(y + 3, 1) + "\" width=\"" +
            fixed(std::max(w, 1.0), 1) + "\" height=\"" + fixed(row - 6, 0) + "\" fill=\"" +
            kColours[0] + "\"/><text x=\"" + fixed(labelW + std::max(w, 1.0) + 4, 1) + "\" y=\"" +
-           fixed(y + 15, 1) + "\" font-size=\"11\">" + htmlEscape(compact(values[i])) +
+           fixed(y + 15, 1) + "\" font-size=\"12\">" + htmlEscape(compact(values[i])) +
            "</text></g>";
   }
   return svg + "</svg>";
