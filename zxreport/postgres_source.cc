@@ -119,7 +119,7 @@ class PostgresSource : public TableSource {
     std::vector<std::string> pages;
     if (!texts("SELECT coalesce(pg_relation_size(to_regclass($1)), 0)"
                " / current_setting('block_size')::bigint",
-               {quoteIdentifier(table)}, &pages)) {
+               {quoteTableName(table, true)}, &pages)) {
       return false;
     }
     long long count = pages.empty() ? 0 : std::atoll(pages[0].c_str());
@@ -134,19 +134,22 @@ class PostgresSource : public TableSource {
   }
 
   bool listTables(std::vector<std::string>* names) override {
-    return texts("SELECT relname FROM pg_class WHERE relkind IN ('r', 'p', 'v')"
-                 " AND pg_table_is_visible(oid) ORDER BY relname", {}, names);
+    return texts("SELECT CASE WHEN pg_table_is_visible(c.oid) THEN c.relname"
+                 " ELSE n.nspname || '.' || c.relname END FROM pg_class c"
+                 " JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.relkind IN ('r', 'p', 'v')"
+                 " AND n.nspname NOT IN ('pg_catalog', 'information_schema')"
+                 " AND n.nspname NOT LIKE 'pg\\_%' ORDER BY 1", {}, names);
   }
 
   bool listColumns(const std::string& table, std::vector<std::string>* names) override {
     return texts("SELECT attname FROM pg_attribute WHERE attrelid = to_regclass($1)"
                  " AND attnum > 0 AND NOT attisdropped ORDER BY attnum",
-                 {quoteIdentifier(table)}, names);
+                 {quoteTableName(table, true)}, names);
   }
 
   bool scan(const std::string& table, const std::vector<ScanColumn>& columns,
             const TimeRange& range, const std::string& condition, BatchPipe& pipe) override {
-    std::string sql = "COPY (" + scanQuery(table, columns, range, condition) + ") TO STDOUT";
+    std::string sql = "COPY (" + scanQuery(quoteTableName(table, true), columns, range, condition) + ") TO STDOUT";
     PostgresResult start(PQexec(db_.handle(), sql.c_str()));
     if (PQresultStatus(start.get()) != PGRES_COPY_OUT) return failed("cannot read " + table);
     std::string scratch;

@@ -52,12 +52,19 @@ bool startsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
+/// A table name without its schema.
+std::string baseName(const std::string& table) {
+  std::size_t dot = table.find('.');
+  return dot == std::string::npos ? table : table.substr(dot + 1);
+}
+
 /// The appliance part of a table name of `kind`.
 std::string applianceOf(const std::string& table, TableKind kind) {
+  std::string base = baseName(table);
   for (const KindInfo& info : kKinds) {
-    if (info.kind == kind && startsWith(table, info.prefix)) return table.substr(std::strlen(info.prefix));
+    if (info.kind == kind && startsWith(base, info.prefix)) return base.substr(std::strlen(info.prefix));
   }
-  return table;
+  return base;
 }
 
 /// Picks the tables the options name (or every table of zxload's kinds);
@@ -92,7 +99,9 @@ int chooseTables(const ReportOptions& options, const std::vector<std::string>& e
   if (!anyNamed) {
     for (const KindInfo& info : kKinds) {
       for (const std::string& table : existing) {
-        if (startsWith(table, info.prefix)) chosen->push_back({info.kind, table, applianceOf(table, info.kind)});
+        if (startsWith(baseName(table), info.prefix)) {
+          chosen->push_back({info.kind, table, applianceOf(table, info.kind)});
+        }
       }
     }
     if (chosen->empty()) {

@@ -64,7 +64,7 @@ class SqliteSource : public TableSource {
     SqliteStatement statement;
     // A view or a table without rowid is read in one piece.
     if (parts > 1 && statement.prepare(db_, "SELECT min(rowid), max(rowid) FROM " +
-                                                quoteIdentifier(table)) &&
+                                                quoteTableName(table, false)) &&
         statement.step() && sqlite3_column_type(statement.get(), 0) != SQLITE_NULL) {
       long long first = sqlite3_column_int64(statement.get(), 0);
       long long last = sqlite3_column_int64(statement.get(), 1);
@@ -90,7 +90,7 @@ class SqliteSource : public TableSource {
   bool scan(const std::string& table, const std::vector<ScanColumn>& columns,
             const TimeRange& range, const std::string& condition, BatchPipe& pipe) override {
     SqliteStatement statement;
-    if (!statement.prepare(db_, scanQuery(table, columns, range, condition))) {
+    if (!statement.prepare(db_, scanQuery(quoteTableName(table, false), columns, range, condition))) {
       error_ = "cannot read " + table + ": " + db_.error();
       return false;
     }

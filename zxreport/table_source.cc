@@ -2,14 +2,14 @@
 
 #include "dbconn/identifier.h"
 
-std::string scanQuery(const std::string& table, const std::vector<ScanColumn>& columns,
+std::string scanQuery(const std::string& quotedTable, const std::vector<ScanColumn>& columns,
                       const TimeRange& range, const std::string& condition) {
   std::string sql = "SELECT ";
   for (std::size_t k = 0; k < columns.size(); ++k) {
     if (k > 0) sql += ", ";
     sql += quoteIdentifier(columns[k].name);
   }
-  sql += " FROM " + quoteIdentifier(table);
+  sql += " FROM " + quotedTable;
   const std::string time = quoteIdentifier("timestampid");
   std::vector<std::string> conditions;
   if (!range.from.empty()) conditions.push_back(time + " >= " + quoteLiteral(range.from));
@@ -50,4 +50,10 @@ std::vector<ScanColumn> ColumnSlots::choose(const std::vector<ScanColumn>& wante
     }
   }
   return columns;
+}
+
+std::string quoteTableName(const std::string& name, bool schemas) {
+  std::size_t dot = schemas ? name.find('.') : std::string::npos;
+  if (dot == std::string::npos) return quoteIdentifier(name);
+  return quoteIdentifier(name.substr(0, dot)) + "." + quoteIdentifier(name.substr(dot + 1));
 }

@@ -51,7 +51,8 @@ class TableSource {
   /// Conditions that split the rows of `table` into about `parts` parts of
   /// its storage (one empty condition when it is small or cannot be split).
   virtual bool split(const std::string& table, int parts, std::vector<std::string>* conditions) = 0;
-  /// The names of the tables the database shows.
+  /// The names of the tables the database shows (PostgreSQL:
+  /// "schema.table" for a table outside the search path).
   virtual bool listTables(std::vector<std::string>* names) = 0;
   /// The names of the columns of `table`.
   virtual bool listColumns(const std::string& table, std::vector<std::string>* names) = 0;
@@ -87,10 +88,14 @@ class ColumnSlots {
   std::vector<int> slots_;
 };
 
-/// The SELECT of a scan: the quoted columns of the quoted table, with the
-/// range as literals and `condition` when it is not empty.
-std::string scanQuery(const std::string& table, const std::vector<ScanColumn>& columns,
+/// The SELECT of a scan: the quoted columns of the table, with the range
+/// as literals and `condition` when it is not empty.
+std::string scanQuery(const std::string& quotedTable, const std::vector<ScanColumn>& columns,
                       const TimeRange& range, const std::string& condition);
+
+/// A table name as SQL reads it: one quoted identifier, or with `schemas`
+/// "schema.table" as two (zxload never makes a name with a dot in it).
+std::string quoteTableName(const std::string& name, bool schemas);
 
 /// Conditions on `key` (rowid, ctid) that split the keys from `first` to
 /// `last` into `parts` ranges, each written by `bound`; the first range is
