@@ -262,7 +262,11 @@ int runReport(int argc, char** argv) {
     if (!source->listColumns(table.name, &present)) return fail(kReportDatabase, source->error());
     bool timed = false;
     for (const std::string& name : present) timed = timed || name == "timestampid";
-    if (!timed) return fail(kReportNoTables, "table " + table.name + " has no column timestampid");
+    if (!timed && !(range.from.empty() && range.to.empty())) {
+      std::fprintf(stderr, "zxreport: table %s has no column timestampid: left out of a report "
+                           "over a range\n", table.name.c_str());
+      continue;
+    }
     std::vector<ScanColumn> columns;
     std::function<void(const ScanRow&)> take;
     switch (table.kind) {
@@ -284,7 +288,7 @@ int runReport(int argc, char** argv) {
         break;
     }
     Progress progress(table.name);
-    if (!scanInBatches(sources, table.name, columns, range,
+    if (!scanInBatches(sources, table.name, columns, timed ? range : TimeRange{},
                        [&](const ScanRow& row) { take(row), progress.row(); }, &error)) {
       return fail(kReportDatabase, error);
     }

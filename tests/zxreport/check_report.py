@@ -329,7 +329,55 @@ def expected_tables(db, args):
         pairs = db.rows(f"SELECT t, un, userip, sum(m1), avg(m2), sum(m3) FROM {b} GROUP BY t, un, userip "
                         f"ORDER BY sum(m1) DESC, {db.order('t')}, {db.order(f'un || {sep} || userip')} LIMIT {args.top}")
         out["billing-intervals"] = [[t, u, ip, float(a), float(m), float(c)] for t, u, ip, a, m, c in pairs]
+    streaming(db, args, out, where, none)
+    smartfilter(db, args, out, none, names)
     return out, rows
+
+
+def streaming(db, args, out, where, none):
+    stream = db.union("str_", ["timestampid", "url", "player", "product", "playtime", "bytecount",
+                                "bandwidth", "refcount"])
+    if not stream:
+        return
+    s = (f"(SELECT url, CASE WHEN {none('player')} THEN player ELSE product END AS player, "
+         f"coalesce(refcount, 1) AS c, coalesce(playtime, 0) * coalesce(refcount, 1) AS p, "
+         f"{db.rounded('coalesce(bytecount, 0) * coalesce(refcount, 1)')} AS b, "
+         f"bandwidth * coalesce(refcount, 1) AS w, CASE WHEN bandwidth IS NULL THEN 0 ELSE coalesce(refcount, 1) END AS wc "
+         f"FROM {stream}{where}) s")
+
+    def figures(first, c, p, b, w, wc):
+        return [first, int(c), float(p), int(b), float(w) / int(wc) if int(wc) else None]
+
+    summary = db.rows(f"SELECT count(*), sum(c), sum(p), sum(b), coalesce(sum(w), 0), sum(wc) FROM {s}")[0]
+    if int(summary[0]) == 0:
+        return
+    out["streaming-summary"] = [figures(int(summary[0]), *summary[1:])]
+    players = db.rows(f"SELECT player, sum(c), sum(p), sum(b), coalesce(sum(w), 0), sum(wc) FROM {s} "
+                      f"WHERE {none('player')} GROUP BY player ORDER BY sum(c) DESC, {db.order('player')} LIMIT {args.top}")
+    if players:
+        out["streaming-players"] = [figures(*row) for row in players]
+    streams = db.rows(f"SELECT url, sum(c), sum(p), sum(b), coalesce(sum(w), 0), sum(wc) FROM {s} "
+                      f"WHERE {none('url')} GROUP BY url ORDER BY sum(p) DESC, {db.order('url')} LIMIT {args.top}")
+    if streams:
+        out["streaming-streams"] = [figures(*row) for row in streams]
+
+
+def smartfilter(db, args, out, none, names):
+    smart = db.union("smart_", ["category", "result", "refcount"])
+    if not smart or (args.range_from and args.range_to):
+        return  # the SmartFilter set has no time stamps: left out of a range
+    s = f"(SELECT category, result, coalesce(refcount, 1) AS c FROM {smart}) f"
+    total = int(db.rows(f"SELECT coalesce(sum(c), 0) FROM {s}")[0][0])
+    categories = db.rows(f"SELECT category, sum(c) FROM {s} WHERE {none('category')} GROUP BY category "
+                         f"ORDER BY sum(c) DESC, {db.order('category')} LIMIT {args.top}")
+    if categories:
+        out["smartfilter-categories"] = [[v, int(q), share(int(q), total)] for v, q in categories]
+    results = db.rows(f"SELECT result, sum(c) FROM {s} WHERE result IS NOT NULL GROUP BY result")
+    if results:
+        named = [[f"{names[int(float(r))]} ({int(float(r))})" if int(float(r)) in names else str(int(float(r))), int(q)]
+                 for r, q in results]
+        named.sort(key=lambda n: (-n[1], n[0].encode()))
+        out["smartfilter-results"] = [[n, q, share(q, total)] for n, q in named]
 
 
 def figures_from_json(text):

@@ -61,6 +61,25 @@ long=$(printf 'y%.0s' $(seq 1 300))
   printf '1765101738.476    100 10.9.0.4 TCP_MISS/200 77 GET http://bytes.example/caf\xe9\x01\xff -cmd NONE/- text/plain\n'
 } >"$work/hostile.log"
 
+# load_set LOG TYPES SUFFIX [FORMAT]: a SmartFilter or streaming data set,
+# converted and loaded unsorted (appliance demo).
+load_set() {
+  local log=$work/$2-$(basename "$1") types=$config/$2_datatypes.dat
+  cp "$root/$1" "$log"
+  local args=(-l "$log" -d "$types" -b oracle -a demo)
+  [ -n "${4:-}" ] && args+=(-t "$4")
+  "$PARSER" "${args[@]}" >/dev/null || fail "parser ${args[*]}"
+  local dbs=("${target[@]}")
+  [ "$mode" = postgres ] && dbs+=(-s "$db")
+  local k
+  for ((k = 0; k < ${#dbs[@]}; k += 2)); do
+    "$ZXLOAD" -k oracle -d "$types" -a demo "${dbs[k]}" "${dbs[k + 1]}" "$log.$3.csv" >/dev/null ||
+      fail "zxload $log.$3.csv"
+  done
+}
+load_set tests/cases/parser_formats/template_straccess_oracle/ex.log streaming st straccess
+load_set tests/cases/parser_formats/smartfilter_oracle/ex.log smartfilter sf
+
 convert squid.log demo squid
 convert w3c.log demo
 convert common.log demo common
@@ -133,6 +152,7 @@ expect 2 "no table of appliance 'nothing'" "${target[@]}" -a nothing
 expect 2 'no table raw_x"; DROP TABLE raw_demo; --' "${target[@]}" --raw 'raw_x"; DROP TABLE raw_demo; --'
 sqlite3 "$work/none.db" 'CREATE TABLE t (a)'
 expect 2 "no tables that zxload fills" -s "$work/none.db"
+expect 0 "smart_demo has no column timestampid: left out" "${target[@]}" -a demo --from 2026-12-07
 expect 3 "cannot open the SQLite database" -s "$work/missing.db"
 check [ ! -e "$work/missing.db" ]
 "$ZXREPORT" "${target[@]}" -o "$work/nodir/r.html" 2>/dev/null
