@@ -13,9 +13,6 @@
 
 namespace {
 
-/// Pages below which a table is read in one piece.
-constexpr long long kSmallTablePages = 2048;
-
 /// Appends the byte written with up to `width` digits of `base` at
 /// `field[at]` to `out`; returns the digits used.
 std::size_t appendNumber(std::string_view field, std::size_t at, unsigned base, std::size_t width,
@@ -123,7 +120,7 @@ class PostgresSource : public TableSource {
       return false;
     }
     long long count = pages.empty() ? 0 : std::atoll(pages[0].c_str());
-    if (parts < 2 || count < kSmallTablePages) {
+    if (parts < 2 || count < parts) {
       conditions->assign(1, "");
       return true;
     }

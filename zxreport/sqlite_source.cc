@@ -7,9 +7,6 @@
 
 namespace {
 
-/// Rows below which a table is read in one piece.
-constexpr long long kSmallTable = 65536;
-
 /// Appends the current row of `statement` to `batch`.
 void addRow(sqlite3_stmt* statement, const std::vector<ScanColumn>& columns, RowBatch& batch) {
   for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -68,7 +65,7 @@ class SqliteSource : public TableSource {
         statement.step() && sqlite3_column_type(statement.get(), 0) != SQLITE_NULL) {
       long long first = sqlite3_column_int64(statement.get(), 0);
       long long last = sqlite3_column_int64(statement.get(), 1);
-      if (last - first >= kSmallTable) {
+      if (last - first + 1 >= parts) {
         *conditions = splitConditions("rowid", first, last, parts,
                                       [](long long n) { return std::to_string(n); });
         return true;

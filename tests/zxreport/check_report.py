@@ -92,13 +92,24 @@ class Db:
                f"SELECT attname FROM pg_attribute WHERE attrelid = '{table}'::regclass AND attnum > 0 AND NOT attisdropped")
         return {r[0] for r in self.rows(sql)}
 
+    NUMBERS = {"refcount", "bytecount", "responsetime", "status", "transcodeid", "playtime", "bandwidth",
+               "billmeasure1", "billmeasure2", "billmeasure3", "result"}
+
+    def null(self, column):
+        """A NULL of the column's type (PostgreSQL types the NULLs of a union)."""
+        if self.sqlite:
+            return "NULL"
+        if column == "timestampid":
+            return "NULL::timestamp"
+        return "NULL::double precision" if column in self.NUMBERS else "NULL::text"
+
     def union(self, prefix, wanted):
         parts = []
         for table in self.tables():
             if not table.startswith(prefix):
                 continue
             have = self.columns(table)
-            cols = [(f'"{c}"' if c in have else "NULL") + f" AS {c}" for c in wanted]
+            cols = [(f'"{c}"' if c in have else self.null(c)) + f" AS {c}" for c in wanted]
             parts.append(f"SELECT '{table[len(prefix):]}' AS app, " + ", ".join(cols) + f' FROM "{table}"')
         return "(" + " UNION ALL ".join(parts) + ") r" if parts else None
 
