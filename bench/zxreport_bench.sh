@@ -55,7 +55,8 @@ bill_rows=$(sqlite3 "$db" 'SELECT count(*) FROM bill_month')
 echo "raw_month: $rows rows standing for $merged log lines; bill_month: $bill_rows rows"
 echo "SQLite file: $(du -m "$db" | cut -f1) MB"
 
-pg_start "$work/pg" >/dev/null || { echo "PostgreSQL not available: SQLite only"; }
+mkdir -p "$work/pg"
+pg_start "$work/pg" >/dev/null || { echo "PostgreSQL not available: SQLite only"; PG_DIR=; }
 if [ -n "${PG_DIR:-}" ]; then
   t0=$(now)
   "$build/zxload/zxload" -k oracle -d "$types" -a month -p dbname=postgres \
