@@ -38,6 +38,7 @@ figure.bars{max-width:560px}
 figcaption{font-size:13px;color:var(--soft);margin-bottom:2px}
 svg{width:100%;height:auto;display:block}
 svg text{font-family:inherit;fill:var(--ink)}
+svg text.mark{fill:var(--accent)}
 .tables{display:flex;flex-wrap:wrap;gap:14px;align-items:flex-start}
 .wrap{overflow-x:auto;flex:1 1 420px;max-width:920px}
 table{border-collapse:collapse;font-size:13px;width:100%}
@@ -182,7 +183,7 @@ std::string timeSvg(const Chart& chart) {
     double v = chart.series[0].values[chart.marked];
     const char* anchor = x < width * 0.2 ? "start" : x > width * 0.8 ? "end" : "middle";
     svg += "<text x=\"" + fixed(x, 1) + "\" y=\"" + fixed(std::max(y(v) - 5, 11.0), 1) +
-           "\" font-size=\"13\" font-weight=\"600\" fill=\"#d04a02\" text-anchor=\"" + anchor + "\">" +
+           "\" font-size=\"13\" font-weight=\"600\" class=\"mark\" text-anchor=\"" + anchor + "\">" +
            shown(chart.markedNote + " " + chart.labels[chart.marked], 80) + "</text>";
   }
   // Labels of the first, middle and last time.
