@@ -82,11 +82,11 @@ double BillingReport::result(const Combined& combined, int k) const {
 
 void BillingReport::add(const ScanRow& row) {
   ++rows_;
-  std::string key(slots_.text(row, kBillUser));
-  if (isNoValue(key)) key.clear();
-  key.push_back('\x1f');
-  key.append(slots_.text(row, kBillClient));
-  std::uint32_t user = users_.intern(key);
+  std::string_view name = slots_.text(row, kBillUser);
+  key_.assign(isNoValue(name) ? std::string_view() : name);
+  key_.push_back('\x1f');
+  key_.append(slots_.text(row, kBillClient));
+  std::uint32_t user = users_.intern(key_);
   std::uint32_t interval = intervals_.intern(slots_.text(row, kBillTime));
   const double values[3] = {slots_.number(row, kBill1), slots_.number(row, kBill2),
                             slots_.number(row, kBill3)};
@@ -94,9 +94,13 @@ void BillingReport::add(const ScanRow& row) {
     perUser_.emplace_back();
     userIntervals_.push_back(0);
   }
-  Combined& pair = pairs_[static_cast<std::uint64_t>(interval) << 32 | user];
-  if (pair.rows == 0) ++userIntervals_[user];
-  combine(&pair, values);
+  bool added = false;
+  std::uint32_t pair = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
+  if (added) {
+    pairs_.emplace_back();
+    ++userIntervals_[user];
+  }
+  combine(&pairs_[pair], values);
   combine(&perUser_[user], values);
 }
 
@@ -133,7 +137,7 @@ void BillingReport::addPanel(const ReportSettings& settings, Report* report) con
   // The heaviest user of each interval, and the heaviest pairs overall.
   std::vector<std::pair<std::uint64_t, const Combined*>> pairs;
   pairs.reserve(pairs_.size());
-  for (const auto& entry : pairs_) pairs.emplace_back(entry.first, &entry.second);
+  for (std::uint32_t k = 0; k < pairs_.size(); ++k) pairs.emplace_back(pairIndex_.key(k), &pairs_[k]);
   auto pairBefore = [&](const auto& a, const auto& b) {
     std::string_view ia = intervals_.at(static_cast<std::uint32_t>(a.first >> 32));
     std::string_view ib = intervals_.at(static_cast<std::uint32_t>(b.first >> 32));

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "zxreport/raw_report.h"
@@ -35,7 +34,9 @@ class BillingReport {
   StringTable users_, intervals_;
   std::vector<Combined> perUser_;
   std::vector<std::int64_t> userIntervals_;
-  std::unordered_map<std::uint64_t, Combined> pairs_;
+  NumberIndex pairIndex_;           // (interval, user) -> index into pairs_
+  std::vector<Combined> pairs_;
+  std::string key_;                 // the user key of the row at hand
   std::int64_t rows_ = 0;
 };
 

@@ -93,3 +93,32 @@ void NumberSet::grow() {
     slots_[slot] = stored;
   }
 }
+
+NumberIndex::NumberIndex() : slots_(kInitialSlots, 0), mask_(kInitialSlots - 1) {}
+
+std::uint32_t NumberIndex::find(std::uint64_t key, bool* added) {
+  for (std::uint64_t slot = mix(key) & mask_;; slot = (slot + 1) & mask_) {
+    std::uint32_t entry = slots_[slot];
+    if (entry == 0) {
+      keys_.push_back(key);
+      slots_[slot] = size();
+      *added = true;
+      if (keys_.size() * 2 > slots_.size()) grow();
+      return size() - 1;
+    }
+    if (keys_[entry - 1] == key) {
+      *added = false;
+      return entry - 1;
+    }
+  }
+}
+
+void NumberIndex::grow() {
+  slots_.assign(slots_.size() * 2, 0);
+  mask_ = slots_.size() - 1;
+  for (std::uint32_t index = 0; index < size(); ++index) {
+    std::uint64_t slot = mix(keys_[index]) & mask_;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask_;
+    slots_[slot] = index + 1;
+  }
+}

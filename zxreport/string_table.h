@@ -49,6 +49,25 @@ class NumberSet {
   bool hasMax_ = false;  // the one value that + 1 cannot hold
 };
 
+/// Gives each distinct 64-bit number an index 0, 1, 2, ... in the order
+/// first seen (pairs of small numbers packed into one key).
+class NumberIndex {
+ public:
+  NumberIndex();
+  /// The index of `key`, adding it when new (then `*added` is true).
+  std::uint32_t find(std::uint64_t key, bool* added);
+  /// The key of index `index`.
+  std::uint64_t key(std::uint32_t index) const { return keys_[index]; }
+  std::uint32_t size() const { return static_cast<std::uint32_t>(keys_.size()); }
+
+ private:
+  void grow();
+
+  std::vector<std::uint64_t> keys_;   // by index
+  std::vector<std::uint32_t> slots_;  // index + 1, or 0 for a free slot
+  std::uint64_t mask_;
+};
+
 /// A 64-bit hash of a text.
 std::uint64_t hashText(std::string_view text);
 

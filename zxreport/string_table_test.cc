@@ -21,3 +21,15 @@ TEST(NumberSet, CountsEachNumberOnce) {
   EXPECT_FALSE(set.insert(~0ULL));
   EXPECT_EQ(set.size(), 20001u);
 }
+
+TEST(NumberIndex, IndexesInTheOrderFirstSeen) {
+  NumberIndex index;
+  bool added = false;
+  for (std::uint64_t i = 0; i < 5000; ++i) {
+    ASSERT_EQ(index.find(i << 32 | (i % 7), &added), i);
+    ASSERT_TRUE(added);
+  }
+  EXPECT_EQ(index.find(123ULL << 32 | 4, &added), 123u);
+  EXPECT_FALSE(added);
+  EXPECT_EQ(index.key(4999), 4999ULL << 32 | (4999 % 7));
+}
