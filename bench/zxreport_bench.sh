@@ -56,6 +56,7 @@ echo "raw_month: $rows rows standing for $merged log lines; bill_month: $bill_ro
 echo "SQLite file: $(du -m "$db" | cut -f1) MB"
 
 mkdir -p "$work/pg"
+chmod 0755 "$work"  # the server runs as nobody when started as root
 pg_start "$work/pg" >/dev/null || { echo "PostgreSQL not available: SQLite only"; PG_DIR=; }
 if [ -n "${PG_DIR:-}" ]; then
   t0=$(now)
