@@ -7,7 +7,7 @@ namespace {
 
 /// The count of lines a row stands for: refcount, or one.
 std::int64_t rowCount(const ColumnSlots& slots, const ScanRow& row, int k) {
-  return slots.has(row, k) ? std::llround(slots.number(row, k)) : 1;
+  return slots.has(row, k) ? wholeNumber(slots.number(row, k)) : 1;
 }
 
 /// Words for a billing operation.
@@ -192,7 +192,7 @@ void StreamingReport::add(const ScanRow& row) {
   Figures line;
   line.sessions = count;
   line.playTime = slots_.number(row, kStreamPlay) * static_cast<double>(count);
-  line.bytes = std::llround(slots_.number(row, kStreamBytes) * static_cast<double>(count));
+  line.bytes = wholeNumber(slots_.number(row, kStreamBytes) * static_cast<double>(count));
   if (slots_.has(row, kStreamRate)) {
     line.rated = count;
     line.bandwidth = slots_.number(row, kStreamRate) * static_cast<double>(count);
@@ -287,7 +287,7 @@ void SmartFilterReport::add(const ScanRow& row) {
   const std::int64_t count = rowCount(slots_, row, kSmartCount);
   requests_ += count;
   categories_.add(slots_.text(row, kSmartCategory), count, 0);
-  if (slots_.has(row, kSmartResult)) results_.add(std::llround(slots_.number(row, kSmartResult)), count, 0);
+  if (slots_.has(row, kSmartResult)) results_.add(wholeNumber(slots_.number(row, kSmartResult)), count, 0);
 }
 
 void SmartFilterReport::addPanel(const ReportSettings& settings, Report* report) const {

@@ -17,6 +17,15 @@ struct Tally {
   std::int64_t bytes = 0;
 };
 
+/// `value` rounded to a whole number, halves away from zero (as SQLite's
+/// round() does); values past 2^62 are clamped.
+inline std::int64_t wholeNumber(double value) {
+  constexpr double kLimit = 4611686018427387904.0;  // 2^62
+  if (!(value < kLimit)) return value != value ? 0 : static_cast<std::int64_t>(kLimit);
+  if (!(value > -kLimit)) return -static_cast<std::int64_t>(kLimit);
+  return value >= 0 ? static_cast<std::int64_t>(value + 0.5) : -static_cast<std::int64_t>(-value + 0.5);
+}
+
 /// Whether a stored value stands for no value: empty or "-".
 bool isNoValue(std::string_view value);
 

@@ -75,9 +75,9 @@ RawReport::Hour& RawReport::hourAt(std::int64_t hours) {
 void RawReport::add(const ScanRow& row) {
   auto present = [&](int k) { return slots_.has(row, k); };
   auto text = [&](int k) { return slots_.text(row, k); };
-  const std::int64_t count = present(kCount) ? std::llround(slots_.number(row, kCount)) : 1;
+  const std::int64_t count = present(kCount) ? wholeNumber(slots_.number(row, kCount)) : 1;
   const std::int64_t bytes =
-      present(kBytes) ? std::llround(slots_.number(row, kBytes) * static_cast<double>(count)) : 0;
+      present(kBytes) ? wholeNumber(slots_.number(row, kBytes) * static_cast<double>(count)) : 0;
   Appliance& appliance = appliances_.back();
   const std::int64_t applianceIndex = static_cast<std::int64_t>(appliances_.size()) - 1;
   ++rows_;
@@ -90,7 +90,7 @@ void RawReport::add(const ScanRow& row) {
   int statusKind = 5;
   if (present(kStatus)) {
     statusKind = statusClass(slots_.number(row, kStatus));
-    statusCodes_.add(std::llround(slots_.number(row, kStatus)), count, bytes);
+    statusCodes_.add(wholeNumber(slots_.number(row, kStatus)), count, bytes);
   }
   classes_[statusKind] += count;
   if (statusKind == 3 || statusKind == 4) appliance.failed += count;
@@ -100,8 +100,19 @@ void RawReport::add(const ScanRow& row) {
   if (client >= 0 && applianceClients_.insert(pair(applianceIndex, client))) ++appliance.clients;
   if (user >= 0 && applianceUsers_.insert(pair(applianceIndex, user))) ++appliance.users;
 
-  std::int64_t hours;
-  if (present(kTime) && hourOfTimestamp(text(kTime), &hours)) {
+  // Rows of one hour mostly follow each other: its text is read once.
+  std::int64_t hours = lastStampHours_;
+  bool timed = false;
+  if (present(kTime)) {
+    std::string_view stamp = text(kTime).substr(0, 13);
+    timed = stamp.size() == 13 && stamp == lastStamp_;
+    if (!timed && hourOfTimestamp(text(kTime), &hours)) {
+      timed = true;
+      lastStamp_.assign(stamp);
+      lastStampHours_ = hours;
+    }
+  }
+  if (timed) {
     Hour& hour = hourAt(hours);
     hour.requests += count;
     hour.bytes += bytes;
@@ -126,7 +137,7 @@ void RawReport::add(const ScanRow& row) {
   browsers_.add(text(kBrowser), count, bytes);
   systems_.add(text(kOs), count, bytes);
   if (present(kTransaction)) {
-    transactionCodes_.add(std::llround(slots_.number(row, kTransaction)), count, bytes);
+    transactionCodes_.add(wholeNumber(slots_.number(row, kTransaction)), count, bytes);
   }
   hierarchy_.add(text(kHierarchy), count, bytes);
 }

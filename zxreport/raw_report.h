@@ -70,6 +70,8 @@ class RawReport {
   Hour* lastHour_ = nullptr;
   std::int64_t lastHourNumber_ = 0;
   std::int64_t lastClient_ = -1, lastClientHour_ = 0;
+  std::string lastStamp_;  // the first 13 characters of the last time stamp read
+  std::int64_t lastStampHours_ = 0;
   NumberSet clientHours_, clientDays_, applianceClients_, applianceUsers_;
   std::int64_t rows_ = 0, requests_ = 0, bytes_ = 0, untimed_ = 0;
   std::int64_t classes_[6] = {0, 0, 0, 0, 0, 0};

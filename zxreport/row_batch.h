@@ -16,7 +16,7 @@ class RowBatch {
   explicit RowBatch(const std::vector<ScanColumn>& columns);
   void clear();
   void addText(std::string_view text) {
-    bytes_.append(text);
+    if (!text.empty()) bytes_.append(text);
     ends_.push_back(bytes_.size());
     nulls_.push_back(0);
   }

@@ -3,13 +3,14 @@
 #include "dbconn/identifier.h"
 
 std::string scanQuery(const std::string& quotedTable, const std::vector<ScanColumn>& columns,
-                      const TimeRange& range, const std::string& condition) {
-  std::string sql = "SELECT ";
+                      const TimeRange& range, const std::string& condition,
+                      const std::string& wrap) {
+  std::string sql = "SELECT " + (wrap.empty() ? "" : wrap + "(");
   for (std::size_t k = 0; k < columns.size(); ++k) {
     if (k > 0) sql += ", ";
     sql += quoteIdentifier(columns[k].name);
   }
-  sql += " FROM " + quotedTable;
+  sql += (wrap.empty() ? "" : ")") + std::string(" FROM ") + quotedTable;
   const std::string time = quoteIdentifier("timestampid");
   std::vector<std::string> conditions;
   if (!range.from.empty()) conditions.push_back(time + " >= " + quoteLiteral(range.from));

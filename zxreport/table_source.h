@@ -88,10 +88,12 @@ class ColumnSlots {
   std::vector<int> slots_;
 };
 
-/// The SELECT of a scan: the quoted columns of the table, with the range
-/// as literals and `condition` when it is not empty.
+/// The SELECT of a scan: the quoted columns of the table (as the arguments
+/// of the function `wrap` when it is not empty), with the range as literals
+/// and `condition` when it is not empty.
 std::string scanQuery(const std::string& quotedTable, const std::vector<ScanColumn>& columns,
-                      const TimeRange& range, const std::string& condition);
+                      const TimeRange& range, const std::string& condition,
+                      const std::string& wrap = "");
 
 /// A table name as SQL reads it: one quoted identifier, or with `schemas`
 /// "schema.table" as two (zxload never makes a name with a dot in it).
