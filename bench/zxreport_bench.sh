@@ -18,6 +18,8 @@
 #   ROUNDS     rounds of the timings (default 3)
 #   BUILD_DIR  build directory (default build-bench in the source tree)
 #   KEEP       set to keep the generated files
+#   REUSE      a directory kept by an earlier run: its logs and SQLite
+#              database are used again (PostgreSQL is loaded anew)
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,7 +36,14 @@ types=$root/config/datatypes.dat
 zxreport=$build/zxreport/zxreport
 measures=bytecount:13,bytecount:12,refcount:13
 
+if [ -n "${REUSE:-}" ]; then
+  rm -rf "$work"
+  work=$REUSE KEEP=1
+  rm -rf "$work/pg"
+fi
+db=$work/month.db
 mkdir -p "$work/logs" "$work/out"
+if [ ! -s "$db" ]; then
 squid_lines=$((lines * 6 / 10))
 t0=$(now)
 "$build/bench/bench_monthgen" squid "$squid_lines" "$days" "$work/logs"
@@ -48,7 +57,7 @@ PARSER=$build/parser/parser ZXSORT=$build/zxsort/zxsort ZXLOAD=$build/zxload/zxl
   --billing "15,$measures" --load "sqlite:$work/month.db" "$work/logs" | tail -3
 t1=$(now)
 echo "converted, sorted and loaded into SQLite in $(elapsed "$t0" "$t1") s"
-db=$work/month.db
+fi
 rows=$(sqlite3 "$db" 'SELECT count(*) FROM raw_month')
 merged=$(sqlite3 "$db" 'SELECT sum(refcount) FROM raw_month')
 bill_rows=$(sqlite3 "$db" 'SELECT count(*) FROM bill_month')
