@@ -121,9 +121,13 @@ void RawReport::add(const ScanRow& row) {
     if (client >= 0 && (client != lastClient_ || hours != lastClientHour_)) {
       lastClient_ = client;
       lastClientHour_ = hours;
-      if (clientHours_.insert(pair(hours, client))) ++hour.clients;
+      hour.clients.insert(static_cast<std::uint64_t>(client));
       std::int64_t day = hours >= 0 ? hours / 24 : (hours - 23) / 24;
-      if (clientDays_.insert(pair(day, client))) ++dayClients_[day];
+      if (lastDayClients_ == nullptr || day != lastDay_) {
+        lastDayClients_ = &dayClients_[day];
+        lastDay_ = day;
+      }
+      lastDayClients_->insert(static_cast<std::uint64_t>(client));
     }
     if (present(kResponse)) hour.times.emplace_back(slots_.number(row, kResponse), count);
   } else {
@@ -245,9 +249,9 @@ void RawReport::addTraffic(Report* report) {
     requests.labels.push_back(civilHour(h));
     requests.series[0].values.push_back(static_cast<double>(hour.requests));
     bytes.series[0].values.push_back(static_cast<double>(hour.bytes));
-    clients.series[0].values.push_back(static_cast<double>(hour.clients));
+    clients.series[0].values.push_back(static_cast<double>(hour.clients.size()));
   };
-  const Hour none;
+  const Hour none;  // an hour without rows
   std::int64_t previous = hours_.begin()->first;
   for (const auto& [h, hour] : hours_) {
     for (std::int64_t gap = previous + 1; fill && gap < h; ++gap) point(gap, none);
@@ -258,7 +262,8 @@ void RawReport::addTraffic(Report* report) {
     point(h, hour);
     previous = h;
     table.rows.push_back({Cell::ofText(civilHour(h)), Cell::ofInteger(hour.requests),
-                          Cell::ofInteger(hour.bytes), Cell::ofInteger(hour.clients)});
+                          Cell::ofInteger(hour.bytes),
+                          Cell::ofInteger(static_cast<std::int64_t>(hour.clients.size()))});
     Tally& day = days[h >= 0 ? h / 24 : (h - 23) / 24];
     day.requests += hour.requests;
     day.bytes += hour.bytes;
@@ -279,7 +284,7 @@ void RawReport::addTraffic(Report* report) {
       perDay.labels.push_back(civilDate(day));
       perDay.series[0].values.push_back(static_cast<double>(tally.requests));
       dayTable.rows.push_back({Cell::ofText(civilDate(day)), Cell::ofInteger(tally.requests),
-                               Cell::ofInteger(tally.bytes), Cell::ofInteger(dayClients_[day])});
+                               Cell::ofInteger(tally.bytes), Cell::ofInteger(static_cast<std::int64_t>(dayClients_[day].size()))});
     }
     panel.charts.push_back(std::move(requests));
     panel.charts.push_back(std::move(perDay));

@@ -42,7 +42,8 @@ class RawReport {
  private:
   /// Figures of one hour.
   struct Hour {
-    std::int64_t requests = 0, bytes = 0, clients = 0;
+    std::int64_t requests = 0, bytes = 0;
+    NumberSet clients;  // of the hour: small, so it stays in the cache
     std::int64_t classes[6] = {0, 0, 0, 0, 0, 0};  // 1xx..5xx, other
     std::vector<Weighted> times;
   };
@@ -66,13 +67,15 @@ class RawReport {
   ColumnSlots slots_;
   std::vector<Appliance> appliances_;
   std::map<std::int64_t, Hour> hours_;
-  std::map<std::int64_t, std::int64_t> dayClients_;
+  std::map<std::int64_t, NumberSet> dayClients_;
   Hour* lastHour_ = nullptr;
   std::int64_t lastHourNumber_ = 0;
   std::int64_t lastClient_ = -1, lastClientHour_ = 0;
   std::string lastStamp_;  // the first 13 characters of the last time stamp read
   std::int64_t lastStampHours_ = 0;
-  NumberSet clientHours_, clientDays_, applianceClients_, applianceUsers_;
+  NumberSet applianceClients_, applianceUsers_;
+  NumberSet* lastDayClients_ = nullptr;
+  std::int64_t lastDay_ = 0;
   std::int64_t rows_ = 0, requests_ = 0, bytes_ = 0, untimed_ = 0;
   std::int64_t classes_[6] = {0, 0, 0, 0, 0, 0};
   CodeTally statusCodes_, transactionCodes_;

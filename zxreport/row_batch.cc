@@ -2,8 +2,17 @@
 
 RowBatch::RowBatch(const std::vector<ScanColumn>& columns) : columns_(columns) {}
 
+void RowBatch::grow(std::size_t more) {
+  std::size_t capacity = capacity_ == 0 ? 1 << 20 : capacity_;
+  while (capacity < size_ + more) capacity *= 2;
+  auto bytes = std::make_unique<char[]>(capacity);
+  if (size_ > 0) std::memcpy(bytes.get(), bytes_.get(), size_);
+  bytes_ = std::move(bytes);
+  capacity_ = capacity;
+}
+
 void RowBatch::clear() {
-  bytes_.clear();
+  size_ = 0;
   ends_.clear();
   numbers_.clear();
   nulls_.clear();

@@ -2,6 +2,8 @@
 #define ZXREPORT_ROW_BATCH_H_
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +18,10 @@ class RowBatch {
   explicit RowBatch(const std::vector<ScanColumn>& columns);
   void clear();
   void addText(std::string_view text) {
-    if (!text.empty()) bytes_.append(text);
-    ends_.push_back(bytes_.size());
+    if (size_ + text.size() > capacity_) grow(text.size());
+    if (!text.empty()) std::memcpy(bytes_.get() + size_, text.data(), text.size());
+    size_ += text.size();
+    ends_.push_back(size_);
     nulls_.push_back(0);
   }
   void addNumber(double value) {
@@ -27,7 +31,7 @@ class RowBatch {
   /// A NULL of the column of kind `number`.
   void addNull(bool number) {
     if (number) numbers_.push_back(0);
-    else ends_.push_back(bytes_.size());
+    else ends_.push_back(size_);
     nulls_.push_back(1);
   }
   void endRow() { ++rows_; }
@@ -36,8 +40,12 @@ class RowBatch {
 
  private:
   friend class BatchRow;
+  /// Makes room for `more` bytes of text.
+  void grow(std::size_t more);
+
   const std::vector<ScanColumn>& columns_;
-  std::string bytes_;
+  std::unique_ptr<char[]> bytes_;  // the texts, one after another
+  std::size_t size_ = 0, capacity_ = 0;
   std::vector<std::size_t> ends_;  // end of each text value in `bytes_`
   std::vector<double> numbers_;
   std::vector<std::uint8_t> nulls_;
@@ -56,7 +64,7 @@ class BatchRow : public ScanRow {
   std::string_view text(int column) const override {
     std::size_t k = row_ * textCount_ + index_[column];
     std::size_t start = k == 0 ? 0 : batch_.ends_[k - 1];
-    return std::string_view(batch_.bytes_).substr(start, batch_.ends_[k] - start);
+    return std::string_view(batch_.bytes_.get() + start, batch_.ends_[k] - start);
   }
   double number(int column) const override {
     return batch_.numbers_[row_ * numberCount_ + index_[column]];

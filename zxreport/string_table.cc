@@ -30,34 +30,35 @@ std::uint64_t hashText(std::string_view text) {
   return mix(hash ^ tail ^ (static_cast<std::uint64_t>(text.size() - i) << 59));
 }
 
-StringTable::StringTable() : slots_(kInitialSlots, 0), mask_(kInitialSlots - 1) {
+StringTable::StringTable() : slots_(kInitialSlots), mask_(kInitialSlots - 1) {
   offsets_.push_back(0);
 }
 
 std::uint32_t StringTable::intern(std::string_view text) {
   const std::uint64_t hash = hashText(text);
+  const auto check = static_cast<std::uint32_t>(hash >> 32);
   for (std::uint64_t slot = hash & mask_;; slot = (slot + 1) & mask_) {
-    std::uint32_t entry = slots_[slot];
-    if (entry == 0) {
+    const Slot entry = slots_[slot];
+    if (entry.id == 0) {
       std::uint32_t id = size();
-      slots_[slot] = id + 1;
+      slots_[slot] = Slot{id + 1, check};
       hashes_.push_back(hash);
       bytes_.append(text);
       offsets_.push_back(bytes_.size());
       if (hashes_.size() * 2 > slots_.size()) grow();
       return id;
     }
-    if (hashes_[entry - 1] == hash && at(entry - 1) == text) return entry - 1;
+    if (entry.check == check && at(entry.id - 1) == text) return entry.id - 1;
   }
 }
 
 void StringTable::grow() {
-  slots_.assign(slots_.size() * 2, 0);
+  slots_.assign(slots_.size() * 2, Slot{});
   mask_ = slots_.size() - 1;
   for (std::uint32_t id = 0; id < size(); ++id) {
     std::uint64_t slot = hashes_[id] & mask_;
-    while (slots_[slot] != 0) slot = (slot + 1) & mask_;
-    slots_[slot] = id + 1;
+    while (slots_[slot].id != 0) slot = (slot + 1) & mask_;
+    slots_[slot] = Slot{id + 1, static_cast<std::uint32_t>(hashes_[id] >> 32)};
   }
 }
 

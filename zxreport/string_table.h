@@ -24,10 +24,17 @@ class StringTable {
  private:
   void grow();
 
+  /// A slot of the table: the text's number + 1 (0 when free) and the high
+  /// half of its hash, so that most probes touch the slot alone.
+  struct Slot {
+    std::uint32_t id = 0;
+    std::uint32_t check = 0;
+  };
+
   std::string bytes_;                  // every text, one after another
   std::vector<std::uint64_t> offsets_; // start of each text, and the end
   std::vector<std::uint64_t> hashes_;  // hash of each text
-  std::vector<std::uint32_t> slots_;   // id + 1, or 0 for a free slot
+  std::vector<Slot> slots_;
   std::uint64_t mask_;
 };
 
