@@ -44,7 +44,7 @@ class SqliteSource : public TableSource {
  public:
   bool open(const std::string& path) {
     path_ = path;
-    if (db_.open(path, SqliteMode::kReadOnly) &&
+    if (db_.open(path, SqliteMode::kReadOnly, SqliteWait{60, "zxreport", ""}) &&
         sqlite3_create_function_v2(db_.handle(), "zxreport_row", -1, SQLITE_UTF8 | SQLITE_DIRECTONLY,
                                    &target_, rowFunction, nullptr, nullptr, nullptr) == SQLITE_OK) {
       return true;
