@@ -4,39 +4,13 @@
 
 namespace {
 
-/// Length of the valid UTF-8 sequence at the start of `s` (`n` bytes
-/// left), or 0 when there is none.
-std::size_t sequenceLength(const unsigned char* s, std::size_t n) {
-  unsigned char c = s[0];
-  if (c < 0x80) return 1;
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xbf;
-  if (c >= 0xc2 && c <= 0xdf) length = 2;
-  else if (c >= 0xe0 && c <= 0xef) {
-    length = 3;
-    if (c == 0xe0) low = 0xa0;
-    if (c == 0xed) high = 0x9f;  // no surrogates
-  } else if (c >= 0xf0 && c <= 0xf4) {
-    length = 4;
-    if (c == 0xf0) low = 0x90;
-    if (c == 0xf4) high = 0x8f;
-  } else {
-    return 0;
-  }
-  if (n < length || s[1] < low || s[1] > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (s[i] < 0x80 || s[i] > 0xbf) return 0;
-  }
-  return length;
-}
-
 /// Calls `take(character bytes)` for each character of `text`, invalid
 /// bytes turned into their Latin-1 characters.
 template <typename Take>
 void forEachCharacter(std::string_view text, Take take) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   for (std::size_t i = 0; i < text.size();) {
-    std::size_t length = sequenceLength(s + i, text.size() - i);
+    std::size_t length = utf8Length(s + i, text.size() - i);
     if (length > 0) {
       take(text.substr(i, length));
       i += length;
@@ -55,13 +29,6 @@ bool isControl(std::string_view character) {
 }
 
 }  // namespace
-
-std::string validUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  forEachCharacter(text, [&](std::string_view character) { out.append(character); });
-  return out;
-}
 
 std::string displayText(std::string_view text, std::size_t maxChars, bool* cut) {
   std::string out;

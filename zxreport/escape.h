@@ -5,10 +5,7 @@
 #include <string>
 #include <string_view>
 
-/// `text` as valid UTF-8: valid sequences kept, every other byte taken as
-/// the Latin-1 character of that number (as zxload sends such bytes to
-/// PostgreSQL, so both databases show the same text).
-std::string validUtf8(std::string_view text);
+#include "dbconn/utf8.h"
 
 /// `text` made fit to show: valid UTF-8, control characters as U+FFFD, and
 /// cut after `maxChars` characters with an ellipsis (never inside a

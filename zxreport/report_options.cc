@@ -156,6 +156,7 @@ const char* reportUsage() {
          "  --measures SPEC        the billing measures as zxsort was given them,\n"
          "                         e.g. bytecount:13,bytecount:12,refcount:13\n"
          "  -h, --help             this text\n"
+         "      --version          the program's name, package and version\n"
          "Exit status: 0 written; 1 unusable command line (also a bad time or an\n"
          "empty range); 2 the database has none of the tables; 3 the database cannot\n"
          "be opened or a query failed; 4 an output file cannot be written; 5 written,\n"
