@@ -1,9 +1,9 @@
 #include "parser/field_splitter.h"
 
-int countFields(std::string_view line, bool equalsEndsField) {
-  FieldSplitter splitter(line, equalsEndsField);
+int countFields(std::string_view line, SplitRules rules, int limit) {
+  FieldSplitter splitter(line, rules);
   FieldSpan field;
   int count = 0;
-  while (splitter.next(&field)) ++count;
+  while (count < limit && splitter.next(&field)) ++count;
   return count;
 }
