@@ -119,7 +119,11 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
       ids_(ids),
       dataSet_(dataSet),
       runLog_(runLog),
-      normaliser_(table, ids, db, runLog) {
+      normaliser_(table, ids, db, runLog),
+      splitRules_(layout.splitRules) {
+  if (layout.ignoresTrailingFields) {
+    fieldLimit_ = static_cast<int>(layout.headerFields.size());
+  }
   positions_.reserve(layout.headerFields.size());
   for (int column : layout.headerFields) {
     const ColumnDef& def = table.at(column);
@@ -184,9 +188,9 @@ LineResult RowBuilder::convertLine(std::string_view line,
   const bool lineNeedsBlanks =
       line.find(',') != std::string_view::npos ||
       (quotesValues_ && line.find('\'') != std::string_view::npos);
-  FieldSplitter splitter(line);
+  FieldSplitter splitter(line, splitRules_);
   FieldSpan field;
-  while (splitter.next(&field)) {
+  while (result.fieldCount < fieldLimit_ && splitter.next(&field)) {
     const int index = result.fieldCount++;
     if (field.length < 0 || field.length > static_cast<long>(kMaxFieldLength)) {
       runLog_.logFormat(4, "Problem parsing log line :%lld Field: %d",
@@ -229,6 +233,10 @@ LineResult RowBuilder::convertLine(std::string_view line,
     writeValue(position.column, written, position.quoted, mayNeedBlanks);
   }
   return result;
+}
+
+int RowBuilder::countFields(std::string_view line) const {
+  return ::countFields(line, splitRules_, fieldLimit_);
 }
 
 void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {
