@@ -19,7 +19,6 @@ constexpr unsigned kRefusedFlags = 0xe2;
 constexpr int kMaxLiteralCodes = 286;
 constexpr int kMaxDistanceCodes = 30;
 constexpr int kEndOfBlock = 256;
-constexpr std::uint32_t kWindow = 32768;
 
 // Order in which the lengths of the code-length code are stored.
 constexpr unsigned char kLengthCodeOrder[19] = {16, 17, 18, 0, 8,  7, 9,
@@ -32,29 +31,70 @@ constexpr unsigned char kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1,
                                             1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
                                             4, 4, 4, 4, 5, 5, 5, 5, 0};
 constexpr std::uint16_t kDistanceBase[30] = {
-    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+    1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+    33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+    1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
 constexpr unsigned char kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,
                                               4, 4, 5, 5, 6, 6, 7,  7,  8,  8,
                                               9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 using Code = DeflateChecker::Code;
 
-/// Outcomes of decoding a symbol besides the symbol itself.
-constexpr int kUnusedCode = -1;
+// A decoded symbol as one word: the bits it takes, extra bits included
+// (0 to 4), its code's length (5 to 8), what it is (9 and 10) and its value
+// (16 up): the symbol itself, or the base of a length or distance.
+constexpr unsigned kPlain = 0;    // a literal byte, or a code length
+constexpr unsigned kBased = 1;    // a length or a distance with extra bits
+constexpr unsigned kEnd = 2;      // the end of the block
+constexpr unsigned kInvalid = 3;  // a code that stands for nothing
 
-/// Builds `code` from the code lengths of `n` symbols. False when zlib
-/// refuses the set: over-subscribed, or short of filling the code space,
-/// which zlib allows only for a lone code of one bit and, but for the
+constexpr std::uint32_t makeEntry(unsigned kind, unsigned value,
+                                  unsigned codeLength, unsigned extra) {
+  return (value << 16) | (kind << 9) | (codeLength << 5) | (codeLength + extra);
+}
+/// In a code's table: a longer code, or none (decodeLong() tells which).
+constexpr std::uint32_t kLongOrUnused = makeEntry(kInvalid, 0, 0, 0);
+constexpr unsigned entryBits(std::uint32_t entry) { return entry & 31; }
+constexpr unsigned entryCodeLength(std::uint32_t entry) { return (entry >> 5) & 15; }
+constexpr unsigned entryKind(std::uint32_t entry) { return (entry >> 9) & 3; }
+constexpr unsigned entryValue(std::uint32_t entry) { return entry >> 16; }
+
+/// The entry of `symbol`, whose code has `codeLength` bits, in a code of
+/// `kind`.
+std::uint32_t entryFor(Code::Kind kind, unsigned symbol, unsigned codeLength) {
+  if (kind == Code::Kind::kLengths) return makeEntry(kPlain, symbol, codeLength, 0);
+  if (kind == Code::Kind::kDistances) {
+    if (symbol >= static_cast<unsigned>(kMaxDistanceCodes)) {
+      return makeEntry(kInvalid, symbol, codeLength, 0);
+    }
+    return makeEntry(kBased, kDistanceBase[symbol], codeLength, kDistanceExtra[symbol]);
+  }
+  if (symbol < static_cast<unsigned>(kEndOfBlock)) {
+    return makeEntry(kPlain, symbol, codeLength, 0);
+  }
+  if (symbol == static_cast<unsigned>(kEndOfBlock)) {
+    return makeEntry(kEnd, symbol, codeLength, 0);
+  }
+  if (symbol >= static_cast<unsigned>(kMaxLiteralCodes)) {
+    return makeEntry(kInvalid, symbol, codeLength, 0);
+  }
+  return makeEntry(kBased, kLengthBase[symbol - 257], codeLength,
+                   kLengthExtra[symbol - 257]);
+}
+
+/// Builds `code` of `kind` from the code lengths of `n` symbols. False when
+/// zlib refuses the set: over-subscribed, or short of filling the code
+/// space, which zlib allows only for a lone code of one bit and, but for the
 /// code-length code, for no code at all.
-bool buildCode(Code& code, const unsigned char* lengths, int n,
-               bool isLengthCode) {
+bool buildCode(Code& code, Code::Kind kind, const unsigned char* lengths, int n) {
+  const bool isLengthCode = kind == Code::Kind::kLengths;
+  code.kind = kind;
   code.count.fill(0);
   for (int symbol = 0; symbol < n; ++symbol) ++code.count[lengths[symbol]];
   code.count[0] = 0;
   int longest = 15;
   while (longest > 0 && code.count[longest] == 0) --longest;
-  code.fast.fill(0);
+  code.fast.fill(kLongOrUnused);
   if (longest == 0) return !isLengthCode;
   int left = 1;
   for (int length = 1; length <= 15; ++length) {
@@ -82,7 +122,7 @@ bool buildCode(Code& code, const unsigned char* lengths, int n,
     for (unsigned bit = 0; bit < length; ++bit) {
       reversed |= ((value >> bit) & 1u) << (length - 1 - bit);
     }
-    const auto entry = static_cast<std::uint16_t>(symbol << 4 | length);
+    const std::uint32_t entry = entryFor(kind, static_cast<unsigned>(symbol), length);
     for (unsigned at = reversed; at < code.fast.size(); at += 1u << length) {
       code.fast[at] = entry;
     }
@@ -98,9 +138,9 @@ void buildFixedCodes(Code& literals, Code& distances) {
   std::fill(lengths + 144, lengths + 256, 9);
   std::fill(lengths + 256, lengths + 280, 7);
   std::fill(lengths + 280, lengths + 288, 8);
-  buildCode(literals, lengths, 288, false);
+  buildCode(literals, Code::Kind::kLiterals, lengths, 288);
   std::fill(lengths, lengths + 32, 5);
-  buildCode(distances, lengths, 32, false);
+  buildCode(distances, Code::Kind::kDistances, lengths, 32);
 }
 
 }  // namespace
@@ -148,37 +188,54 @@ struct DeflateChecker::Bits {
   std::size_t used(const unsigned char* start) const {
     return static_cast<std::size_t>(next - start) * 8 - count;
   }
+  /// Bits used since `earlier`, a copy of this reader taken before.
+  std::size_t usedSince(const Bits& earlier) const {
+    return static_cast<std::size_t>(next - earlier.next) * 8 + earlier.count - count;
+  }
 };
 
 namespace {
 
-/// Decodes one symbol of `code` from at least 15 available bits; a symbol,
-/// or kUnusedCode for bits that no code stands for.
-template <typename Bits>
-inline int decode(const Code& code, Bits& bits) {
-  const unsigned entry = code.fast[bits.peek(Code::kFastBits)];
-  if (entry != 0) {
-    bits.drop(entry & 15);
-    return static_cast<int>(entry >> 4);
-  }
-  // A longer code (or none): canonical decoding, one bit at a time.
-  std::uint64_t rest = bits.buffer;
+/// The entry of a code longer than Code::kFastBits, or kLongOrUnused for
+/// bits no code stands for, from the 15 bits in `bits`, decoded one bit at
+/// a time.
+[[gnu::noinline]] std::uint32_t decodeLong(const Code& code, std::uint64_t bits) {
   int value = 0;
   int first = 0;
   int index = 0;
   for (unsigned length = 1; length <= 15; ++length) {
-    value |= static_cast<int>(rest & 1);
-    rest >>= 1;
+    value |= static_cast<int>(bits & 1);
+    bits >>= 1;
     const int count = code.count[length];
     if (value - count < first) {
-      bits.drop(length);
-      return code.symbols[static_cast<std::size_t>(index + value - first)];
+      return entryFor(code.kind,
+                      code.symbols[static_cast<std::size_t>(index + value - first)],
+                      length);
     }
     index += count;
     first = (first + count) << 1;
     value <<= 1;
   }
-  return kUnusedCode;
+  return kLongOrUnused;
+}
+
+/// The entry of the next symbol of `code`, from at least 15 available
+/// bits (nothing is taken); of kind kInvalid for bits that stand for
+/// nothing.
+template <typename Bits>
+inline std::uint32_t lookUp(const Code& code, const Bits& bits) {
+  const std::uint32_t entry = code.fast[bits.peek(Code::kFastBits)];
+  return entryKind(entry) != kInvalid ? entry : decodeLong(code, bits.buffer);
+}
+
+/// The value of a length or distance entry, its extra bits added, from
+/// bits not yet taken.
+template <typename Bits>
+inline unsigned basedValue(std::uint32_t entry, const Bits& bits) {
+  const unsigned extra = entryBits(entry) - entryCodeLength(entry);
+  return entryValue(entry) +
+         static_cast<unsigned>((bits.buffer >> entryCodeLength(entry)) &
+                               ((std::uint64_t{1} << extra) - 1));
 }
 
 }  // namespace
@@ -291,7 +348,7 @@ bool DeflateChecker::blockHeader(Bits& bits) {
         return true;
       }
       left_ = length;
-      produced_ = std::min(produced_ + length, kWindow);
+      produced_ += length;
       stage_ = Stage::kStored;
       if (length == 0) endBlock();
       return true;
@@ -323,7 +380,7 @@ bool DeflateChecker::dynamicHeader(Bits& bits) {
     if (!bits.need(3)) return false;
     lengths[kLengthCodeOrder[i]] = static_cast<unsigned char>(bits.take(3));
   }
-  if (!buildCode(lengthCodes_, lengths, 19, true)) {
+  if (!buildCode(lengthCodes_, Code::Kind::kLengths, lengths, 19)) {
     refuse();
     return true;
   }
@@ -332,7 +389,9 @@ bool DeflateChecker::dynamicHeader(Bits& bits) {
   int have = 0;
   while (have < total) {
     if (!bits.need(15)) return false;
-    const int symbol = decode(lengthCodes_, bits);
+    const std::uint32_t entry = lookUp(lengthCodes_, bits);
+    bits.drop(entryBits(entry));
+    const unsigned symbol = entryValue(entry);
     if (symbol < 16) {
       lengths[have++] = static_cast<unsigned char>(symbol);
       continue;
@@ -359,9 +418,9 @@ bool DeflateChecker::dynamicHeader(Bits& bits) {
     have += copies;
   }
   if (lengths[kEndOfBlock] == 0 ||
-      !buildCode(dynamicLiterals_, lengths, literalCount, false) ||
-      !buildCode(dynamicDistances_, lengths + literalCount, distanceCount,
-                 false)) {
+      !buildCode(dynamicLiterals_, Code::Kind::kLiterals, lengths, literalCount) ||
+      !buildCode(dynamicDistances_, Code::Kind::kDistances, lengths + literalCount,
+                 distanceCount)) {
     refuse();
     return true;
   }
@@ -406,59 +465,63 @@ void DeflateChecker::endBlock() {
   }
 }
 
-bool DeflateChecker::symbolStep(Bits& bits) {
+bool DeflateChecker::symbolStep(Bits& walked) {
+  // Locals, so that the loop keeps them in registers.
+  Bits bits = walked;
   const Code& literals = *literals_;
   const Code& distances = *distances_;
-  std::uint32_t produced = produced_;
-  bool progressed = false;
+  std::uint64_t produced = produced_;
+  bool done = false;
   while (true) {
+    // A symbol takes at most 15 + 5 bits and its distance 15 + 13: with
+    // that many at hand (nearly always) no part of it can run short.
     const Bits start = bits;
-    // A code and its extra bits take at most 15 + 5 and 15 + 13 bits.
-    if (!bits.need(15)) break;
-    const int symbol = decode(literals, bits);
-    if (symbol < kEndOfBlock) {
-      if (symbol == kUnusedCode) {
-        refuse();
-        return true;
-      }
-      produced = std::min(produced + 1, kWindow);
-      progressed = true;
+    if (!bits.need(48) && !bits.need(15)) break;
+    const std::uint32_t symbol = lookUp(literals, bits);
+    const unsigned kind = entryKind(symbol);
+    if (kind == kPlain) {
+      bits.drop(entryBits(symbol));
+      ++produced;
       continue;
     }
-    if (symbol == kEndOfBlock) {
-      produced_ = produced;
+    if (kind == kEnd) {
+      bits.drop(entryBits(symbol));
       endBlock();
-      return true;
+      done = true;
+      break;
     }
-    if (symbol >= kMaxLiteralCodes) {
+    if (kind == kInvalid) {
       refuse();
-      return true;
+      done = true;
+      break;
     }
-    const int lengthIndex = symbol - 257;
-    if (!bits.need(kLengthExtra[lengthIndex] + 15u)) {
+    if (!bits.need(entryBits(symbol) + 15)) {
       bits = start;
       break;
     }
-    const unsigned length =
-        kLengthBase[lengthIndex] + bits.take(kLengthExtra[lengthIndex]);
-    const int distanceSymbol = decode(distances, bits);
-    if (distanceSymbol < 0 || distanceSymbol >= kMaxDistanceCodes) {
+    const unsigned length = basedValue(symbol, bits);
+    bits.drop(entryBits(symbol));
+    const std::uint32_t distanceSymbol = lookUp(distances, bits);
+    if (entryKind(distanceSymbol) == kInvalid) {
       refuse();
-      return true;
+      done = true;
+      break;
     }
-    if (!bits.need(kDistanceExtra[distanceSymbol])) {
+    if (!bits.need(entryBits(distanceSymbol))) {
       bits = start;
       break;
     }
-    const unsigned distance =
-        kDistanceBase[distanceSymbol] + bits.take(kDistanceExtra[distanceSymbol]);
+    const unsigned distance = basedValue(distanceSymbol, bits);
+    bits.drop(entryBits(distanceSymbol));
     if (distance > produced) {
       refuse();
-      return true;
+      done = true;
+      break;
     }
-    produced = std::min(produced + length, kWindow);
-    progressed = true;
+    produced += length;
   }
   produced_ = produced;
-  return progressed;
+  done = done || bits.usedSince(walked) != 0;
+  walked = bits;
+  return done;
 }

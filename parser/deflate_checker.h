@@ -47,10 +47,14 @@ class DeflateChecker {
 
   /// A canonical Huffman code of a block, ready to decode.
   struct Code {
+    /// What the code's symbols stand for.
+    enum class Kind { kLengths, kLiterals, kDistances };
     static constexpr int kFastBits = 10;
-    /// By the next kFastBits bits of the data: symbol << 4 | code length
-    /// for codes of at most kFastBits bits, 0 for longer or unused codes.
-    std::array<std::uint16_t, 1 << kFastBits> fast;
+    Kind kind = Kind::kLengths;
+    /// By the next kFastBits bits of the data, for codes of at most that
+    /// many bits: what the symbol means (see entryFor() in the .cc), 0 for
+    /// longer or unused codes.
+    std::array<std::uint32_t, 1 << kFastBits> fast;
     /// Number of codes of each length.
     std::array<std::uint16_t, 16> count;
     /// Symbols ordered by code length, then value.
@@ -92,8 +96,8 @@ class DeflateChecker {
   bool finalBlock_ = false;
   // Bytes left of a stored block or an optional header part.
   std::uint32_t left_ = 0;
-  // Bytes the member has produced, counted up to the window's size.
-  std::uint32_t produced_ = 0;
+  // Bytes the member has produced so far.
+  std::uint64_t produced_ = 0;
   const Code* literals_ = nullptr;
   const Code* distances_ = nullptr;
   Code fixedLiterals_;
