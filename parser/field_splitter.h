@@ -30,13 +30,13 @@ struct SplitRules {
 /// Cuts a log line into fields in place, one field per call of next().
 ///
 /// A field is quoted (starts with '"', the value runs to the closing quote
-/// that findClosingQuote() finds), bracketed (starts with '[', runs through the first ']' followed
-/// by a separator or the line end, brackets kept) or plain (runs to the
-/// first blank, tab, carriage return or line feed). A blank or tab ends a
-/// value; further blanks after it are skipped, a further tab starts an empty
-/// field. A carriage return, line feed or the line end makes the field the
-/// last one, so a separator directly before the line end yields one more,
-/// empty field. Nothing is copied or allocated.
+/// that findClosingQuote() finds), bracketed (starts with '[', runs through
+/// the first ']' followed by a separator or the line end, brackets kept) or
+/// plain (runs to the first blank, tab, carriage return or line feed). A
+/// blank or tab ends a value; further blanks after it are skipped, a further
+/// tab starts an empty field. A carriage return, line feed or the line end
+/// makes the field the last one, so a separator directly before the line end
+/// yields one more, empty field. Nothing is copied or allocated.
 class FieldSplitter {
  public:
   /// Splits `line` by the shared rules and `rules`.
