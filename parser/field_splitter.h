@@ -141,21 +141,8 @@ inline std::size_t findCloser(std::string_view line, std::size_t from,
 /// with `backslashEscapes`, is not escaped (preceded, inside the field, by
 /// an odd number of backslashes). A lone quote before a separator closes
 /// itself (`open` is returned). npos when the field is never closed.
-inline std::size_t findClosingQuote(std::string_view line, std::size_t open,
-                                    bool backslashEscapes) {
-  std::size_t from = open;
-  while (true) {
-    const std::size_t at = field_splitter_detail::findCloser(line, from, '"');
-    if (at == std::string_view::npos || !backslashEscapes) return at;
-    // Escapes are rare: backslashes are counted only before a candidate.
-    std::size_t backslashes = 0;
-    while (at - backslashes > open + 1 && line[at - backslashes - 1] == '\\') {
-      ++backslashes;
-    }
-    if (backslashes % 2 == 0) return at;
-    from = at + 1;
-  }
-}
+std::size_t findClosingQuote(std::string_view line, std::size_t open,
+                             bool backslashEscapes);
 
 inline bool FieldSplitter::next(FieldSpan* field) {
   using namespace field_splitter_detail;
@@ -165,7 +152,9 @@ inline bool FieldSplitter::next(FieldSpan* field) {
   std::size_t terminator;  // index of the character that ended the value
 
   if (start < size && line_[start] == '"') {
-    std::size_t close = findClosingQuote(line_, start, rules_.backslashEscapes);
+    std::size_t close = rules_.backslashEscapes
+                            ? findClosingQuote(line_, start, true)
+                            : findCloser(line_, start, '"');
     if (close != std::string_view::npos) {
       // A lone quote before a separator closes itself: length -1.
       field->start = start + 1;

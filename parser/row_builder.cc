@@ -123,6 +123,7 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
       splitRules_(layout.splitRules) {
   if (layout.ignoresTrailingFields) {
     fieldLimit_ = static_cast<int>(layout.headerFields.size());
+    ignoresTrailing_ = true;
   }
   positions_.reserve(layout.headerFields.size());
   for (int column : layout.headerFields) {
@@ -190,9 +191,14 @@ LineResult RowBuilder::convertLine(std::string_view line,
       (quotesValues_ && line.find('\'') != std::string_view::npos);
   FieldSplitter splitter(line, splitRules_);
   FieldSpan field;
-  while (result.fieldCount < fieldLimit_ && splitter.next(&field)) {
-    const int index = result.fieldCount++;
+  int fieldCount = 0;
+  while (splitter.next(&field)) {
+    const int index = fieldCount++;
     if (field.length < 0 || field.length > static_cast<long>(kMaxFieldLength)) {
+      if (static_cast<std::size_t>(index) >= positionCount && ignoresTrailing_) {
+        fieldCount = index;
+        break;
+      }
       runLog_.logFormat(4, "Problem parsing log line :%lld Field: %d",
                         static_cast<long long>(counters.lineNumber()), index);
       ++counters.errorLines;
@@ -208,7 +214,13 @@ LineResult RowBuilder::convertLine(std::string_view line,
       }
       continue;
     }
-    if (static_cast<std::size_t>(index) >= positionCount) continue;
+    if (static_cast<std::size_t>(index) >= positionCount) {
+      // Fields after the layout's: counted, or, where the layout ignores
+      // them, not read at all, whatever they hold.
+      if (!ignoresTrailing_) continue;
+      fieldCount = index;
+      break;
+    }
     const Position& position = positions_[index];
     const int outputFlag = position.outputFlag;
     if (outputFlag == 0) continue;
@@ -232,6 +244,7 @@ LineResult RowBuilder::convertLine(std::string_view line,
                    : placeholderRewrite(position.isText, value);
     writeValue(position.column, written, position.quoted, mayNeedBlanks);
   }
+  result.fieldCount = fieldCount;
   return result;
 }
 

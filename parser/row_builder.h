@@ -100,6 +100,7 @@ class RowBuilder : public LineConverter {
   SplitRules splitRules_;
   // Fields split at most: the layout's when it ignores trailing fields.
   int fieldLimit_ = std::numeric_limits<int>::max();
+  bool ignoresTrailing_ = false;
   Row row_;
   bool rowHasValue_ = false;
   bool quotesValues_ = false;
