@@ -13,8 +13,8 @@
 /// Writes deflate data bit by bit, lowest bit first.
 class DeflateTestWriter {
  public:
-  /// Appends the `count` low bits of `value`.
-  void bits(std::uint32_t value, int count) {
+  /// Appends the `count` (at most 64) low bits of `value`.
+  void bits(std::uint64_t value, int count) {
     for (int i = 0; i < count; ++i) {
       if (used_ == 0) bytes_.push_back('\0');
       if (((value >> i) & 1u) != 0) {
