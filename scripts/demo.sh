@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds parser, zxsort and zxload, converts the bundled sample logs (squid
+# Builds parser, zxsort, zxload and zxreport, converts the bundled sample logs (squid
 # layout, W3C "#Fields:", common and combined logs, an nginx "main" log),
 # sorts each result hour by hour and per billing interval, loads the sort
 # files into an SQLite database (out/demo/demo.db, tables raw_demo and
