@@ -1,7 +1,8 @@
-// Line conversion: splitting, exclusion, normalisation of every field kind,
-// dates and times, the row and its derived columns. The first byte picks
-// the layout, the database and the data set; every further line of the
-// input is one log line.
+// Line conversion: splitting (escapes and trailing fields of the web server
+// layouts too), exclusion, normalisation of every field kind, dates and
+// times, the row and its derived columns. The first byte picks the layout,
+// the database and the data set; every further line of the input is one
+// log line.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kLayouts = {
+constexpr std::array<std::string_view, 9> kLayouts = {
     "webaccess", "squid", "common", "straccess", "extended",
     "#Fields: date time c-ip cs-username cs-method cs-uri-stem cs-uri-query "
     "sc-status sc-bytes time-taken cs(user-agent) cs(referer)",
@@ -28,7 +29,8 @@ constexpr std::array<std::string_view, 8> kLayouts = {
     "x-transaction x-action x-elapsed-milliseconds rs(content-type) "
     "x-smartfilter-categories x-hiercode cs(user-agent) cs(referer) x-note",
     "#Fields: x-timestamp c-ip cs-uri x-smartfilter-categories bytes "
-    "time-taken"};
+    "time-taken",
+    "combined"};
 
 constexpr std::array<std::string_view, 3> kTypesFiles = {
     "config/datatypes.dat", "config/smartfilter_datatypes.dat",
@@ -75,8 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   HeaderLayout layout;
   std::string_view layoutText = kLayouts[selector % kLayouts.size()];
   BuiltInTemplate builtIn = builtInTemplate(layoutText);
-  if (!builtIn.formatText.empty()) layoutText = builtIn.formatText;
-  if (parseFieldsLine(layoutText, *table, layout, quiet) != 0) std::abort();
+  const int status = builtIn.formatText.empty()
+                         ? parseFieldsLine(layoutText, *table, layout, quiet)
+                         : useBuiltInTemplate(builtIn, *table, layout, quiet);
+  if (status != 0) std::abort();
   buildDerivedColumns(*table, layout, quiet);
   checkDuplicateColumns(*table, layout, quiet);
   const std::size_t declared =

@@ -119,7 +119,12 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
       ids_(ids),
       dataSet_(dataSet),
       runLog_(runLog),
-      normaliser_(table, ids, db, runLog) {
+      normaliser_(table, ids, db, runLog),
+      splitRules_(layout.splitRules) {
+  if (layout.ignoresTrailingFields) {
+    fieldLimit_ = static_cast<int>(layout.headerFields.size());
+    ignoresTrailing_ = true;
+  }
   positions_.reserve(layout.headerFields.size());
   for (int column : layout.headerFields) {
     const ColumnDef& def = table.at(column);
@@ -184,11 +189,16 @@ LineResult RowBuilder::convertLine(std::string_view line,
   const bool lineNeedsBlanks =
       line.find(',') != std::string_view::npos ||
       (quotesValues_ && line.find('\'') != std::string_view::npos);
-  FieldSplitter splitter(line);
+  FieldSplitter splitter(line, splitRules_);
   FieldSpan field;
+  int fieldCount = 0;
   while (splitter.next(&field)) {
-    const int index = result.fieldCount++;
+    const int index = fieldCount++;
     if (field.length < 0 || field.length > static_cast<long>(kMaxFieldLength)) {
+      if (static_cast<std::size_t>(index) >= positionCount && ignoresTrailing_) {
+        fieldCount = index;
+        break;
+      }
       runLog_.logFormat(4, "Problem parsing log line :%lld Field: %d",
                         static_cast<long long>(counters.lineNumber()), index);
       ++counters.errorLines;
@@ -204,7 +214,13 @@ LineResult RowBuilder::convertLine(std::string_view line,
       }
       continue;
     }
-    if (static_cast<std::size_t>(index) >= positionCount) continue;
+    if (static_cast<std::size_t>(index) >= positionCount) {
+      // Fields after the layout's: counted, or, where the layout ignores
+      // them, not read at all, whatever they hold.
+      if (!ignoresTrailing_) continue;
+      fieldCount = index;
+      break;
+    }
     const Position& position = positions_[index];
     const int outputFlag = position.outputFlag;
     if (outputFlag == 0) continue;
@@ -228,7 +244,12 @@ LineResult RowBuilder::convertLine(std::string_view line,
                    : placeholderRewrite(position.isText, value);
     writeValue(position.column, written, position.quoted, mayNeedBlanks);
   }
+  result.fieldCount = fieldCount;
   return result;
+}
+
+int RowBuilder::countFields(std::string_view line) const {
+  return ::countFields(line, splitRules_, fieldLimit_);
 }
 
 void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {

@@ -80,6 +80,7 @@ make_seeds() {
         seed "$dir" common '\002' "$samples/common.log"
         seed "$dir" squid '\001' "$samples/squid.log"
         seed "$dir" w3c '\005' "$samples/w3c.log"
+        seed "$dir" nginx '\010' "$samples/nginx.log"
       fi
       if [ "$target" = parser_run ]; then
         find "$cases" -type f -name '*.gz' | while read -r f; do

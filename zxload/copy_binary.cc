@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dbconn/utf8.h"
 #include "zxload/row_values.h"
 
 namespace {
@@ -40,30 +41,6 @@ std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
 constexpr std::uint16_t kPositive = 0x0000, kNegative = 0x4000;
 
 }  // namespace
-
-std::size_t utf8Length(const unsigned char* s, std::size_t n) {
-  unsigned char c = s[0];
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xbf;
-  if (c >= 0xc2 && c <= 0xdf) {
-    length = 2;
-  } else if (c >= 0xe0 && c <= 0xef) {
-    length = 3;
-    if (c == 0xe0) low = 0xa0;
-    if (c == 0xed) high = 0x9f;  // no surrogates
-  } else if (c >= 0xf0 && c <= 0xf4) {
-    length = 4;
-    if (c == 0xf0) low = 0x90;
-    if (c == 0xf4) high = 0x8f;
-  } else {
-    return 0;
-  }
-  if (n < length || s[1] < low || s[1] > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (s[i] < 0x80 || s[i] > 0xbf) return 0;
-  }
-  return length;
-}
 
 void appendCopyHeader(std::string* out) {
   out->append("PGCOPY\n\377\r\n\0", 11);

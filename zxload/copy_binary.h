@@ -11,10 +11,6 @@
 // type's binary form, then a trailer. The server takes it without parsing
 // text: no splitting at delimiters, no text-to-number conversions.
 
-/// Length of the valid UTF-8 sequence at the start of `s` (of `n` bytes,
-/// at least one), or 0 when it is not one.
-std::size_t utf8Length(const unsigned char* s, std::size_t n);
-
 /// Appends the header of a binary COPY.
 void appendCopyHeader(std::string* out);
 /// Appends the trailer of a binary COPY.

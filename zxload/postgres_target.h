@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "dbconn/postgres_connection.h"
 #include "zxload/load_target.h"
 
-struct pg_conn;
 
 /// A PostgreSQL database; rows go in through COPY ... FROM STDIN, gathered
 /// in a buffer: in binary form, which the server takes without parsing,
@@ -69,9 +69,8 @@ class PostgresTarget : public LoadTarget {
   /// Sends the gathered rows.
   bool flush();
 
-  pg_conn* conn_ = nullptr;
+  PostgresConnection db_;
   const LoadPlan* plan_ = nullptr;
-  bool rawBytes_ = false;  // the database takes any byte (SQL_ASCII)
   bool copying_ = false;
   bool binary_ = false;    // rows in binary COPY form
   std::int64_t loadId_ = 0;

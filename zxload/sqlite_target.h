@@ -1,17 +1,14 @@
 #ifndef ZXLOAD_SQLITE_TARGET_H_
 #define ZXLOAD_SQLITE_TARGET_H_
 
-#include <chrono>
 #include <future>
 #include <memory>
 #include <string>
 
+#include "dbconn/sqlite_connection.h"
 #include "zxload/load_target.h"
 #include "zxload/sqlite_image.h"
 #include "zxload/sqlite_record.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 /// An SQLite database file in write-ahead-log mode, so that readers never
 /// hold up a load. Rows are written as SQLite records into an in-memory
@@ -74,10 +71,8 @@ class SqliteTarget : public LoadTarget {
   bool waitForCopy();
   /// Detaches the stage (outside a transaction).
   void detachStage();
-  /// Called by SQLite while another connection holds a lock.
-  static int onBusy(void* self, int count);
 
-  sqlite3* db_ = nullptr;
+  SqliteConnection db_;
   sqlite3_stmt* insert_ = nullptr;  // the row by row insert
   sqlite3_stmt* copy_ = nullptr;    // the copy from the stage
   bool staged_ = false;             // rows go through the stage
@@ -95,9 +90,7 @@ class SqliteTarget : public LoadTarget {
   std::string table_;         // the table the rows go to, as held
   std::int64_t loadId_ = 0;   // id of the load under way
   std::vector<std::string> loadsColumns_;  // columns of the loads table
-  std::string path_;          // the database file
   double waitSeconds_ = 60;   // longest wait for another writer
-  std::chrono::steady_clock::time_point waitStart_;
 };
 
 #endif  // ZXLOAD_SQLITE_TARGET_H_
