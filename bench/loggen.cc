@@ -1,8 +1,9 @@
 // Writes a synthetic access log of one built-in layout to standard output,
 // for throughput measurements. Lines are reproducible from run to run.
 //
-// Usage: bench_loggen LAYOUT LINES
-// LAYOUT: webaccess, squid, common, straccess, extended or real.
+// Usage: bench_loggen LAYOUT LINES [FIRST]  (FIRST: number of the first
+// record, 0 by default; logs of other FIRST records follow on in time)
+// LAYOUT: webaccess, squid, common, combined, straccess, extended or real.
 
 #include <cstdint>
 #include <cstdio>
@@ -54,7 +55,8 @@ bool writeLine(std::string_view layout, long i, Sequence& random) {
         epoch, random.next(5000), a, b, random.next(250),
         pick(random, kActions), bytes, method, host, page % 97, page,
         random.next(1000), host, pick(random, kTypes), random.next(10));
-  } else if (layout == "common" || layout == "extended" || layout == "real") {
+  } else if (layout == "common" || layout == "combined" || layout == "extended" ||
+             layout == "real") {
     const long day = 1 + (i / 86400) % 28;
     const long second = i % 86400;
     std::printf(
@@ -63,7 +65,10 @@ bool writeLine(std::string_view layout, long i, Sequence& random) {
         a, b, random.next(250), random.next(1000), day,
         kMonths[(i / 2419200) % 12], second / 3600, second / 60 % 60,
         second % 60, method, host, page % 97, page, bytes);
-    if (layout == "extended") {
+    if (layout == "combined") {
+      std::printf(" \"http://www%u.example.com/dir%u/\" \"Mozilla/5.0 (X11; Linux x86_64; rv:%u.0) Gecko/20100101 Firefox/%u.0\"\n",
+                  random.next(500), random.next(97), 90 + random.next(30), 90 + random.next(30));
+    } else if (layout == "extended") {
       std::printf(" 200 %u 0 0 %u %u %u %u %u\n", bytes, random.next(400),
                   random.next(400), random.next(400), random.next(400),
                   random.next(60));
@@ -94,14 +99,16 @@ bool writeLine(std::string_view layout, long i, Sequence& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: bench_loggen LAYOUT LINES\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: bench_loggen LAYOUT LINES [FIRST]\n");
     return 2;
   }
   std::string_view layout = argv[1];
   long lines = std::strtol(argv[2], nullptr, 10);
-  Sequence random;
-  for (long i = 0; i < lines; ++i) {
+  // Logs from other FIRST records follow on in time, with other values.
+  long first = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 0;
+  Sequence random(88172645463325252ULL + static_cast<std::uint64_t>(first));
+  for (long i = first; i < first + lines; ++i) {
     if (!writeLine(layout, i, random)) {
       std::fprintf(stderr, "unknown layout %s\n", argv[1]);
       return 2;
