@@ -87,6 +87,7 @@ class JsonLineSource : public FieldSource {
     error_code error = parser_.iterate(buffer_.get(), line.size(),
                                        line.size() + simdjson::SIMDJSON_PADDING)
                            .get(document);
+    const bool iterated = !error;
     od::object root;
     if (!error) error = document.get_object().get(root);
     if (error == simdjson::INCORRECT_TYPE) {
@@ -95,7 +96,7 @@ class JsonLineSource : public FieldSource {
     }
     if (!error) error = walkObject(root, 0);
     if (error) {
-      describe(error, document);
+      describe(error, iterated ? &document : nullptr);
       return SourceOutcome::kMalformed;
     }
     const char* trailing = nullptr;
@@ -290,10 +291,13 @@ class JsonLineSource : public FieldSource {
     return scratch_.keep(size);
   }
 
-  void describe(error_code error, od::document& document) {
+  /// Says what simdjson found wrong, and where when the document (null
+  /// when the line could not be indexed at all) knows.
+  void describe(error_code error, od::document* document) {
     problem_.clear();
     const char* at = nullptr;
-    if (!document.current_location().get(at) && at >= buffer_.get()) {
+    if (document != nullptr && !document->current_location().get(at) &&
+        at >= buffer_.get()) {
       problem_ = "at byte " + std::to_string(at - buffer_.get() + 1) + ": ";
     }
     problem_ += "not valid JSON: ";

@@ -91,7 +91,10 @@ LayoutMatcher::LayoutMatcher(const FormatDefinition& definition,
 }
 
 void LayoutMatcher::fail(std::size_t at, Failure kind, int step) {
-  if (failure_ == Failure::kNone || at > failureAt_) {
+  // The first failure is the one of the plain reading, every value ending
+  // at its first possible place: later ones come from readings tried after
+  // it and say less about the line.
+  if (failure_ == Failure::kNone) {
     failure_ = kind;
     failureAt_ = at;
     failureStep_ = step;
@@ -332,7 +335,7 @@ void LayoutMatcher::storeValues(std::string_view text, std::string_view* values)
       // first loaded one carries the result.
       std::size_t end = 0;
       if (value != "-" && step.time.read(text, frame.start, &end, &parts)) timeRead = true;
-      if (step.position >= 0) timePosition = step.position;
+      if (step.position >= 0 && timePosition < 0) timePosition = step.position;
       continue;
     }
     if (step.position < 0) continue;

@@ -53,7 +53,7 @@ class LayoutMatcher : public FieldSource {
     std::size_t next = 0;
     bool started = false;
   };
-  /// What went wrong furthest into the line.
+  /// What went wrong in the plain reading of the line.
   enum class Failure { kNone, kLiteral, kShape, kNoEnd, kTrailing, kAmbiguous };
 
   /// Moves step `i` to its next candidate end; false when none is left.
@@ -61,13 +61,14 @@ class LayoutMatcher : public FieldSource {
   /// The first candidate end of step `i`; false (failure recorded) when the
   /// value cannot start here.
   bool firstCandidate(int i, std::string_view text);
-  /// Notes a failure at `at` unless one further into the line is known.
+  /// Notes the failure at `at` unless one was noted before (the first is
+  /// the plain reading's).
   void fail(std::size_t at, Failure kind, int step);
   /// True when `literal` stands at `at`; records the failure otherwise.
   bool literalAt(std::string_view text, std::size_t at, std::string_view literal, int step);
-  /// Matches the whole line; false with the furthest failure recorded.
+  /// Matches the whole line; false with the first failure recorded.
   bool match(std::string_view text);
-  /// Writes problem_ from the furthest failure.
+  /// Writes problem_ from the recorded failure.
   void describeFailure(std::string_view text);
   /// Sets the values of the loaded directives after a match.
   void storeValues(std::string_view text, std::string_view* values);

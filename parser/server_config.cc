@@ -318,8 +318,12 @@ bool nginxTokens(std::string_view text, std::vector<NginxToken>* tokens,
       tokens->push_back(std::move(token));
     } else {
       NginxToken token;
+      bool variable = false;  // inside ${...}, braces belong to the word
       while (at < text.size() && !isBlank(text[at]) && text[at] != ';' &&
-             (text[at] != '{' || token.text.ends_with('$')) && text[at] != '}') {
+             (variable || (text[at] != '{' && text[at] != '}') ||
+              (text[at] == '{' && token.text.ends_with('$')))) {
+        if (text[at] == '{') variable = true;
+        if (text[at] == '}') variable = false;
         if (text[at] == '\\' && at + 1 < text.size()) {
           if (!unescape(token.text, text[at + 1])) {
             token.text += text[at];
