@@ -87,16 +87,20 @@ class JsonLineSource : public FieldSource {
     error_code error = parser_.iterate(buffer_.get(), line.size(),
                                        line.size() + simdjson::SIMDJSON_PADDING)
                            .get(document);
-    const bool iterated = !error;
     od::object root;
     if (!error) error = document.get_object().get(root);
     if (error == simdjson::INCORRECT_TYPE) {
       problem_ = "at byte 1: the line is not a JSON object";
       return SourceOutcome::kMalformed;
     }
-    if (!error) error = walkObject(root, 0);
     if (error) {
-      describe(error, iterated ? &document : nullptr);
+      // The line could not be indexed as one JSON value: no place to name.
+      describe(error, nullptr);
+      return SourceOutcome::kMalformed;
+    }
+    error = walkObject(root, 0);
+    if (error) {
+      describe(error, &document);
       return SourceOutcome::kMalformed;
     }
     const char* trailing = nullptr;
