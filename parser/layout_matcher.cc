@@ -2,6 +2,16 @@
 
 #include <cstring>
 
+#include "parser/field_splitter.h"
+
+// The candidate search runs once per directive of every line: inlined into
+// the matching loop.
+#if defined(__GNUC__)
+#define LAYOUT_MATCHER_INLINE inline __attribute__((always_inline))
+#else
+#define LAYOUT_MATCHER_INLINE inline
+#endif
+
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
@@ -22,13 +32,35 @@ bool isEscaped(std::string_view text, std::size_t start, std::size_t at) {
   return count % 2 == 1;
 }
 
+/// True when `literal` stands at `at` (short literals compared in place).
+inline bool standsAt(std::string_view text, std::size_t at, std::string_view literal) {
+  const std::size_t length = literal.size();
+  if (at + length > text.size()) return false;
+  const char* here = text.data() + at;
+  if (length <= 4) {
+    for (std::size_t k = 0; k < length; ++k) {
+      if (here[k] != literal[k]) return false;
+    }
+    return true;
+  }
+  return std::memcmp(here, literal.data(), length) == 0;
+}
+
 /// Where `literal` next stands at or after `from`, skipping places where
 /// its first character is escaped (when `escapes`); npos when nowhere.
 std::size_t findLiteral(std::string_view text, std::size_t from, std::string_view literal,
                         bool escapes, std::size_t valueStart) {
-  while (from <= text.size()) {
-    std::size_t at = text.find(literal, from);
-    if (at == kNone || !escapes || !isEscaped(text, valueStart, at)) return at;
+  const char* base = text.data();
+  const std::size_t size = text.size();
+  const std::size_t length = literal.size();
+  while (from + length <= size) {
+    const void* hit = std::memchr(base + from, literal[0], size - from - length + 1);
+    if (hit == nullptr) return kNone;
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+    if (standsAt(text, at + 1, literal.substr(1)) &&
+        (!escapes || !isEscaped(text, valueStart, at))) {
+      return at;
+    }
     from = at + 1;
   }
   return kNone;
@@ -87,6 +119,9 @@ LayoutMatcher::LayoutMatcher(const FormatDefinition& definition,
     }
     step.after = i + 1 < count ? definition.items[i + 1].literal : definition.trailing;
     step.position = i < positionOf.size() ? positionOf[i] : -1;
+    if (step.position >= 0 || step.conversion == ValueConversion::kTimePattern) {
+      storedSteps_.push_back(static_cast<int>(i));
+    }
   }
 }
 
@@ -103,19 +138,17 @@ void LayoutMatcher::fail(std::size_t at, Failure kind, int step) {
 
 bool LayoutMatcher::literalAt(std::string_view text, std::size_t at,
                               std::string_view literal, int step) {
-  if (at + literal.size() <= text.size() &&
-      std::memcmp(text.data() + at, literal.data(), literal.size()) == 0) {
-    return true;
-  }
+  if (standsAt(text, at, literal)) return true;
   std::size_t k = 0;
   while (at + k < text.size() && text[at + k] == literal[k]) ++k;
   fail(at + k, Failure::kLiteral, step);
   return false;
 }
 
-bool LayoutMatcher::firstCandidate(int i, std::string_view text) {
+LAYOUT_MATCHER_INLINE bool LayoutMatcher::firstCandidate(int i, std::string_view text) {
   const Step& step = steps_[i];
   Frame& frame = frames_[i];
+  frame.literalFound = false;
   const std::size_t start = frame.start;
   const std::size_t size = text.size();
   const bool last = i + 1 == static_cast<int>(steps_.size());
@@ -143,24 +176,33 @@ bool LayoutMatcher::firstCandidate(int i, std::string_view text) {
       if (at == kNone) return noValue(size);
       frame.end = at;
       frame.next = at + 1;
+      frame.literalFound = true;
       return true;
     }
     case ValueShape::kToken: {
-      std::size_t run = start;
-      while (run < size && !isBlankOrTab(text[run])) ++run;
+      // A token ends at a blank or tab (or a line break), as a plain field
+      // of a blank-separated line does.
+      const std::size_t run = field_splitter_detail::findPlainEnd(text.data(), start, size);
       if (run == start) return noValue(start);
       if (step.after.empty()) {
         frame.end = last ? run : start + 1;
         if (!last && start + 1 < run) frame.next = start + 2;
         return true;
       }
-      std::size_t at = findLiteral(text, start + 1, step.after, false, start);
+      if (isBlankOrTab(step.after[0])) {
+        // The literal starts with what ends the token: it ends there.
+        frame.end = run;
+        return true;
+      }
+      std::size_t at = findLiteral(text.substr(0, run + step.after.size()), start + 1,
+                                   step.after, false, start);
       if (at == kNone || at > run) {
         literalAt(text, run, step.after, i);
         return false;
       }
       frame.end = at;
       frame.next = at + 1;
+      frame.literalFound = true;
       return true;
     }
     case ValueShape::kNumber: {
@@ -200,20 +242,15 @@ bool LayoutMatcher::firstCandidate(int i, std::string_view text) {
 
 bool LayoutMatcher::nextCandidate(int i, std::string_view text) {
   Frame& frame = frames_[i];
-  if (!frame.started) {
-    frame.started = true;
-    return firstCandidate(i, text);
-  }
-  if (frame.next == kNone) return false;
   const Step& step = steps_[i];
+  frame.literalFound = false;
   const std::size_t start = frame.start;
   switch (step.shape) {
     case ValueShape::kText:
     case ValueShape::kToken: {
       std::size_t limit = text.size();
       if (step.shape == ValueShape::kToken) {
-        limit = start;
-        while (limit < text.size() && !isBlankOrTab(text[limit])) ++limit;
+        limit = field_splitter_detail::findPlainEnd(text.data(), start, text.size());
       }
       std::size_t at = frame.next;
       if (!step.after.empty()) {
@@ -228,6 +265,7 @@ bool LayoutMatcher::nextCandidate(int i, std::string_view text) {
       }
       frame.end = at;
       frame.next = at < limit ? at + 1 : kNone;
+      frame.literalFound = !step.after.empty();
       return true;
     }
     case ValueShape::kNumber:
@@ -254,13 +292,22 @@ bool LayoutMatcher::match(std::string_view text) {
       failure_ = Failure::kAmbiguous;
       return false;
     }
-    if (!nextCandidate(i, text)) {
+    Frame& frame = frames_[i];
+    bool found;
+    if (!frame.started) {
+      frame.started = true;
+      found = firstCandidate(i, text);
+    } else {
+      found = frame.next != kNone && nextCandidate(i, text);
+    }
+    if (!found) {
       --i;
       continue;
     }
-    const std::size_t end = frames_[i].end;
-    if (!literalAt(text, end, steps_[i].after, i)) continue;
-    const std::size_t next = end + steps_[i].after.size();
+    const std::string_view after = steps_[i].after;
+    const std::size_t end = frame.end;
+    if (!frame.literalFound && !literalAt(text, end, after, i)) continue;
+    const std::size_t next = end + after.size();
     if (i == last) {
       if (next == text.size()) return true;
       fail(next, Failure::kTrailing, i);
@@ -326,10 +373,10 @@ void LayoutMatcher::storeValues(std::string_view text, std::string_view* values)
   TimeParts parts;
   bool timeRead = false;
   int timePosition = -1;
-  for (std::size_t i = 0; i < steps_.size(); ++i) {
+  for (int i : storedSteps_) {
     const Step& step = steps_[i];
     const Frame& frame = frames_[i];
-    std::string_view value = text.substr(frame.start, frame.end - frame.start);
+    const std::string_view value(text.data() + frame.start, frame.end - frame.start);
     if (step.conversion == ValueConversion::kTimePattern) {
       // Every part of a stamp spread over several directives counts; the
       // first loaded one carries the result.
@@ -339,7 +386,17 @@ void LayoutMatcher::storeValues(std::string_view text, std::string_view* values)
       continue;
     }
     if (step.position < 0) continue;
-    values[step.position] = converter_.convert(step.conversion, value, scratch_);
+    if (step.conversion == ValueConversion::kNone) {
+      values[step.position] = value;
+    } else if (step.conversion == ValueConversion::kBracketed && frame.start > 0 &&
+               text[frame.start - 1] == '[' && frame.end < text.size() &&
+               text[frame.end] == ']') {
+      // "[$time_local]": the brackets stand in the line already.
+      values[step.position] =
+          std::string_view(text.data() + frame.start - 1, value.size() + 2);
+    } else {
+      values[step.position] = converter_.convert(step.conversion, value, scratch_);
+    }
   }
   if (timePosition >= 0) {
     std::int64_t instant = 0;

@@ -52,11 +52,14 @@ class LayoutMatcher : public FieldSource {
     /// Where the next candidate is looked for; npos once none is left.
     std::size_t next = 0;
     bool started = false;
+    /// The candidate was found by searching for the literal after it.
+    bool literalFound = false;
   };
   /// What went wrong in the plain reading of the line.
   enum class Failure { kNone, kLiteral, kShape, kNoEnd, kTrailing, kAmbiguous };
 
-  /// Moves step `i` to its next candidate end; false when none is left.
+  /// Moves step `i`, which had a candidate, to its next one; false when
+  /// none is left.
   bool nextCandidate(int i, std::string_view text);
   /// The first candidate end of step `i`; false (failure recorded) when the
   /// value cannot start here.
@@ -75,6 +78,8 @@ class LayoutMatcher : public FieldSource {
 
   std::string first_;
   std::vector<Step> steps_;
+  /// The steps whose values are stored: loaded ones and time parts.
+  std::vector<int> storedSteps_;
   EscapeStyle escapes_;
   std::vector<Frame> frames_;
   int attempts_ = 0;

@@ -228,11 +228,48 @@ bool TimePattern::append(std::string_view format, std::string* error) {
 
 bool TimePattern::compile(std::string_view format, std::string* error) {
   pieces_.clear();
+  commonLogTime_ = format == "%d/%b/%Y:%H:%M:%S %z";
   return append(format, error);
+}
+
+bool TimePattern::readCommonLogTime(std::string_view text, std::size_t at,
+                                    std::size_t* end, TimeParts* parts) const {
+  // "dd/Mon/yyyy:hh:mm:ss +zzzz": 26 characters at fixed places.
+  constexpr std::size_t kLength = 26;
+  if (at > text.size() || text.size() - at < kLength) return false;
+  const char* t = text.data() + at;
+  auto digits = [t](std::size_t k, std::size_t count) {
+    for (std::size_t i = k; i < k + count; ++i) {
+      if (!isDigit(t[i])) return false;
+    }
+    return true;
+  };
+  if (!digits(0, 2) || t[2] != '/' || t[6] != '/' || !digits(7, 4) || t[11] != ':' ||
+      !digits(12, 2) || t[14] != ':' || !digits(15, 2) || t[17] != ':' ||
+      !digits(18, 2) || t[20] != ' ' || (t[21] != '+' && t[21] != '-') || !digits(22, 4)) {
+    return false;
+  }
+  const int month = monthOfName(std::string_view(t + 3, 3));
+  if (month == 0) return false;
+  if (parts != nullptr) {
+    auto two = [t](std::size_t k) { return (t[k] - '0') * 10 + (t[k + 1] - '0'); };
+    parts->day = two(0);
+    parts->month = month;
+    parts->year = two(7) * 100 + two(9);
+    parts->hour = two(12);
+    parts->minute = two(15);
+    parts->second = two(18);
+    const long offset = two(22) * 3600L + two(24) * 60L;
+    parts->haveZone = true;
+    parts->zoneEast = t[21] == '-' ? -offset : offset;
+  }
+  *end = at + kLength;
+  return true;
 }
 
 bool TimePattern::read(std::string_view text, std::size_t at, std::size_t* end,
                        TimeParts* parts) const {
+  if (commonLogTime_ && readCommonLogTime(text, at, end, parts)) return true;
   TimeParts ignored;
   TimeParts* out = parts != nullptr ? parts : &ignored;
   for (const Piece& piece : pieces_) {

@@ -80,7 +80,14 @@ class TimePattern {
   /// expanded.
   bool append(std::string_view format, std::string* error);
 
+  /// Reads the common log format's time ("07/Dec/2026:10:00:00 +0100")
+  /// written in full, without going through the pieces.
+  bool readCommonLogTime(std::string_view text, std::size_t at, std::size_t* end,
+                         TimeParts* parts) const;
+
   std::vector<Piece> pieces_;
+  /// True when the format is the common log format's time.
+  bool commonLogTime_ = false;
 };
 
 /// Reads an ISO 8601 date and time, "YYYY-MM-DDTHH:MM:SS" (a blank may
