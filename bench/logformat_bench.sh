@@ -33,51 +33,54 @@ cp "$root/config/datatypes.dat" "$root/config/datatypes.dat.id" "$work/"
 "$loggen" nginx-json "$lines" >"$work/nginx-json.txt"
 
 # run NAME FILE ARGS...: converts FILE (as $work/NAME.log) and prints its
-# seconds; fails the benchmark when a line is not written.
+# wall and CPU (user + system) seconds; fails the benchmark when a line is
+# not written.
 run() {
-  local name=$1 file=$2 t0 t1 written
+  local name=$1 file=$2 written
   shift 2
   local log="$work/$name.log"
   rm -f "$log" "$log".*
   ln -s "$file" "$log"
-  t0=$(now)
-  "$parser" -l "$log" -d "$work/datatypes.dat" -b oracle -e 0 "$@" >/dev/null 2>&1 || true
-  t1=$(now)
+  /usr/bin/time -f "%e %U %S" -o "$work/times" \
+    "$parser" -l "$log" -d "$work/datatypes.dat" -b oracle -e 0 "$@" >/dev/null 2>&1 || true
   written=$(written_rows "$log.out")
   if [ "$written" -ne "$lines" ]; then
     echo "$name: $written of $lines lines written (see $log.out)" >&2
     exit 1
   fi
-  elapsed "$t0" "$t1"
+  awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$work/times"
 }
 
 rate() { awk -v n="$lines" -v s="$1" 'BEGIN { printf "%.0f", (s > 0) ? n / s : 0 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0) ? a / b : 0 }'; }
+# line FIELDS...: one line of the table.
+line() { printf '%-5s %-22s %6s %6s %10s %10s %11s %6s %6s\n' "$@"; }
 
 machine_line
 echo "lines per log: $lines; MB: combined $(($(wc -c <"$work/combined.txt") / 1000000))," \
   "caddy $(($(wc -c <"$work/caddy.txt") / 1000000)), nginx-json $(($(wc -c <"$work/nginx-json.txt") / 1000000))"
-printf '%-5s %-24s %8s %11s %13s %6s\n' round case seconds lines/s wc_lines/s ratio
+line round case wall_s cpu_s lines/s cpu_lines/s wc_lines/s ratio cpu_r
 for ((round = 1; round <= rounds; round++)); do
   base=$(baseline_seconds "$work/combined.txt" plain)
-  template=$(run template "$work/combined.txt" -t combined)
-  apache=$(run apache "$work/combined.txt" -f apache:combined)
-  nginx=$(run nginx "$work/combined.txt" -f nginx:combined)
-  template2=$(run template "$work/combined.txt" -t combined)
+  read -r t_wall t_cpu < <(run template "$work/combined.txt" -t combined)
+  read -r a_wall a_cpu < <(run apache "$work/combined.txt" -f apache:combined)
+  read -r n_wall n_cpu < <(run nginx "$work/combined.txt" -f nginx:combined)
+  read -r t2_wall t2_cpu < <(run template "$work/combined.txt" -t combined)
   # The template runs before and after the definitions; its mean is the
   # reference, so a change of load during the round weighs on both sides.
-  reference=$(awk -v a="$template" -v b="$template2" 'BEGIN { printf "%.3f", (a + b) / 2 }')
-  printf '%-5s %-24s %8s %11s %13s %6s\n' "$round" "-t combined" "$reference" \
-    "$(rate "$reference")" "$(rate "$base")" 1.00
-  printf '%-5s %-24s %8s %11s %13s %6s\n' "$round" "-f apache:combined" "$apache" \
-    "$(rate "$apache")" "" "$(ratio "$reference" "$apache")"
-  printf '%-5s %-24s %8s %11s %13s %6s\n' "$round" "-f nginx:combined" "$nginx" \
-    "$(rate "$nginx")" "" "$(ratio "$reference" "$nginx")"
+  r_wall=$(awk -v a="$t_wall" -v b="$t2_wall" 'BEGIN { printf "%.2f", (a + b) / 2 }')
+  r_cpu=$(awk -v a="$t_cpu" -v b="$t2_cpu" 'BEGIN { printf "%.2f", (a + b) / 2 }')
+  line "$round" "-t combined" "$r_wall" "$r_cpu" "$(rate "$r_wall")" "$(rate "$r_cpu")" \
+    "$(rate "$base")" 1.00 1.00
+  line "$round" "-f apache:combined" "$a_wall" "$a_cpu" "$(rate "$a_wall")" "$(rate "$a_cpu")" \
+    "" "$(ratio "$r_wall" "$a_wall")" "$(ratio "$r_cpu" "$a_cpu")"
+  line "$round" "-f nginx:combined" "$n_wall" "$n_cpu" "$(rate "$n_wall")" "$(rate "$n_cpu")" \
+    "" "$(ratio "$r_wall" "$n_wall")" "$(ratio "$r_cpu" "$n_cpu")"
   for json in caddy nginx-json; do
     base=$(baseline_seconds "$work/$json.txt" plain)
-    seconds=$(run "$json" "$work/$json.txt" -f json)
-    printf '%-5s %-24s %8s %11s %13s %6s\n' "$round" "-f json ($json)" "$seconds" \
-      "$(rate "$seconds")" "$(rate "$base")" ""
+    read -r j_wall j_cpu < <(run "$json" "$work/$json.txt" -f json)
+    line "$round" "-f json ($json)" "$j_wall" "$j_cpu" "$(rate "$j_wall")" "$(rate "$j_cpu")" \
+      "$(rate "$base")" "$(ratio "$r_wall" "$j_wall")" "$(ratio "$r_cpu" "$j_cpu")"
   done
 done
 machine_line
@@ -86,4 +89,5 @@ machine_line
 template_sum=$(cut -d, -f1,3- "$work/template.log.csv" | md5sum | cut -c1-8)
 apache_sum=$(cut -d, -f1,3- "$work/apache.log.csv" | md5sum | cut -c1-8)
 echo "rows without the user column: -t combined $template_sum, -f apache:combined $apache_sum"
-echo "ratio: the template's seconds over the definition's in the same round (goal: 0.90 or more)"
+echo "ratio, cpu_r: the template's wall and CPU seconds over the case's in the same round"
+echo "(goal for definitions: 0.90 or more); cpu_lines/s: lines per CPU second (user + system)"

@@ -61,10 +61,8 @@ class JsonLineSource : public FieldSource {
         timePatterns_[f].compile(fields_[f].timeFormat, &error);  // checked when planned
       }
     }
-    for (Node& node : nodes_) {
-      std::sort(node.keys.begin(), node.keys.end());
-      std::sort(node.indexes.begin(), node.indexes.end());
-    }
+    for (Node& node : nodes_) std::sort(node.indexes.begin(), node.indexes.end());
+    buildTables();
     // Room for the longest line at once; a failure here is met again (and
     // reported) by the first line.
     if (parser_.allocate(kLongestLine + 64) != simdjson::SUCCESS) return;
@@ -123,7 +121,32 @@ class JsonLineSource : public FieldSource {
     std::vector<std::pair<std::string, int>> keys;
     std::vector<std::pair<int, int>> indexes;
     std::vector<int> fields;
+    /// Open-addressing table of `keys` by hashKey(), -1 for a free slot.
+    std::vector<int> table;
   };
+
+  /// A hash of a key: its length and three of its bytes.
+  static std::size_t hashKey(std::string_view key) {
+    if (key.empty()) return 0;
+    const auto byte = [&key](std::size_t i) { return static_cast<unsigned char>(key[i]); };
+    return (key.size() * 0x9E3779B1u) ^ (byte(0) << 5) ^ (byte(key.size() / 2) << 11) ^
+           (byte(key.size() - 1) << 17);
+  }
+
+  /// Fills each node's key table.
+  void buildTables() {
+    for (Node& node : nodes_) {
+      if (node.keys.empty()) continue;
+      std::size_t size = 4;
+      while (size < 2 * node.keys.size()) size *= 2;
+      node.table.assign(size, -1);
+      for (std::size_t k = 0; k < node.keys.size(); ++k) {
+        std::size_t slot = hashKey(node.keys[k].first) & (size - 1);
+        while (node.table[slot] >= 0) slot = (slot + 1) & (size - 1);
+        node.table[slot] = static_cast<int>(k);
+      }
+    }
+  }
 
   /// The node under `node` for `step`, made when it is not there yet.
   int childOf(int node, const JsonStep& step) {
@@ -147,22 +170,49 @@ class JsonLineSource : public FieldSource {
 
   /// The node under `node` for object key `key`, or -1.
   int keyChild(int node, std::string_view key) const {
-    const auto& keys = nodes_[node].keys;
-    auto it = std::lower_bound(keys.begin(), keys.end(), key,
-                               [](const std::pair<std::string, int>& entry,
-                                  std::string_view k) { return entry.first < k; });
-    return it != keys.end() && it->first == key ? it->second : -1;
+    const Node& here = nodes_[node];
+    if (here.table.empty()) return -1;
+    const std::size_t mask = here.table.size() - 1;
+    for (std::size_t slot = hashKey(key) & mask;; slot = (slot + 1) & mask) {
+      const int k = here.table[slot];
+      if (k < 0) return -1;
+      const std::string& candidate = here.keys[static_cast<std::size_t>(k)].first;
+      if (candidate.size() == key.size() &&
+          std::memcmp(candidate.data(), key.data(), key.size()) == 0) {
+        return here.keys[static_cast<std::size_t>(k)].second;
+      }
+    }
+  }
+
+  /// The text between a string's quotes as it stands in the line, from just
+  /// after its opening quote; `*escaped` tells whether it holds escapes.
+  static std::string_view rawString(const char* start, bool* escaped) {
+    // The line was indexed: the string is closed before the buffer ends.
+    const char* at = start;
+    *escaped = false;
+    while (*at != '"') {
+      if (*at == '\\') {
+        *escaped = true;
+        ++at;
+      }
+      ++at;
+    }
+    return std::string_view(start, static_cast<std::size_t>(at - start));
   }
 
   error_code walkObject(od::object object, int node) {
-    for (auto field : object) {
-      std::string_view key;
-      if (error_code error = field.unescaped_key().get(key)) return error;
+    for (auto entry : object) {
+      od::field field;
+      if (error_code error = std::move(entry).get(field)) return error;
+      // Most keys are written without escapes: looked up as they stand.
+      bool escaped = false;
+      std::string_view key = rawString(field.key().raw(), &escaped);
+      if (escaped) {
+        if (error_code error = field.unescaped_key().get(key)) return error;
+      }
       int child = keyChild(node, key);
       if (child < 0) continue;  // skipped when the loop moves on
-      od::value value;
-      if (error_code error = field.value().get(value)) return error;
-      if (error_code error = take(value, child)) return error;
+      if (error_code error = take(field.value(), child)) return error;
     }
     return simdjson::SUCCESS;
   }
@@ -170,7 +220,7 @@ class JsonLineSource : public FieldSource {
   /// Takes the value at `node`: descends into objects and arrays the paths
   /// go on into; a scalar (or an array's first element) is the value of the
   /// fields ending here.
-  error_code take(od::value value, int node) {
+  error_code take(od::value& value, int node) {
     od::json_type type;
     if (error_code error = value.type().get(type)) return error;
     const Node& here = nodes_[node];
@@ -214,8 +264,17 @@ class JsonLineSource : public FieldSource {
     std::string_view text;
     switch (type) {
       case od::json_type::string: {
-        if (error_code error = value.get_string().get(text)) return error;
-        text = withoutControls(text);
+        // Without escapes the value is the text as it stands in the line:
+        // the token runs from its quote to the next structural character.
+        std::string_view token = value.raw_json_token();
+        while (token.size() > 1 && token.back() != '"') token.remove_suffix(1);
+        text = token.size() >= 2 ? token.substr(1, token.size() - 2) : std::string_view();
+        const bool escaped =
+            !text.empty() && std::memchr(text.data(), '\\', text.size()) != nullptr;
+        if (escaped) {
+          if (error_code error = value.get_string().get(text)) return error;
+          text = withoutControls(text);
+        }
         break;
       }
       case od::json_type::number: {
@@ -265,6 +324,8 @@ class JsonLineSource : public FieldSource {
         value = instantText(instant, out);
         if (value.data() == out) value = scratch_.keep(value.size());
       }
+    } else if (field.conversion == ValueConversion::kNone) {
+      value = text;
     } else {
       value = converter_.convert(field.conversion, text, scratch_);
     }

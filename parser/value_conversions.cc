@@ -52,6 +52,20 @@ bool readDouble(std::string_view text, double* number) {
   return end == copy + text.size() && std::isfinite(*number);
 }
 
+/// True for a number written with an exponent ("1.7e9").
+bool isExponentNumber(std::string_view text) {
+  if (text.empty() || !isDigit(text[0])) return false;
+  bool exponent = false;
+  for (char c : text) {
+    if (c == 'e' || c == 'E') {
+      exponent = true;
+    } else if (!isDigit(c) && c != '.' && c != '+' && c != '-') {
+      return false;
+    }
+  }
+  return exponent;
+}
+
 /// The text of a positive double in "%lf" form, or `value` unchanged.
 std::string_view fallbackSeconds(std::string_view value, int scale, char* out) {
   double number = 0;
@@ -127,18 +141,18 @@ bool ValueConverter::instantOfText(std::string_view value, std::int64_t* instant
   TimeParts parts;
   if (readIsoTime(value, &parts)) return instantOf(parts, local_, instant);
   // The common log format's time, with or without its brackets.
-  char bracketed[kConvertedNumberLength];
-  if (value.empty() || value.size() + 2 > sizeof bracketed) return false;
-  std::size_t size = 0;
-  if (value.front() != '[') bracketed[size++] = '[';
-  std::memcpy(bracketed + size, value.data(), value.size());
-  size += value.size();
-  if (value.front() != '[') bracketed[size++] = ']';
-  CalendarTime time;
-  long zoneEast = 0;
-  if (!parseClfTime(std::string_view(bracketed, size), &time, &zoneEast)) return false;
-  *instant = utcToSeconds(time) - zoneEast;
-  return true;
+  static const TimePattern kCommonLogTime = [] {
+    TimePattern pattern;
+    std::string error;
+    pattern.compile("%d/%b/%Y:%H:%M:%S %z", &error);
+    return pattern;
+  }();
+  if (value.size() >= 2 && value.front() == '[' && value.back() == ']') {
+    value = value.substr(1, value.size() - 2);
+  }
+  std::size_t end = 0;
+  return kCommonLogTime.read(value, 0, &end, &parts) && end == value.size() &&
+         instantOf(parts, local_, instant);
 }
 
 std::string_view ValueConverter::convert(ValueConversion conversion,
@@ -190,7 +204,7 @@ std::string_view ValueConverter::convert(ValueConversion conversion,
       double seconds = 0;
       if (readDecimal(value, &number)) {
         text = value;  // seconds since 1970 already
-      } else if (readDouble(value, &seconds)) {
+      } else if (isExponentNumber(value) && readDouble(value, &seconds)) {
         // A number with an exponent, as some JSON writers put it.
         text = seconds > 0 && seconds < 9.2e18
                    ? instantText(static_cast<std::int64_t>(seconds), out)
