@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, skipping what is
-# already there. Usage: install-deps.sh [demo|all]
+# already there. Usage: install-deps.sh [demo|package|all]
 set -euo pipefail
 what=${1:-all}
 
-demo_packages=(cmake ninja-build g++ zlib1g-dev libisal-dev libsqlite3-dev sqlite3)
-test_packages=("${demo_packages[@]}" libgtest-dev libgmock-dev googletest
+demo_packages=(cmake ninja-build g++ zlib1g-dev libisal-dev libsqlite3-dev sqlite3 scdoc)
+# The Debian package: dpkg-shlibdeps (dpkg-dev) and file for cpack.
+package_packages=("${demo_packages[@]}" libpq-dev dpkg-dev file)
+test_packages=("${package_packages[@]}" man-db bash-completion libgtest-dev libgmock-dev googletest
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine64 wine32:i386 openjdk-17-jdk-headless libpam0g-dev
   libpam-wrapper libnss-wrapper libpq-dev postgresql time tzdata parallel rsync
   clang libclang-rt-14-dev)
 
-if [ "$what" = demo ]; then packages=("${demo_packages[@]}"); else packages=("${test_packages[@]}"); fi
+case $what in
+  demo) packages=("${demo_packages[@]}") ;;
+  package) packages=("${package_packages[@]}") ;;
+  *) packages=("${test_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

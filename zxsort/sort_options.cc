@@ -124,3 +124,38 @@ const char* sortUsageText() {
          " -b1 COL:OP -b2 COL:OP -b3 COL:OP\n"
          "(OP: 10 min, 11 max, 12 average, 13 sum)\n";
 }
+
+std::string sortHelpText(const std::string& programName) {
+  const std::string& n = programName;
+  return "usage: " + n + " -m 0 -v BASEPATH -d DATATYPES -l RUNLOG\n"
+         "       " + n + " -m 1 -i MINUTES -v BASEPATH -d DATATYPES -l RUNLOG\n"
+         "       " + std::string(n.size(), ' ') + " -b1 COL:OP -b2 COL:OP -b3 COL:OP\n"
+         "       " + n + " --help | --version\n"
+         "Reduces the data file BASEPATH.csv that parser wrote (columns named by\n"
+         "BASEPATH.zx3) into the sort file the database loader reads: hour by hour,\n"
+         "merging records with equal keys, into BASEPATH.srt (-m 0), or per billing\n"
+         "interval, one record per user, address, URL, method and format with three\n"
+         "measures, into BASEPATH.bsrt (-m 1).\n"
+         "\n"
+         "  -m MODE       0 hourly, 1 billing (give -m 1 before the measures)\n"
+         "  -i MINUTES    billing interval: 1 or a multiple of 5 up to 60\n"
+         "  -v BASEPATH   the log path that parser was given with -l\n"
+         "  -d DATATYPES  the column data types file that parser was given\n"
+         "  -l RUNLOG     run log to append to (parser's LOG.out)\n"
+         "  -b1, -b2, -b3 COL:OP  billing measures: a used column of DATATYPES and\n"
+         "                OP 10 minimum, 11 maximum, 12 average, 13 sum\n"
+         "Options start with - or / and are chosen by their second character; in the\n"
+         "values of -v, -d and -l every '+' stands for a blank.\n"
+         "\n"
+         "Exit status (on Linux the low 8 bits of it: -9 reads as 247):\n"
+         "    0  success\n"
+         "   -1  out of memory\n"
+         "   -2  the sort file cannot be created\n"
+         "   -4  the data file cannot be opened\n"
+         "   -5  the column description file cannot be opened\n"
+         "   -6  the column data types file cannot be opened\n"
+         "   -7  a column of the description file is not a used column of DATATYPES\n"
+         "   -9  invalid mode or interval, or an option without its value\n"
+         "  -10  malformed measure, or a measure column that is not a used column\n"
+         "  -11  the column layout is past its limits\n";
+}

@@ -51,6 +51,10 @@ std::string missingRequiredOption(const SortOptions& options);
 /// The command-line summary printed with a missing option.
 const char* sortUsageText();
 
+/// What --help prints: usage, options and exit statuses, for the name the
+/// program was started by.
+std::string sortHelpText(const std::string& programName);
+
 /// Reads a leading decimal integer the way "%d" does (blanks, sign, digits);
 /// false when no digit follows. Values past the int range are clamped.
 bool readLeadingInt(const std::string& text, int* value);

@@ -1,0 +1,40 @@
+#include "parser/help_text.h"
+
+std::string parserHelpText(const std::string& programName) {
+  const std::string& n = programName;
+  std::string indent(n.size() + 8, ' ');
+  return "usage: " + n + " -l LOG -d DATATYPES [-o RUNLOG] [-b DATABASE] [-t FORMAT]\n" +
+         indent + "[-e MAXERRORS] [-a APPLIANCE]\n"
+         "       " + n + " --help | --version\n"
+         "Converts one access log (plain or gzip) into bulk-load files beside it:\n"
+         "LOG.csv (data), LOG.ctl (loader control), LOG.zx3 (column description),\n"
+         "LOG.b.ctl or LOG.b.zx3 (billing control), LOG.err (rejected lines) and the\n"
+         "run log LOG.out. The SmartFilter and streaming data sets write .sf.* and\n"
+         ".st.* files.\n"
+         "\n"
+         "  -l LOG        the access log\n"
+         "  -d DATATYPES  column data types file, with DATATYPES.id beside it; a path\n"
+         "                holding \"smartfilter\" or \"streaming\" selects that data set\n"
+         "  -o RUNLOG     run log (default LOG.out; give -o after -l)\n"
+         "  -b DATABASE   sybase, oracle or mssql: how values are quoted, which\n"
+         "                control files are written\n"
+         "  -t FORMAT     layout of a log without a header: webaccess, squid, common,\n"
+         "                combined, straccess, extended, real\n"
+         "  -e MAXERRORS  stop after this many rejected lines (default 200, 0 none)\n"
+         "  -a APPLIANCE  appliance name, the end of the table names\n"
+         "Options start with - or / and are chosen by their second character; in the\n"
+         "values of -l, -d, -o and -b every '+' stands for a blank.\n"
+         "\n"
+         "Exit status (on Linux the low 8 bits of it: -2 reads as 254):\n"
+         "    0  the log was converted, at least one row written\n"
+         "   -1  the column table cannot be allocated\n"
+         "   -2  unusable command line\n"
+         "   -3  the log cannot be opened\n"
+         "   -4  the header cannot be read or recognised\n"
+         "   -5  the data file cannot be created or written\n"
+         "   -7  the column data types file cannot be opened\n"
+         "  -10  no row written\n"
+         "  -11  the error limit (-e) was reached\n"
+         "  -12  a different format line in the middle of the log\n"
+         "  -13  the gzip data of the log is corrupt or truncated\n";
+}
