@@ -150,22 +150,17 @@ class JsonLineSource : public FieldSource {
 
   /// The node under `node` for `step`, made when it is not there yet.
   int childOf(int node, const JsonStep& step) {
-    if (step.index >= 0) {
-      for (const auto& [index, child] : nodes_[node].indexes) {
-        if (index == step.index) return child;
+    auto find = [this](auto& children, const auto& name) {
+      for (const auto& [existing, child] : children) {
+        if (existing == name) return child;
       }
-      int child = static_cast<int>(nodes_.size());
-      nodes_[node].indexes.emplace_back(step.index, child);
-      nodes_.emplace_back();
+      const int child = static_cast<int>(nodes_.size());
+      children.emplace_back(name, child);
+      nodes_.emplace_back();  // after the last use of `children`
       return child;
-    }
-    for (const auto& [key, child] : nodes_[node].keys) {
-      if (key == step.key) return child;
-    }
-    int child = static_cast<int>(nodes_.size());
-    nodes_[node].keys.emplace_back(step.key, child);
-    nodes_.emplace_back();
-    return child;
+    };
+    return step.index >= 0 ? find(nodes_[node].indexes, step.index)
+                           : find(nodes_[node].keys, step.key);
   }
 
   /// The node under `node` for object key `key`, or -1.
