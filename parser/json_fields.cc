@@ -143,9 +143,9 @@ bool parseJsonPath(std::string_view text, std::vector<JsonStep>* path, std::stri
           close == std::string_view::npos ? std::string_view() : text.substr(at + 1, close - at - 1);
       int index = 0;
       bool valid = !digits.empty() && digits.size() <= 6;
-      for (char d : digits) {
-        valid = valid && d >= '0' && d <= '9';
-        index = index * 10 + (d - '0');
+      for (std::size_t k = 0; valid && k < digits.size(); ++k) {
+        valid = digits[k] >= '0' && digits[k] <= '9';
+        index = index * 10 + (digits[k] - '0');
       }
       if (!valid) {
         *error = "a malformed index in '" + std::string(text) + "'";

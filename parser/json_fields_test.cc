@@ -24,7 +24,7 @@ TEST(JsonPathTest, KeysIndexesAndEscapes) {
   ASSERT_EQ(path.size(), 4u);
   EXPECT_EQ(path[0].key, "http.request");
   EXPECT_EQ(path[2].index, 2);
-  for (const char* bad : {"", "a..b", "a.", "a[x]", "a[]", "a[0]b", "a[1"}) {
+  for (const char* bad : {"", "a..b", "a.", "a[x]", "a[]", "a[0]b", "a[1", "a[12345678901]"}) {
     EXPECT_FALSE(parseJsonPath(bad, &path, &error)) << bad;
   }
 }
