@@ -1,6 +1,6 @@
 // The loader's row reader: data and sort file lines split into values by
-// the file's own rules, with numbers and time stamps checked. The first
-// bytes choose the quoting and up to eight column types.
+// the file's own rules, with numbers (and their ranges) and time stamps
+// checked. The first bytes choose the quoting and up to eight column types.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -55,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const ColumnType type = plan.columns[k].type;
       if (type == ColumnType::kInteger || type == ColumnType::kReal) {
         fuzz::require(isNumber(value.text), "a number that is not one");
+        fuzz::require(numberRangeProblem(value.text, type) == nullptr,
+                      "a number its column cannot hold");
       } else if (type == ColumnType::kTimestamp) {
         fuzz::require(isTimestamp(value.text), "a time stamp that is not one");
       }

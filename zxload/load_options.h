@@ -17,6 +17,11 @@ struct LoadOptions {
   bool postgres = false;        ///< -p was given
   std::string appliance;        ///< table name suffix, when given
   bool applianceGiven = false;  ///< -a was given
+  std::string source;           ///< --source: recorded as every file's source
+  bool keep = false;            ///< --keep: earlier loads of a source stay
+  bool list = false;            ///< --list: show the loads instead of loading
+  bool help = false;            ///< -h, --help
+  double waitSeconds = -1;      ///< --wait; below 0: the database's default
   std::vector<std::string> files;  ///< the files to load, in order
 };
 
@@ -25,8 +30,11 @@ struct LoadOptions {
 bool readLoadOptions(int argc, char** argv, LoadOptions* options,
                      std::string* error);
 
-/// The usage text.
+/// The short usage text (after a command-line error).
 const char* loadUsage();
+
+/// The usage with every option and exit status (-h, --help).
+const char* loadHelp();
 
 /// True when text values of `kind` are enclosed in single quotes.
 bool quotesText(DbKind kind);

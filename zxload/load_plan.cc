@@ -7,10 +7,13 @@
 #include <sstream>
 #include <string_view>
 
+#include "zxload/table_name.h"
+
 namespace {
 
 /// The files that describe a data file, by the data file's name.
 struct Companions {
+  std::string dataSet;      ///< raw, smartfilter, streaming or billing
   std::string tablePrefix;  ///< "raw_", "smart_", "str_" or "bill_"
   std::string description;  ///< column description file
   std::string control;      ///< loader control file that may name the table
@@ -27,20 +30,20 @@ bool endsWith(std::string_view text, std::string_view suffix) {
 /// load file names.
 bool findCompanions(const std::string& file, Companions* out) {
   struct Suffix {
-    std::string_view data, prefix, description, control;
+    std::string_view data, dataSet, prefix, description, control;
     bool billing;
   };
   static constexpr std::array<Suffix, 5> kSuffixes = {{
-      {".sf.csv", "smart_", ".sf.zx3", ".sf.ctl", false},
-      {".st.csv", "str_", ".st.zx3", ".st.ctl", false},
-      {".csv", "raw_", ".zx3", ".ctl", false},
-      {".srt", "raw_", ".zx3", ".ctl", false},
-      {".bsrt", "bill_", ".b.zx3", ".b.ctl", true},
+      {".sf.csv", "smartfilter", "smart_", ".sf.zx3", ".sf.ctl", false},
+      {".st.csv", "streaming", "str_", ".st.zx3", ".st.ctl", false},
+      {".csv", "raw", "raw_", ".zx3", ".ctl", false},
+      {".srt", "raw", "raw_", ".zx3", ".ctl", false},
+      {".bsrt", "billing", "bill_", ".b.zx3", ".b.ctl", true},
   }};
   for (const Suffix& s : kSuffixes) {
     if (!endsWith(file, s.data)) continue;
     std::string base = file.substr(0, file.size() - s.data.size());
-    *out = {std::string(s.prefix), base + std::string(s.description),
+    *out = {std::string(s.dataSet), std::string(s.prefix), base + std::string(s.description),
             base + std::string(s.control), s.billing};
     return true;
   }
@@ -70,17 +73,19 @@ std::vector<std::string> splitNames(std::string_view line) {
   }
 }
 
-/// The table named by an "INTO TABLE" line of a loader control file, or
-/// empty (no such file, or a bcp format file).
-std::string tableOfControlFile(const std::string& path) {
+/// The table the loader control file `path` names, as `rules` hold it;
+/// `name->table` stays empty when there is no such file or clause (a bcp
+/// format file names none). False with the reason, naming the file.
+bool tableOfControlFile(const std::string& path, NameRules rules, TableName* name,
+                        std::string* error) {
   std::string text;
-  if (!readSmallFile(path, &text)) return "";
-  static constexpr std::string_view kInto = "INTO TABLE ";
-  std::size_t at = text.find(kInto);
-  if (at == std::string::npos) return "";
-  at += kInto.size();
-  std::size_t end = text.find_first_of(" \t\r\n", at);
-  return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+  if (!readSmallFile(path, &text)) return true;
+  TableName given;
+  IntoTable found = findIntoTable(text, &given, error);
+  if (found == IntoTable::kNone) return true;
+  if (found == IntoTable::kFound && heldName(given, rules, name, error)) return true;
+  *error = path + (found == IntoTable::kFound ? ": INTO TABLE: " : ": ") + *error;
+  return false;
 }
 
 /// Storage type of a column of SQL type name `typeName`.
@@ -178,12 +183,22 @@ bool makeLoadPlan(const std::string& file, const LoadOptions& options,
   bool ok = files.billing ? billingColumns(files, &plan->columns, error)
                           : describedColumns(files, options.dataTypesPath, &plan->columns, error);
   if (!ok) return false;
+  NameRules rules = options.postgres ? NameRules::kPostgres : NameRules::kSqlite;
+  TableName name;
   if (options.applianceGiven) {
-    plan->table = files.tablePrefix + options.appliance;
+    // The appliance is taken as written, like a quoted name.
+    TableName given{"", files.tablePrefix + options.appliance, false, true};
+    if (!heldName(given, rules, &name, error)) {
+      *error = "-a " + options.appliance + ": " + *error;
+      return false;
+    }
   } else {
-    plan->table = tableOfControlFile(files.control);
-    if (plan->table.empty()) plan->table = files.tablePrefix;
+    if (!tableOfControlFile(files.control, rules, &name, error)) return false;
+    if (name.table.empty()) name.table = files.tablePrefix;
   }
+  plan->schema = name.schema;
+  plan->table = name.table;
+  plan->dataSet = files.dataSet;
   plan->quotedText = quotesText(options.kind);
   return true;
 }

@@ -17,7 +17,9 @@ struct PlanColumn {
 
 /// What one file is loaded into.
 struct LoadPlan {
-  std::string table;                ///< target table
+  std::string schema;               ///< schema of the table; empty: the default
+  std::string table;                ///< target table, as the database takes it
+  std::string dataSet;              ///< raw, smartfilter, streaming or billing
   std::vector<PlanColumn> columns;  ///< columns in value order
   bool quotedText = false;          ///< text values are enclosed in single quotes
 };

@@ -8,8 +8,10 @@
 #ifdef ZXLOAD_WITH_POSTGRES
 #include "zxload/postgres_target.h"
 #endif
+#include "zxload/progress.h"
 #include "zxload/row_values.h"
 #include "zxload/sqlite_target.h"
+#include "zxload/table_name.h"
 
 namespace {
 
@@ -33,6 +35,7 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
                     LoadRecord* record, LoadTarget* target) {
   LineReader reader(file);
   RowSplitter splitter(plan);
+  Progress progress(file, Progress::terminal());
   std::string error;
   std::string_view line;
   auto where = [&] { return file + ":" + std::to_string(reader.lineNumber()) + ": "; };
@@ -45,6 +48,7 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
       target->rollback();
       return report(kLoadDatabase, where() + target->error() + "; nothing loaded");
     }
+    progress.update(reader.lineNumber());
   }
   if (!reader.ok()) {
     target->rollback();
@@ -69,7 +73,7 @@ std::unique_ptr<LoadTarget> openTarget(const LoadOptions& options) {
   if (options.postgres) {
 #ifdef ZXLOAD_WITH_POSTGRES
     auto target = std::make_unique<PostgresTarget>();
-    if (!target->open(options.postgresConninfo)) {
+    if (!target->open(options.postgresConninfo, options.waitSeconds)) {
       report(kLoadDatabase, target->error());
       return nullptr;
     }
@@ -80,11 +84,67 @@ std::unique_ptr<LoadTarget> openTarget(const LoadOptions& options) {
 #endif
   }
   auto target = std::make_unique<SqliteTarget>();
-  if (!target->open(options.sqlitePath)) {
+  if (!target->open(options.sqlitePath, options.waitSeconds, options.list)) {
     report(kLoadDatabase, target->error());
     return nullptr;
   }
   return target;
+}
+
+/// Removes the earlier loads of the record's source and data set; the
+/// lines that say so go to `replaced`. Loads of an older zxload cannot be
+/// removed: their rows carry no load id.
+LoadStatus replaceEarlier(const std::string& file, const LoadHistory& history,
+                          LoadTarget* target, std::vector<std::string>* replaced) {
+  for (const LoadRecord& earlier : history.earlier) {
+    if (earlier.hasId) continue;
+    return report(kLoadOlderLoad,
+                  file + ": would replace the load of " + earlier.source + " into " +
+                      displayName(earlier.schema, earlier.table) + " of " + earlier.loadedAt +
+                      " UTC, made by an older zxload whose rows carry no load id and cannot be"
+                      " told from other rows; nothing loaded (delete those rows and that record"
+                      " of " + kLoadsTable + " by hand, or give --keep to keep both)");
+  }
+  for (const LoadRecord& earlier : history.earlier) {
+    std::uint64_t rows = 0;
+    if (!target->removeLoad(earlier, &rows)) {
+      return report(kLoadDatabase, file + ": " + target->error() + "; nothing loaded");
+    }
+    replaced->push_back(file + ": replaced " + std::to_string(rows) + " rows loaded from " +
+                        earlier.source + " on " + earlier.loadedAt + " UTC");
+  }
+  return kLoadOk;
+}
+
+/// A field of a listed load: tab, line feed, carriage return and backslash
+/// escaped, so that every load stays on one line.
+std::string listField(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+/// Prints every load recorded, one a line.
+LoadStatus listLoads(LoadTarget* target) {
+  std::vector<LoadRecord> loads;
+  if (!target->listLoads(&loads)) return report(kLoadDatabase, target->error());
+  for (const LoadRecord& load : loads) {
+    std::printf("%s\t%s\t%s\t%s\t%llu\t%llu\t%s\t%s\t%s\n",
+                load.hasId ? std::to_string(load.id).c_str() : "-", load.loadedAt.c_str(),
+                listField(displayName(load.schema, load.table)).c_str(), load.dataSet.c_str(),
+                static_cast<unsigned long long>(load.rows),
+                static_cast<unsigned long long>(load.size), load.checksum.c_str(),
+                listField(load.source).c_str(), listField(load.fileName).c_str());
+  }
+  return kLoadOk;
 }
 
 }  // namespace
@@ -97,27 +157,38 @@ LoadStatus loadFile(const std::string& file, const LoadOptions& options, LoadTar
   }
   LoadPlan plan;
   if (!makeLoadPlan(file, options, &plan, &error)) return report(kLoadInput, error);
-  LoadRecord record{absolutePath(file), plan.table, digest.size, digest.hex(), 0};
-  bool recorded = false;
-  if (!target->begin(plan, record, &recorded)) {
+  LoadRecord record;
+  record.fileName = absolutePath(file);
+  record.source = options.source.empty() ? record.fileName : options.source;
+  record.dataSet = plan.dataSet;
+  record.size = digest.size;
+  record.checksum = digest.hex();
+  LoadHistory history;
+  if (!target->begin(plan, &record, &history)) {
     std::string message = target->error();
     target->rollback();
     return report(kLoadDatabase, file + ": " + message);
   }
-  if (recorded) {
+  const std::string table = displayName(record.schema, record.table);
+  if (history.sameContent) {
     target->rollback();
-    std::printf("%s: already loaded into %s, nothing to do\n", file.c_str(), plan.table.c_str());
+    std::printf("%s: already loaded into %s, nothing to do\n", file.c_str(), table.c_str());
     return kLoadOk;
   }
-  if (!target->startRows()) {
-    std::string message = target->error();
-    target->rollback();
-    return report(kLoadDatabase, file + ": " + message);
+  std::vector<std::string> replaced;
+  LoadStatus status = options.keep ? kLoadOk : replaceEarlier(file, history, target, &replaced);
+  if (status == kLoadOk && !target->startRows()) {
+    status = report(kLoadDatabase, file + ": " + target->error());
   }
-  LoadStatus status = copyRows(file, plan, digest, &record, target);
+  if (status != kLoadOk) {
+    target->rollback();
+    return status;
+  }
+  status = copyRows(file, plan, digest, &record, target);
   if (status == kLoadOk) {
+    for (const std::string& line : replaced) std::printf("%s\n", line.c_str());
     std::printf("%s: %llu rows loaded into %s\n", file.c_str(),
-                static_cast<unsigned long long>(record.rows), plan.table.c_str());
+                static_cast<unsigned long long>(record.rows), table.c_str());
   }
   return status;
 }
@@ -129,8 +200,13 @@ int runLoad(int argc, char** argv) {
     std::fprintf(stderr, "zxload: %s\n%s", error.c_str(), loadUsage());
     return kLoadUsage;
   }
+  if (options.help) {
+    std::fputs(loadHelp(), stdout);
+    return kLoadOk;
+  }
   std::unique_ptr<LoadTarget> target = openTarget(options);
   if (!target) return kLoadDatabase;
+  if (options.list) return listLoads(target.get());
   for (const std::string& file : options.files) {
     LoadStatus status = loadFile(file, options, target.get());
     std::fflush(stdout);

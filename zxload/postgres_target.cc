@@ -2,12 +2,28 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 /// Rows gathered before they are sent.
 constexpr std::size_t kCopyChunk = 256 * 1024;
+
+/// Key of the advisory lock that makes loads take turns ("zxload").
+constexpr long long kLoadsLockKey = 0x7a786c6f6164;
+
+/// `value` in the shortest form ("0.3", "60").
+std::string seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+/// How loaded_at reads in messages and lists.
+constexpr const char* kLoadedAt = "to_char(loaded_at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS')";
 
 /// PostgreSQL column type of `type`.
 const char* postgresType(ColumnType type) {
@@ -106,6 +122,26 @@ void appendCopyText(std::string_view text, bool rawBytes, std::string* out) {
   out->append(text.data() + plain, n - plain);
 }
 
+/// A query result, cleared when it goes.
+class PostgresTarget::Result {
+ public:
+  ~Result() { PQclear(result_); }
+  void reset(PGresult* result) {
+    PQclear(result_);
+    result_ = result;
+  }
+  PGresult* get() const { return result_; }
+  int rows() const { return PQntuples(result_); }
+  std::string text(int row, int column) const { return PQgetvalue(result_, row, column); }
+  bool null(int row, int column) const { return PQgetisnull(result_, row, column) != 0; }
+  std::int64_t integer(int row, int column) const {
+    return std::strtoll(PQgetvalue(result_, row, column), nullptr, 10);
+  }
+
+ private:
+  PGresult* result_ = nullptr;
+};
+
 PostgresTarget::~PostgresTarget() {
   if (conn_ != nullptr) PQfinish(conn_);
 }
@@ -118,13 +154,29 @@ bool PostgresTarget::fail(const std::string& what) {
 }
 
 bool PostgresTarget::exec(const std::string& sql) {
-  PGresult* result = PQexec(conn_, sql.c_str());
-  bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
-  PQclear(result);
-  return ok || fail("statement failed");
+  Result result;
+  return query(sql, {}, &result, "statement failed");
 }
 
-bool PostgresTarget::open(const std::string& conninfo) {
+bool PostgresTarget::query(const std::string& sql, const std::vector<std::string>& params,
+                           Result* result, const std::string& what) {
+  std::vector<const char*> values;
+  for (const std::string& param : params) values.push_back(param.c_str());
+  result->reset(params.empty() ? PQexec(conn_, sql.c_str())
+                               : PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()),
+                                              nullptr, values.data(), nullptr, nullptr, 0));
+  ExecStatusType status = PQresultStatus(result->get());
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return true;
+  fail(what);
+  const char* state = PQresultErrorField(result->get(), PG_DIAG_SQLSTATE);
+  if (state != nullptr && std::strcmp(state, "55P03") == 0) {  // lock_not_available
+    error_ += " (waited " + seconds(waitSeconds_) + " s for another load or reader, --wait)";
+  }
+  return false;
+}
+
+bool PostgresTarget::open(const std::string& conninfo, double waitSeconds) {
+  waitSeconds_ = waitSeconds;
   conn_ = PQconnectdb(conninfo.c_str());
   if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) {
     return fail("cannot connect to PostgreSQL");
@@ -138,66 +190,183 @@ bool PostgresTarget::open(const std::string& conninfo) {
   return exec("SET datestyle = 'ISO, YMD'; SET client_min_messages = warning");
 }
 
-bool PostgresTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool* recorded) {
-  plan_ = &plan;
-  const std::string columns = columnDefinitions(plan, postgresType);
-  // The lock makes loads into one database take turns, so that two loads
-  // of one file cannot both find it unrecorded.
-  // One round trip for the set-up.
-  if (!exec(std::string("BEGIN; CREATE TABLE IF NOT EXISTS ") + kLoadsTable +
-            " (file_name text NOT NULL, table_name text NOT NULL,"
-            " file_size bigint NOT NULL, checksum text NOT NULL,"
-            " row_count bigint NOT NULL, loaded_at timestamptz NOT NULL DEFAULT now(),"
-            " UNIQUE (table_name, file_size, checksum)); LOCK TABLE " + kLoadsTable +
-            " IN SHARE ROW EXCLUSIVE MODE; CREATE TABLE IF NOT EXISTS " +
-            quoteIdentifier(plan.table) + " (" + columns + ")") ||
-      !addMissingColumns()) {
-    return false;
-  }
-  std::string size = std::to_string(record.size);
-  const char* params[] = {record.table.c_str(), size.c_str(), record.checksum.c_str()};
-  std::string sql = std::string("SELECT 1 FROM ") + kLoadsTable +
-                    " WHERE table_name = $1 AND file_size = $2 AND checksum = $3";
-  PGresult* result = PQexecParams(conn_, sql.c_str(), 3, nullptr, params, nullptr, nullptr, 0);
-  bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
-  *recorded = ok && PQntuples(result) > 0;
-  PQclear(result);
-  return ok || fail("cannot read " + std::string(kLoadsTable));
+std::string PostgresTarget::stored(const std::string& text) const {
+  return rawBytes_ ? text : validUtf8(text);
 }
 
-bool PostgresTarget::addMissingColumns() {
+bool PostgresTarget::lockLoads() {
+  // --wait bounds every lock wait of the load: another load's, and a
+  // reader's of a table that gains columns.
+  if (waitSeconds_ >= 0 &&
+      !exec("SET LOCAL lock_timeout = " +
+            std::to_string(std::max(1LL, static_cast<long long>(waitSeconds_ * 1000))))) {
+    return false;
+  }
+  // A transaction-level advisory lock exists before any table does, so
+  // that the first loads into a new database take turns too.
+  const std::string key = std::to_string(kLoadsLockKey);
+  Result tried;
+  if (!query("SELECT pg_try_advisory_xact_lock(" + key + ")", {}, &tried, "cannot lock")) {
+    return false;
+  }
+  if (tried.text(0, 0) == "t") return true;
+  if (waitSeconds_ == 0) {
+    error_ = "another load holds the database (--wait 0)";
+    return false;
+  }
+  std::string limit = waitSeconds_ > 0 ? " (at most " + seconds(waitSeconds_) + " s, --wait)" : "";
+  std::fprintf(stderr, "zxload: another load holds the database; waiting%s\n", limit.c_str());
+  Result locked;
+  return query("SELECT pg_advisory_xact_lock(" + key + ")", {}, &locked, "cannot lock");
+}
+
+bool PostgresTarget::makeSchema(const std::string& schema) {
+  // Creating needs a privilege that loading into an existing schema does not.
+  Result found;
+  if (!query("SELECT 1 FROM pg_namespace WHERE nspname = $1", {schema}, &found,
+             "cannot look up the schema " + schema)) {
+    return false;
+  }
+  return found.rows() > 0 || exec("CREATE SCHEMA " + quoteIdentifier(schema));
+}
+
+bool PostgresTarget::columnsOf(const std::string& qualified, std::vector<std::string>* columns) {
+  Result result;
+  if (!query("SELECT attname FROM pg_attribute"
+             " WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
+             {qualified}, &result, "cannot read the columns of " + qualified)) {
+    return false;
+  }
+  for (int row = 0; row < result.rows(); ++row) columns->push_back(result.text(row, 0));
+  return true;
+}
+
+bool PostgresTarget::prepareLoadsTable() {
+  loadsColumns_.clear();
+  if (!columnsOf(kLoadsTable, &loadsColumns_)) return false;
+  // Records of an older zxload name tables the search path found.
+  std::string sql = prepareLoadsTableSql(
+      loadsColumns_, "bigint", "timestamptz NOT NULL DEFAULT now()",
+      "coalesce((SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+      " WHERE c.oid = to_regclass(quote_ident(table_name))), current_schema())");
+  if (sql.empty()) return true;
+  loadsColumns_ = {"id", "source", "data_set", "table_schema"};  // all there once made
+  return exec(sql);
+}
+
+bool PostgresTarget::prepareTable(const std::string& qualified) {
   // Logs of other formats load other columns into the same table: the
   // table takes the union of their columns.
-  std::string name = quoteIdentifier(plan_->table);
-  const char* params[] = {name.c_str()};
-  PGresult* result = PQexecParams(
-      conn_,
-      "SELECT attname FROM pg_attribute"
-      " WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
-      1, nullptr, params, nullptr, nullptr, 0);
-  if (PQresultStatus(result) != PGRES_TUPLES_OK) {
-    PQclear(result);
-    return fail("cannot read the columns of " + plan_->table);
-  }
   std::vector<std::string> existing;
-  for (int row = 0; row < PQntuples(result); ++row) existing.emplace_back(PQgetvalue(result, row, 0));
-  PQclear(result);
-  for (const PlanColumn& column : missingColumns(*plan_, existing)) {
-    if (!exec("ALTER TABLE " + quoteIdentifier(plan_->table) + " ADD COLUMN " +
-              columnDefinition(column, postgresType))) {
-      return false;
-    }
+  if (!columnsOf(qualified, &existing)) return false;
+  if (existing.empty()) {
+    return exec("CREATE TABLE IF NOT EXISTS " + qualified + " (" +
+                columnDefinitions(*plan_, postgresType, "bigint") + ")");
+  }
+  for (const std::string& column : missingColumnDefinitions(*plan_, existing, postgresType, "bigint")) {
+    if (!exec("ALTER TABLE " + qualified + " ADD COLUMN " + column)) return false;
   }
   return true;
 }
 
+bool PostgresTarget::heldTable(const std::string& qualified, LoadRecord* record) {
+  Result result;
+  if (!query("SELECT n.nspname, c.relname FROM pg_class c"
+             " JOIN pg_namespace n ON n.oid = c.relnamespace WHERE c.oid = to_regclass($1)",
+             {qualified}, &result, "cannot look up " + qualified)) {
+    return false;
+  }
+  if (result.rows() != 1) {
+    error_ = "cannot look up " + qualified;
+    return false;
+  }
+  record->schema = result.text(0, 0);
+  record->table = result.text(0, 1);
+  return true;
+}
+
+bool PostgresTarget::readLoads(const std::string& sql, const std::vector<std::string>& params,
+                               std::vector<LoadRecord>* loads) {
+  Result result;
+  if (!query(sql, params, &result, "cannot read " + std::string(kLoadsTable))) return false;
+  for (int row = 0; row < result.rows(); ++row) {
+    LoadRecord load;
+    load.hasId = !result.null(row, 0);
+    load.id = result.integer(row, 0);
+    load.loadedAt = result.text(row, 1);
+    load.schema = result.text(row, 2);
+    load.table = result.text(row, 3);
+    load.dataSet = result.text(row, 4);
+    load.rows = static_cast<std::uint64_t>(result.integer(row, 5));
+    load.size = static_cast<std::uint64_t>(result.integer(row, 6));
+    load.checksum = result.text(row, 7);
+    load.source = result.text(row, 8);
+    load.fileName = result.text(row, 9);
+    loads->push_back(load);
+  }
+  return true;
+}
+
+bool PostgresTarget::readHistory(LoadRecord* record, LoadHistory* history) {
+  const std::string loads = kLoadsTable;
+  Result same, next;
+  if (!query("SELECT 1 FROM " + loads + " WHERE table_schema = $1 AND table_name = $2"
+             " AND file_size = $3 AND checksum = $4",
+             {record->schema, record->table, std::to_string(record->size), record->checksum},
+             &same, "cannot read " + loads) ||
+      !query("SELECT coalesce(max(id), 0) + 1 FROM " + loads, {}, &next, "cannot read " + loads)) {
+    return false;
+  }
+  history->sameContent = same.rows() > 0;
+  record->id = next.integer(0, 0);
+  if (!readLoads(loadsSql(loadsColumns_, kLoadedAt, true),
+                 {stored(record->source), record->dataSet}, &history->earlier)) {
+    return false;
+  }
+  for (LoadRecord& earlier : history->earlier) earlier.source = record->source;
+  return true;
+}
+
+bool PostgresTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) {
+  plan_ = &plan;
+  const std::string given = qualifiedName(plan.schema, plan.table);
+  // The table lock keeps out loads of older zxload versions, which know
+  // no advisory lock.
+  if (!exec("BEGIN") || !lockLoads() || !prepareLoadsTable() ||
+      !exec(std::string("LOCK TABLE ") + kLoadsTable + " IN SHARE ROW EXCLUSIVE MODE") ||
+      (!plan.schema.empty() && !makeSchema(plan.schema)) ||
+      !prepareTable(given) || !heldTable(given, record) || !readHistory(record, history)) {
+    return false;
+  }
+  qualified_ = qualifiedName(record->schema, record->table);
+  rowEnd_ = "\t" + std::to_string(record->id) + "\n";
+  return true;
+}
+
+bool PostgresTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) {
+  *rows = 0;
+  const std::string qualified = qualifiedName(earlier.schema, earlier.table);
+  const std::string id = std::to_string(earlier.id);
+  std::vector<std::string> columns;
+  if (!columnsOf(qualified, &columns)) return false;
+  Result result;
+  if (std::find(columns.begin(), columns.end(), kLoadIdColumn) != columns.end()) {
+    if (!query("DELETE FROM " + qualified + " WHERE " + kLoadIdColumn + " = $1", {id}, &result,
+               "cannot delete the rows of load " + id)) {
+      return false;
+    }
+    *rows = std::strtoull(PQcmdTuples(result.get()), nullptr, 10);
+  }
+  return query(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = $1", {id}, &result,
+               "cannot delete the record of load " + id);
+}
+
 bool PostgresTarget::startRows() {
-  std::string sql = "COPY " + quoteIdentifier(plan_->table) + " (" + columnList(*plan_) +
-                    ") FROM STDIN";
+  std::string sql = "COPY " + qualified_ + " (" + columnList(*plan_) + ") FROM STDIN";
   PGresult* result = PQexec(conn_, sql.c_str());
   bool ok = PQresultStatus(result) == PGRES_COPY_IN;
   PQclear(result);
-  if (!ok) return fail("cannot copy into " + plan_->table);
+  if (!ok) return fail("cannot copy into " + qualified_);
   copying_ = true;
   buffer_.clear();
   return true;
@@ -219,7 +388,7 @@ bool PostgresTarget::addRow(const std::vector<RowValue>& values) {
       buffer_.append(value.text);  // checked number or time stamp
     }
   }
-  buffer_.push_back('\n');
+  buffer_.append(rowEnd_);
   return buffer_.size() < kCopyChunk || flush();
 }
 
@@ -241,21 +410,17 @@ bool PostgresTarget::commit(const LoadRecord& record) {
     if (PQresultStatus(result) != PGRES_COMMAND_OK) ok = false;
     PQclear(result);
   }
-  if (!ok) return fail("cannot copy into " + plan_->table);
-  std::string size = std::to_string(record.size);
-  std::string rows = std::to_string(record.rows);
-  // A file name need not be UTF-8.
-  std::string fileName = rawBytes_ ? record.fileName : validUtf8(record.fileName);
-  const char* params[] = {fileName.c_str(), record.table.c_str(), size.c_str(),
-                          record.checksum.c_str(), rows.c_str()};
+  if (!ok) return fail("cannot copy into " + qualified_);
+  Result result;
   std::string sql = std::string("INSERT INTO ") + kLoadsTable +
-                    " (file_name, table_name, file_size, checksum, row_count)"
-                    " VALUES ($1, $2, $3, $4, $5)";
-  PGresult* result = PQexecParams(conn_, sql.c_str(), 5, nullptr, params, nullptr, nullptr, 0);
-  ok = PQresultStatus(result) == PGRES_COMMAND_OK;
-  PQclear(result);
-  if (!ok) return fail("cannot record the load");
-  return exec("COMMIT");
+                    " (id, source, data_set, file_name, table_schema, table_name, file_size,"
+                    " checksum, row_count) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)";
+  return query(sql,
+               {std::to_string(record.id), stored(record.source), record.dataSet,
+                stored(record.fileName), record.schema, record.table, std::to_string(record.size),
+                record.checksum, std::to_string(record.rows)},
+               &result, "cannot record the load") &&
+         exec("COMMIT");
 }
 
 void PostgresTarget::rollback() {
@@ -267,4 +432,10 @@ void PostgresTarget::rollback() {
   }
   PGresult* result = PQexec(conn_, "ROLLBACK");
   PQclear(result);
+}
+
+bool PostgresTarget::listLoads(std::vector<LoadRecord>* loads) {
+  std::vector<std::string> columns;
+  if (!columnsOf(kLoadsTable, &columns)) return false;
+  return columns.empty() || readLoads(loadsSql(columns, kLoadedAt, false), {}, loads);
 }

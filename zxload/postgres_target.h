@@ -1,7 +1,9 @@
 #ifndef ZXLOAD_POSTGRES_TARGET_H_
 #define ZXLOAD_POSTGRES_TARGET_H_
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "zxload/load_target.h"
 
@@ -15,21 +17,45 @@ struct pg_conn;
 class PostgresTarget : public LoadTarget {
  public:
   ~PostgresTarget() override;
-  /// Connects with the libpq connection string `conninfo`.
-  bool open(const std::string& conninfo);
-  bool begin(const LoadPlan& plan, const LoadRecord& record, bool* recorded) override;
+  /// Connects with the libpq connection string `conninfo`; a load waits at
+  /// most `waitSeconds` for another load (below 0: as long as it takes).
+  bool open(const std::string& conninfo, double waitSeconds);
+  bool begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) override;
+  bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) override;
   bool startRows() override;
   bool addRow(const std::vector<RowValue>& values) override;
   bool commit(const LoadRecord& record) override;
   void rollback() override;
+  bool listLoads(std::vector<LoadRecord>* loads) override;
 
  private:
+  class Result;
   /// Runs `sql`, which returns no rows; false with the server's message.
   bool exec(const std::string& sql);
+  /// Runs `sql` with text parameters; false with a message naming `what`.
+  bool query(const std::string& sql, const std::vector<std::string>& params, Result* result,
+             const std::string& what);
   /// Records the connection's message after `what`.
   bool fail(const std::string& what);
-  /// Adds the plan's columns that the existing table lacks.
-  bool addMissingColumns();
+  /// Takes the lock that makes loads take turns, saying so when it waits.
+  bool lockLoads();
+  /// Creates `schema` when it is missing.
+  bool makeSchema(const std::string& schema);
+  /// The names of the columns of the table `qualified`, none when missing.
+  bool columnsOf(const std::string& qualified, std::vector<std::string>* columns);
+  /// Creates the loads table, or adds what an older zxload did not make.
+  bool prepareLoadsTable();
+  /// Creates the plan's table or adds the plan's columns that it lacks.
+  bool prepareTable(const std::string& qualified);
+  /// Sets the record's schema and table to those the database holds.
+  bool heldTable(const std::string& qualified, LoadRecord* record);
+  /// Runs `sql` of `loadsSql` with text parameters into `loads`.
+  bool readLoads(const std::string& sql, const std::vector<std::string>& params,
+                 std::vector<LoadRecord>* loads);
+  /// Fills `history` and the record's new id.
+  bool readHistory(LoadRecord* record, LoadHistory* history);
+  /// `text` as the database stores it (file names need not be UTF-8).
+  std::string stored(const std::string& text) const;
   /// Appends one text value in COPY text form.
   void appendText(std::string_view text);
   /// Sends the gathered rows.
@@ -39,6 +65,10 @@ class PostgresTarget : public LoadTarget {
   const LoadPlan* plan_ = nullptr;
   bool rawBytes_ = false;  // the database takes any byte (SQL_ASCII)
   bool copying_ = false;
+  double waitSeconds_ = -1;
+  std::string qualified_;  // the table the rows go to, quoted
+  std::vector<std::string> loadsColumns_;  // columns of the loads table
+  std::string rowEnd_;     // the load id and the line end of every row
   std::string buffer_;
 };
 

@@ -40,9 +40,27 @@ class RowSplitter {
 /// optional fraction, an optional exponent.
 bool isNumber(std::string_view text);
 
-/// True when `text` is "YYYY-MM-DD HH:MM:SS" with the fields in their
-/// ranges, optionally followed by a fraction of a second.
+/// Why a number's value is refused.
+inline constexpr char kOutOfIntegerRange[] = "out of the range of an integer column (64 bits)";
+inline constexpr char kOutOfRealRange[] =
+    "out of the range of a double (too large, or so small that it would become 0)";
+
+/// Why the number `text` (see isNumber) cannot be stored exactly enough in
+/// a column of `type`, or null when it can: in an integer column a whole
+/// number outside the signed 64-bit range, any value outside it, or an
+/// exponent beyond +-1000 (PostgreSQL's numeric refuses those); in any
+/// number column a value too large for a double or so small that it would
+/// become zero.
+const char* numberRangeProblem(std::string_view text, ColumnType type);
+
+/// True when `text` is "YYYY-MM-DD HH:MM:SS" naming a real moment (year 1
+/// to 9999, the day within its month, hour 0 to 23, minute and second 0 to
+/// 59), optionally followed by a fraction of a second of 1 to 6 digits.
 bool isTimestamp(std::string_view text);
+
+/// The first 40 bytes of `text` for a message, other bytes than printable
+/// ASCII as '?', "..." when there was more.
+std::string excerpt(std::string_view text);
 
 /// True for the placeholder time stamp "0000-00-00 00:00:00[.000]".
 bool isZeroTimestamp(std::string_view text);

@@ -54,6 +54,59 @@ TEST(RowSplitterTest, UnquotedRunsKeepQuotesAndCheckValues) {
   }
 }
 
+TEST(RowSplitterTest, RefusesNumbersAndTimeStampsNoColumnHoldsExactly) {
+  struct Case {
+    const char* number;
+    ColumnType type;
+    const char* problem;  // null: accepted
+  };
+  const Case cases[] = {
+      {"9223372036854775807", ColumnType::kInteger, nullptr},
+      {"-9223372036854775808", ColumnType::kInteger, nullptr},
+      {"+0009223372036854775807", ColumnType::kInteger, nullptr},
+      {"9223372036854775808", ColumnType::kInteger, kOutOfIntegerRange},
+      {"-9223372036854775809", ColumnType::kInteger, kOutOfIntegerRange},
+      {"99999999999999999999", ColumnType::kInteger, kOutOfIntegerRange},
+      {"12.500", ColumnType::kInteger, nullptr},  // an average of the sorter
+      {"9223372036854774784.000", ColumnType::kInteger, nullptr},
+      {"9223372036854775808.000", ColumnType::kInteger, kOutOfIntegerRange},
+      {"1e19", ColumnType::kInteger, kOutOfIntegerRange},
+      {"0.0000e1000", ColumnType::kInteger, nullptr},
+      {"0e-1001", ColumnType::kInteger, kOutOfIntegerRange},
+      {"0e-400000", ColumnType::kReal, nullptr},
+      {"1e999", ColumnType::kInteger, kOutOfRealRange},
+      {"99999999999999999999", ColumnType::kReal, nullptr},
+      {"1.7976931348623157e308", ColumnType::kReal, nullptr},
+      {"1e309", ColumnType::kReal, kOutOfRealRange},
+      {"-1e999", ColumnType::kReal, kOutOfRealRange},
+      {"4.9e-324", ColumnType::kReal, nullptr},
+      {"1e-400", ColumnType::kReal, kOutOfRealRange},
+      {"0e-400", ColumnType::kReal, nullptr},
+  };
+  for (const Case& c : cases) {
+    const char* problem = numberRangeProblem(c.number, c.type);
+    EXPECT_EQ(problem == nullptr ? "" : problem, std::string(c.problem == nullptr ? "" : c.problem))
+        << c.number;
+  }
+  std::string digits(400, '9');
+  EXPECT_STREQ(numberRangeProblem(digits, ColumnType::kReal), kOutOfRealRange);
+
+  for (const char* moment : {"2000-02-29 00:00:00", "2001-12-31 23:59:59.123456", "0001-01-01 00:00:00"}) {
+    EXPECT_TRUE(isTimestamp(moment)) << moment;
+  }
+  for (const char* moment : {"2001-02-29 00:00:00", "1900-02-29 00:00:00", "2001-04-31 00:00:00",
+                             "2001-01-01 24:00:00", "2001-01-01 00:60:00", "2001-01-01 00:00:60",
+                             "0000-01-01 00:00:00", "2001-01-01 00:00:00.1234567"}) {
+    EXPECT_FALSE(isTimestamp(moment)) << moment;
+  }
+
+  LoadPlan plan = planOf(false);
+  RowSplitter splitter(plan);
+  std::string error;
+  EXPECT_FALSE(splitter.split("2001-12-17 15:00:00,a,1,1e999", &error));
+  EXPECT_EQ(error, std::string("column bytecount: ") + kOutOfRealRange + ": 1e999");
+}
+
 #ifdef ZXLOAD_WITH_POSTGRES
 TEST(CopyTextTest, EscapesAndKeepsOrMapsBytesByEncoding) {
   std::string out;

@@ -2,8 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+
+#include "zxload/table_name.h"
 
 namespace {
 
@@ -16,8 +20,11 @@ const char* sqliteType(ColumnType type) {
   }
 }
 
-/// Binds a checked number: a whole number that fits as an integer, any
-/// other as a real.
+/// How loaded_at reads in messages and lists.
+constexpr const char* kLoadedAt = "substr(loaded_at, 1, 19)";
+
+/// Binds a checked number (the row checks keep it in range): a whole
+/// number of an integer column as an integer, any other as a real.
 int bindNumber(sqlite3_stmt* statement, int index, std::string_view text, ColumnType type) {
   const char* end = text.data() + text.size();
   const char* start = text.data() + (text.front() == '+' ? 1 : 0);
@@ -33,6 +40,30 @@ int bindNumber(sqlite3_stmt* statement, int index, std::string_view text, Column
   return sqlite3_bind_double(statement, index, real);
 }
 
+/// A prepared statement, finalized when it goes.
+class Statement {
+ public:
+  ~Statement() { sqlite3_finalize(statement_); }
+  sqlite3_stmt** out() { return &statement_; }
+  sqlite3_stmt* get() const { return statement_; }
+  void text(int index, const std::string& value) {
+    sqlite3_bind_text(statement_, index, value.data(), static_cast<int>(value.size()),
+                      SQLITE_TRANSIENT);
+  }
+  void integer(int index, std::int64_t value) { sqlite3_bind_int64(statement_, index, value); }
+  int step() { return sqlite3_step(statement_); }
+  std::string textAt(int column) const {
+    const unsigned char* value = sqlite3_column_text(statement_, column);
+    return value == nullptr ? "" : std::string(reinterpret_cast<const char*>(value),
+                                               sqlite3_column_bytes(statement_, column));
+  }
+  std::int64_t integerAt(int column) const { return sqlite3_column_int64(statement_, column); }
+  bool nullAt(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+};
+
 }  // namespace
 
 SqliteTarget::~SqliteTarget() {
@@ -40,17 +71,30 @@ SqliteTarget::~SqliteTarget() {
   if (db_ != nullptr) sqlite3_close(db_);
 }
 
+std::string SqliteTarget::busyNote() const {
+  if (db_ == nullptr || (sqlite3_extended_errcode(db_) & 0xff) != SQLITE_BUSY) return "";
+  char note[96];
+  std::snprintf(note, sizeof note, " (another connection held it; waited %g s, --wait)",
+                waitSeconds_);
+  return note;
+}
+
 bool SqliteTarget::fail(const std::string& what) {
-  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory") + busyNote();
   return false;
 }
 
 bool SqliteTarget::exec(const std::string& sql) {
   char* message = nullptr;
   if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
-  error_ = message != nullptr ? message : sqlite3_errmsg(db_);
+  error_ = (message != nullptr ? message : "statement failed") + busyNote();
   sqlite3_free(message);
   return false;
+}
+
+bool SqliteTarget::prepare(const std::string& sql, sqlite3_stmt** statement,
+                           const std::string& what) {
+  return sqlite3_prepare_v2(db_, sql.c_str(), -1, statement, nullptr) == SQLITE_OK || fail(what);
 }
 
 void SqliteTarget::finalizeInsert() {
@@ -58,81 +102,197 @@ void SqliteTarget::finalizeInsert() {
   insert_ = nullptr;
 }
 
-bool SqliteTarget::open(const std::string& path) {
-  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXRESCODE;
+int SqliteTarget::onBusy(void* self, int count) {
+  auto* target = static_cast<SqliteTarget*>(self);
+  auto now = std::chrono::steady_clock::now();
+  if (count == 0) {
+    target->waitStart_ = now;
+    if (target->waitSeconds_ <= 0) return 0;
+    std::fprintf(stderr, "zxload: %s: another connection is writing; waiting (at most %g s, --wait)\n",
+                 target->path_.c_str(), target->waitSeconds_);
+  }
+  double waited = std::chrono::duration<double>(now - target->waitStart_).count();
+  if (waited >= target->waitSeconds_) return 0;
+  int pause = std::min(count + 1, 100);  // milliseconds, growing
+  sqlite3_sleep(std::min(pause, static_cast<int>((target->waitSeconds_ - waited) * 1000) + 1));
+  return 1;
+}
+
+bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOnly) {
+  path_ = path;
+  if (waitSeconds >= 0) waitSeconds_ = waitSeconds;
+  int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+              SQLITE_OPEN_EXRESCODE;
   if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
     return fail("cannot open the SQLite database " + path);
   }
-  sqlite3_busy_timeout(db_, 60000);
-  // A bigger page cache keeps a large transaction from spilling early.
-  return exec("PRAGMA cache_size = -65536") ||
+  sqlite3_busy_handler(db_, onBusy, this);
+  if (readOnly) return true;
+  // Write-ahead logging lets readers go on reading while a load writes and
+  // lets a load commit while readers read; the mode stays with the file.
+  // Switching needs the database to itself: while another connection
+  // writes in the older mode, this load goes without (waiting for that
+  // writer as before) and a later one switches.
+  if (!exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
+    return fail("cannot open the SQLite database " + path);
+  }
+  // A bigger page cache keeps a large transaction from spilling early; the
+  // log is cut back to 64 MiB after a large load has been copied over.
+  return exec("PRAGMA journal_size_limit = 67108864; PRAGMA cache_size = -65536") ||
          fail("cannot open the SQLite database " + path);
 }
 
-bool SqliteTarget::begin(const LoadPlan& plan, const LoadRecord& record, bool* recorded) {
-  plan_ = &plan;
-  // IMMEDIATE takes the write lock now, so that two loads of one file
-  // cannot both find it unrecorded.
-  if (!exec("BEGIN IMMEDIATE")) return false;
-  const std::string columns = columnDefinitions(plan, sqliteType);
-  if (!exec(std::string("CREATE TABLE IF NOT EXISTS ") + kLoadsTable +
-            " (file_name TEXT NOT NULL, table_name TEXT NOT NULL,"
-            " file_size INTEGER NOT NULL, checksum TEXT NOT NULL,"
-            " row_count INTEGER NOT NULL, loaded_at TEXT NOT NULL,"
-            " UNIQUE (table_name, file_size, checksum))") ||
-      !exec("CREATE TABLE IF NOT EXISTS " + quoteIdentifier(plan.table) + " (" + columns + ")") ||
-      !addMissingColumns()) {
+bool SqliteTarget::columnsOf(const std::string& table, std::vector<std::string>* columns) {
+  Statement query;
+  if (!prepare("SELECT name FROM pragma_table_info(?1)", query.out(),
+               "cannot read the columns of " + table)) {
     return false;
   }
-  sqlite3_stmt* query = nullptr;
-  std::string sql = std::string("SELECT 1 FROM ") + kLoadsTable +
-                    " WHERE table_name = ?1 AND file_size = ?2 AND checksum = ?3";
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &query, nullptr) != SQLITE_OK) {
-    return fail("cannot read " + std::string(kLoadsTable));
+  query.text(1, table);
+  int step;
+  while ((step = query.step()) == SQLITE_ROW) columns->push_back(query.textAt(0));
+  return step == SQLITE_DONE || fail("cannot read the columns of " + table);
+}
+
+bool SqliteTarget::prepareLoadsTable() {
+  loadsColumns_.clear();
+  if (!columnsOf(kLoadsTable, &loadsColumns_)) return false;
+  std::string sql = prepareLoadsTableSql(loadsColumns_, "INTEGER", "TEXT NOT NULL", "'main'");
+  if (sql.empty()) return true;
+  loadsColumns_ = {"id", "source", "data_set", "table_schema"};  // all there once made
+  return exec(sql);
+}
+
+bool SqliteTarget::heldTable(const std::string& table, std::string* held) {
+  Statement query;
+  if (!prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
+               query.out(), "cannot look up " + table)) {
+    return false;
   }
-  sqlite3_bind_text(query, 1, record.table.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_int64(query, 2, static_cast<sqlite3_int64>(record.size));
-  sqlite3_bind_text(query, 3, record.checksum.c_str(), -1, SQLITE_TRANSIENT);
-  int step = sqlite3_step(query);
-  sqlite3_finalize(query);
-  if (step != SQLITE_ROW && step != SQLITE_DONE) return fail("cannot read " + std::string(kLoadsTable));
-  *recorded = step == SQLITE_ROW;
+  query.text(1, table);
+  int step = query.step();
+  *held = step == SQLITE_ROW ? query.textAt(0) : table;
+  return step == SQLITE_ROW || step == SQLITE_DONE || fail("cannot look up " + table);
+}
+
+bool SqliteTarget::prepareTable(const std::string& table) {
+  // Logs of other formats load other columns into the same table: the
+  // table takes the union of their columns.
+  std::vector<std::string> existing;
+  if (!columnsOf(table, &existing)) return false;
+  if (existing.empty()) {
+    return exec("CREATE TABLE " + quoteIdentifier(table) + " (" +
+                columnDefinitions(*plan_, sqliteType, "INTEGER") + ")");
+  }
+  for (const std::string& column :
+       missingColumnDefinitions(*plan_, existing, sqliteType, "INTEGER")) {
+    if (!exec("ALTER TABLE " + quoteIdentifier(table) + " ADD COLUMN " + column)) return false;
+  }
   return true;
 }
 
-bool SqliteTarget::addMissingColumns() {
-  // Logs of other formats load other columns into the same table: the
-  // table takes the union of their columns.
-  sqlite3_stmt* query = nullptr;
-  std::string sql = "SELECT name FROM pragma_table_info(?1)";
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &query, nullptr) != SQLITE_OK) {
-    return fail("cannot read the columns of " + plan_->table);
+bool SqliteTarget::readLoads(const std::string& sql, const std::vector<std::string>& params,
+                             std::vector<LoadRecord>* loads) {
+  const std::string what = "cannot read " + std::string(kLoadsTable);
+  Statement query;
+  if (!prepare(sql, query.out(), what)) return false;
+  for (std::size_t k = 0; k < params.size(); ++k) query.text(static_cast<int>(k) + 1, params[k]);
+  int step;
+  while ((step = query.step()) == SQLITE_ROW) {
+    LoadRecord load;
+    load.hasId = !query.nullAt(0);
+    load.id = query.integerAt(0);
+    load.loadedAt = query.textAt(1);
+    load.schema = query.textAt(2);
+    load.table = query.textAt(3);
+    load.dataSet = query.textAt(4);
+    load.rows = static_cast<std::uint64_t>(query.integerAt(5));
+    load.size = static_cast<std::uint64_t>(query.integerAt(6));
+    load.checksum = query.textAt(7);
+    load.source = query.textAt(8);
+    load.fileName = query.textAt(9);
+    loads->push_back(load);
   }
-  sqlite3_bind_text(query, 1, plan_->table.c_str(), -1, SQLITE_TRANSIENT);
-  std::vector<std::string> existing;
-  while (sqlite3_step(query) == SQLITE_ROW) {
-    existing.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(query, 0)));
+  return step == SQLITE_DONE || fail(what);
+}
+
+bool SqliteTarget::readHistory(LoadRecord* record, LoadHistory* history) {
+  const std::string loads = kLoadsTable;
+  Statement same, next;
+  // Records of an older zxload may spell the table otherwise.
+  if (!prepare("SELECT 1 FROM " + loads + " WHERE table_name = ?1 COLLATE NOCASE"
+               " AND file_size = ?2 AND checksum = ?3",
+               same.out(), "cannot read " + loads) ||
+      !prepare("SELECT coalesce(max(id), 0) + 1 FROM " + loads, next.out(),
+               "cannot read " + loads)) {
+    return false;
   }
-  sqlite3_finalize(query);
-  for (const PlanColumn& column : missingColumns(*plan_, existing)) {
-    if (!exec("ALTER TABLE " + quoteIdentifier(plan_->table) + " ADD COLUMN " +
-              columnDefinition(column, sqliteType))) {
+  same.text(1, record->table);
+  same.integer(2, static_cast<std::int64_t>(record->size));
+  same.text(3, record->checksum);
+  int step = same.step();
+  if ((step != SQLITE_ROW && step != SQLITE_DONE) || next.step() != SQLITE_ROW) {
+    return fail("cannot read " + loads);
+  }
+  history->sameContent = step == SQLITE_ROW;
+  record->id = next.integerAt(0);
+  return readLoads(loadsSql(loadsColumns_, kLoadedAt, true), {record->source, record->dataSet},
+                   &history->earlier);
+}
+
+bool SqliteTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) {
+  plan_ = &plan;
+  // IMMEDIATE takes the write lock now, so that two loads of one file
+  // cannot both find it unrecorded.
+  if (!exec("BEGIN IMMEDIATE") || !prepareLoadsTable() || !heldTable(plan.table, &table_) ||
+      !prepareTable(table_)) {
+    return false;
+  }
+  record->schema = "main";
+  record->table = table_;
+  if (!readHistory(record, history)) return false;
+  loadId_ = record->id;
+  return true;
+}
+
+bool SqliteTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) {
+  *rows = 0;
+  std::vector<std::string> columns;
+  if (!columnsOf(earlier.table, &columns)) return false;
+  if (std::find(columns.begin(), columns.end(), kLoadIdColumn) != columns.end()) {
+    Statement remove;
+    if (!prepare("DELETE FROM " + quoteIdentifier(earlier.table) + " WHERE " + kLoadIdColumn +
+                     " = ?1",
+                 remove.out(), "cannot delete the rows of load " + std::to_string(earlier.id))) {
       return false;
     }
+    remove.integer(1, earlier.id);
+    if (remove.step() != SQLITE_DONE) {
+      return fail("cannot delete the rows of load " + std::to_string(earlier.id));
+    }
+    *rows = static_cast<std::uint64_t>(sqlite3_changes64(db_));
   }
-  return true;
+  Statement forget;
+  if (!prepare(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = ?1", forget.out(),
+               "cannot delete the record of load " + std::to_string(earlier.id))) {
+    return false;
+  }
+  forget.integer(1, earlier.id);
+  return forget.step() == SQLITE_DONE ||
+         fail("cannot delete the record of load " + std::to_string(earlier.id));
 }
 
 bool SqliteTarget::startRows() {
   std::string marks;
-  for (std::size_t k = 0; k < plan_->columns.size(); ++k) marks += k == 0 ? "?" : ", ?";
-  std::string sql = "INSERT INTO " + quoteIdentifier(plan_->table) + " (" + columnList(*plan_) +
-                    ") VALUES (" + marks + ")";
+  for (std::size_t k = 0; k < plan_->columns.size(); ++k) marks += "?, ";
+  std::string sql = "INSERT INTO " + quoteIdentifier(table_) + " (" + columnList(*plan_) +
+                    ") VALUES (" + marks + "?)";
   finalizeInsert();
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert_, nullptr) != SQLITE_OK) {
-    return fail("cannot insert into " + plan_->table);
-  }
-  return true;
+  if (!prepare(sql, &insert_, "cannot insert into " + table_)) return false;
+  // Bindings outlive each reset: every row gets the load id.
+  int index = static_cast<int>(plan_->columns.size()) + 1;
+  return sqlite3_bind_int64(insert_, index, loadId_) == SQLITE_OK ||
+         fail("cannot insert into " + table_);
 }
 
 bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
@@ -150,31 +310,32 @@ bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
     } else {
       status = bindNumber(insert_, index, value.text, type);
     }
-    if (status != SQLITE_OK) return fail("cannot insert into " + plan_->table);
+    if (status != SQLITE_OK) return fail("cannot insert into " + table_);
   }
   int step = sqlite3_step(insert_);
   sqlite3_reset(insert_);
-  if (step != SQLITE_DONE) return fail("cannot insert into " + plan_->table);
+  if (step != SQLITE_DONE) return fail("cannot insert into " + table_);
   return true;
 }
 
 bool SqliteTarget::commit(const LoadRecord& record) {
   finalizeInsert();
-  sqlite3_stmt* statement = nullptr;
+  Statement statement;
   std::string sql = std::string("INSERT INTO ") + kLoadsTable +
-                    " (file_name, table_name, file_size, checksum, row_count, loaded_at)"
-                    " VALUES (?1, ?2, ?3, ?4, ?5, strftime('%Y-%m-%d %H:%M:%f', 'now'))";
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-    return fail("cannot record the load");
-  }
-  sqlite3_bind_text(statement, 1, record.fileName.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(statement, 2, record.table.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(record.size));
-  sqlite3_bind_text(statement, 4, record.checksum.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_int64(statement, 5, static_cast<sqlite3_int64>(record.rows));
-  int step = sqlite3_step(statement);
-  sqlite3_finalize(statement);
-  if (step != SQLITE_DONE) return fail("cannot record the load");
+                    " (id, source, data_set, file_name, table_schema, table_name, file_size,"
+                    " checksum, row_count, loaded_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9,"
+                    " strftime('%Y-%m-%d %H:%M:%f', 'now'))";
+  if (!prepare(sql, statement.out(), "cannot record the load")) return false;
+  statement.integer(1, record.id);
+  statement.text(2, record.source);
+  statement.text(3, record.dataSet);
+  statement.text(4, record.fileName);
+  statement.text(5, record.schema);
+  statement.text(6, record.table);
+  statement.integer(7, static_cast<std::int64_t>(record.size));
+  statement.text(8, record.checksum);
+  statement.integer(9, static_cast<std::int64_t>(record.rows));
+  if (statement.step() != SQLITE_DONE) return fail("cannot record the load");
   return exec("COMMIT");
 }
 
@@ -183,4 +344,10 @@ void SqliteTarget::rollback() {
   if (db_ != nullptr && !sqlite3_get_autocommit(db_)) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
+}
+
+bool SqliteTarget::listLoads(std::vector<LoadRecord>* loads) {
+  std::vector<std::string> columns;
+  if (!columnsOf(kLoadsTable, &columns)) return false;
+  return columns.empty() || readLoads(loadsSql(columns, kLoadedAt, false), {}, loads);
 }

@@ -16,20 +16,28 @@ trap 'pg_stop; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
+# use_db NAME: the loads and queries that follow go to a new database NAME.
 if [ "$mode" = postgres ]; then
   pg_start "$work" || exit $?
   psql -X -q -c "CREATE DATABASE bytes ENCODING 'SQL_ASCII' TEMPLATE template0 LC_COLLATE 'C' LC_CTYPE 'C'" || exit 1
-  target=(-p "dbname=postgres")
-  q() { psql -X -A -t -q -d postgres -c "$1"; }
+  use_db() { psql -X -q -c "CREATE DATABASE $1" || exit 1; db=$1; target=(-p "dbname=$1"); }
+  q() { psql -X -A -t -q -d "$db" -c "$1"; }
   textbytes() { echo "sum(octet_length(\"$1\"))"; }
   tablecount() { q "SELECT count(*) FROM pg_class WHERE relname = '$1'"; }
 else
-  target=(-s "$work/t.db")
-  q() { sqlite3 "$work/t.db" "$1"; }
+  use_db() { db=$work/$1.db; target=(-s "$db"); }
+  q() { sqlite3 "$db" "$1"; }
   textbytes() { echo "sum(length(CAST(\"$1\" AS BLOB)))"; }
   tablecount() { q "SELECT count(*) FROM sqlite_master WHERE name = '$1'"; }
 fi
+use_db main
 load() { "$ZXLOAD" "${target[@]}" "$@"; }
+expect() {  # expect STATUS TEXT COMMAND...: the status, and TEXT on standard error
+  local want=$1 text=$2; shift 2
+  "$@" >/dev/null 2>"$work/err"; local status=$?
+  [ "$status" = "$want" ] && grep -q -- "$text" "$work/err" ||
+    fail "$* => $status ($(head -c 300 "$work/err")), want $want with '$text'"
+}
 
 # convert LOG KIND TYPES APPLIANCE [FORMAT]: parser, then both sorts for raw data.
 convert() {
@@ -93,6 +101,8 @@ convert tests/cases/parser_formats/template_straccess_oracle/ex.log none \
 billcols=$work/billing.zx3
 echo "timestampid,groupid,userip,username,url,method,logformat,billmeasure1,billmeasure2,billmeasure3" >"$billcols"
 
+SECONDS=0
+section() { echo "=== $* (${SECONDS} s)"; }
 echo "=== load ($mode)"
 load -k sybase -d "$raw" -a web "$work/combined.log.srt" "$work/combined.log.bsrt" || fail "load combined"
 load -k oracle -d "$raw" "$work/w3c.log.srt" "$work/w3c.log.bsrt" || fail "load w3c"
@@ -105,19 +115,19 @@ check "$work/w3c.log.bsrt" "$billcols" "$raw" bill_w3c
 check "$work/squid.log.csv" "$work/squid.log.zx3" "$raw" raw_sq
 check "$work/ex.log.st.csv" "$work/ex.log.st.zx3" "$config/streaming_datatypes.dat" str_st
 
-echo "=== reload adds nothing"
+section "reload adds nothing"
 out=$(load -k sybase -d "$raw" -a web "$work/combined.log.srt") || fail "reload status"
 [[ "$out" == *"already loaded"* ]] || fail "reload says: $out"
 check "$work/combined.log.srt" "$work/combined.log.zx3" "$raw" raw_web
 [ "$(q "SELECT count(*) FROM zxload_files")" = 6 ] || fail "loads table: $(q "SELECT count(*) FROM zxload_files")"
 
-echo "=== logs of another format share the table"
+section "logs of another format share the table"
 load -k mssql -d "$raw" -a web "$work/squid.log.csv" >/dev/null || fail "squid into raw_web"
 [ "$(q "SELECT count(*) FROM raw_web WHERE referrer IS NOT NULL")" = "$(wc -l <"$work/combined.log.srt")" ] &&
   [ "$(q "SELECT count(*) FROM raw_web WHERE referrer IS NULL")" = "$(wc -l <"$work/squid.log.csv")" ] ||
   fail "raw_web after a second format: $(q "SELECT count(*), count(referrer) FROM raw_web")"
 
-echo "=== a damaged file adds nothing"
+section "a damaged file adds nothing"
 mkdir "$work/bad"
 cp "$work/combined.log.csv" "$work/bad/good.log.csv"
 for name in cut line; do cp "$work/combined.log.zx3" "$work/bad/$name.log.zx3"; done
@@ -136,7 +146,7 @@ load -k sybase -d "$raw" -a bad "$work/bad/line.log.csv" 2>/dev/null && fail "da
 check "$work/bad/good.log.csv" "$work/combined.log.zx3" "$raw" raw_bad
 [ "$(q "SELECT count(*) FROM zxload_files WHERE table_name = 'raw_bad'")" = 1 ] || fail "damaged load recorded"
 
-echo "=== bytes"
+section "bytes"
 bdir=$work/bytes$'\377'  # a file name need not be UTF-8 either
 mkdir "$bdir"
 printf 'c-ip SQLCHAR 1 userip\ncs-uri SQLCHAR 1 url\n' >"$bdir/types.dat"
@@ -155,20 +165,212 @@ else
 fi
 [ "$got" = "$exact" ] || fail "bytes: $got, want $exact"
 
-echo "=== usage and errors"
-expect() {  # expect STATUS TEXT COMMAND...
-  local want=$1 text=$2; shift 2
-  "$@" >/dev/null 2>"$work/err"; local status=$?
-  [ "$status" = "$want" ] && grep -q -- "$text" "$work/err" ||
-    fail "$* => $status ($(head -c 200 "$work/err")), want $want with '$text'"
+section "a changed file replaces the earlier load of its source"
+rdir=$work/rep
+mkdir "$rdir"
+src=/logs/web/access.log  # as zxbatch names the log; it need not exist here
+rep() { load -k sybase -d "$raw" -a rep --source "$src" "$@"; }
+n=$(wc -l <"$work/combined.log.csv")
+for name in a b; do cp "$work/combined.log.zx3" "$rdir/$name.log.zx3"; done
+cp "$work/combined.log.csv" "$rdir/a.log.csv"
+rep "$rdir/a.log.csv" >/dev/null 2>"$work/err" || fail "first load"
+[ -s "$work/err" ] && fail "a load not on a terminal wrote: $(cat "$work/err")"
+head -n -5 "$work/combined.log.csv" >"$rdir/a.log.csv"
+out=$(rep "$rdir/a.log.csv") || fail "replacing load: $out"
+[[ "$out" == "$rdir/a.log.csv: replaced $n rows loaded from $src on 2"*" UTC"$'\n'"$rdir/a.log.csv: $((n - 5)) rows loaded into raw_rep" ]] ||
+  fail "replacing load says: $out"
+check "$rdir/a.log.csv" "$rdir/a.log.zx3" "$raw" raw_rep
+out=$(rep "$rdir/a.log.csv")
+[ "$out" = "$rdir/a.log.csv: already loaded into raw_rep, nothing to do" ] || fail "same again: $out"
+cp "$work/combined.log.csv" "$rdir/b.log.csv"
+rep --keep "$rdir/b.log.csv" >/dev/null || fail "--keep"
+[ "$(q "SELECT count(*) FROM raw_rep")" = $((2 * n - 5)) ] || fail "--keep kept $(q "SELECT count(*) FROM raw_rep") rows"
+# The sort file of the log is the same data set: it replaces both loads;
+# the billing file is another one.
+out=$(rep "$work/combined.log.srt" "$work/combined.log.bsrt") || fail "sort files: $out"
+[ "$(grep -c replaced <<<"$out")" = 2 ] || fail "sort files say: $out"
+check "$work/combined.log.srt" "$work/combined.log.zx3" "$raw" raw_rep
+# Another appliance: the rows move to the other table.
+load -k sybase -d "$raw" -a rep2 --source "$src" "$work/combined.log.srt" >/dev/null || fail "-a rep2"
+[ "$(q "SELECT count(*) FROM raw_rep")" = 0 ] || fail "rows left in the old table"
+check "$work/combined.log.srt" "$work/combined.log.zx3" "$raw" raw_rep2
+listed=$("$ZXLOAD" "${target[@]}" --list | awk -F'\t' -v s="$src" '$8 == s { print $3, $4, $5, $9 }')
+want="bill_rep billing $(wc -l <"$work/combined.log.bsrt") $(realpath "$work/combined.log.bsrt")
+raw_rep2 raw $(wc -l <"$work/combined.log.srt") $(realpath "$work/combined.log.srt")"
+[ "$listed" = "$want" ] || fail "--list shows: $listed"
+
+section "tables of an older zxload"
+use_db old
+odir=$work/old
+mkdir "$odir"
+cp "$work/combined.log.csv" "$odir/o.log.csv"
+cp "$work/combined.log.srt" "$odir/p.log.srt"
+for name in o p; do cp "$work/combined.log.zx3" "$odir/$name.log.zx3"; done
+load -k sybase -d "$raw" -a old "$odir/o.log.csv" >/dev/null || fail "load before the downgrade"
+# Turn the tables into what the previous version made.
+if [ "$mode" = postgres ]; then
+  q "ALTER TABLE zxload_files DROP COLUMN id, DROP COLUMN source, DROP COLUMN data_set, DROP COLUMN table_schema;
+     ALTER TABLE raw_old DROP COLUMN zxload_id"
+else
+  q "DROP INDEX zxload_files_id; DROP INDEX zxload_files_source; ALTER TABLE zxload_files DROP COLUMN id;
+     ALTER TABLE zxload_files DROP COLUMN source; ALTER TABLE zxload_files DROP COLUMN data_set;
+     ALTER TABLE zxload_files DROP COLUMN table_schema; ALTER TABLE raw_old DROP COLUMN zxload_id"
+fi
+[ "$("$ZXLOAD" "${target[@]}" --list | cut -f 1,3,4,8)" = "-	raw_old	raw	$(realpath "$odir/o.log.csv")" ] ||
+  fail "--list of an older table: $("$ZXLOAD" "${target[@]}" --list)"
+out=$(load -k sybase -d "$raw" -a old "$odir/o.log.csv" "$odir/p.log.srt") || fail "upgrade: $out"
+[[ "$out" == *"already loaded into raw_old"*"p.log.srt: $(wc -l <"$odir/p.log.srt") rows loaded"* ]] || fail "upgrade says: $out"
+[ "$(q "SELECT count(*) FROM raw_old WHERE zxload_id IS NULL")" = "$n" ] || fail "older rows"
+head -n -1 "$work/combined.log.csv" >"$odir/o.log.csv"
+expect 5 "older zxload.*--keep" load -k sybase -d "$raw" -a old "$odir/o.log.csv"
+[ "$(q "SELECT count(*) FROM raw_old")" = $((n + $(wc -l <"$odir/p.log.srt"))) ] || fail "refused load changed rows"
+load -k sybase -d "$raw" -a old --keep "$odir/o.log.csv" >/dev/null || fail "--keep beside an older load"
+
+section "table names"
+use_db names
+ndir=$work/names
+mkdir "$ndir"
+cp "$work/combined.log.csv" "$ndir/n.log.csv"
+cp "$work/combined.log.zx3" "$ndir/n.log.zx3"
+nload() { printf '%s\r\n' "$1" >"$ndir/n.log.ctl"; load -k sybase -d "$raw" "$ndir/n.log.csv"; }
+held=RAW_Names
+[ "$mode" = postgres ] && held=raw_names  # unquoted names fold to lower case there
+out=$(nload 'into table RAW_Names') && [ "$out" = "$ndir/n.log.csv: $n rows loaded into $held" ] || fail "lower case clause: $out"
+out=$(nload 'INTO TABLE raw_names') && [ "$out" = "$ndir/n.log.csv: already loaded into $held, nothing to do" ] ||
+  fail "another spelling: $out"
+nload 'INTO TABLE "My Table"' >/dev/null || fail "quoted name"
+[ "$(q "SELECT count(*) FROM \"My Table\"")" = "$n" ] && [ "$(q "SELECT count(*) FROM $held")" = 0 ] ||
+  fail "rows of the quoted name"
+expect 2 "n.log.ctl: INTO TABLE: 'Table' after the table name" nload 'INTO TABLE My Table'
+if [ "$mode" = postgres ]; then
+  nload 'INTO TABLE Zx.raw_web' >/dev/null && [ "$(q "SELECT count(*) FROM zx.raw_web")" = "$n" ] || fail "schema prefix"
+  expect 2 "n.log.ctl: INTO TABLE: 'x*\.\.\.' is longer than 63 bytes" nload "INTO TABLE $(printf 'x%.0s' {1..64})"
+  expect 2 "^zxload: -a $(printf 'a%.0s' {1..60}): 'raw_a*\.\.\.' is longer than 63 bytes" \
+    load -k sybase -d "$raw" -a "$(printf 'a%.0s' {1..60})" "$ndir/n.log.csv"
+else
+  expect 2 "n.log.ctl: INTO TABLE: 'zx.raw_web': SQLite has no schemas" nload 'INTO TABLE zx.raw_web'
+fi
+
+section "values the columns cannot hold"
+vdir=$work/values
+mkdir "$vdir"
+printf 'date SQLCHAR 1 timestampid\nsc-bytes SQLINTEGER 1 bytecount\nx-ratio SQLFLOAT 1 ratio\n' >"$vdir/v.dat"
+printf 'timestampid,bytecount,ratio\r\n' >"$vdir/v.log.zx3"
+good='2000-02-29 23:59:59,9223372036854775807,12.5'
+while IFS='|' read -r column line; do
+  printf '%s\r\n%s\r\n' "$good" "$line" >"$vdir/v.log.csv"
+  expect 3 "v.log.csv:2: column $column: " load -k oracle -d "$vdir/v.dat" -a v "$vdir/v.log.csv"
+done <<EOF
+timestampid|2001-02-30 23:00:00,1,1
+timestampid|2001-01-01 24:00:00,1,1
+bytecount|2001-01-01 00:00:00,99999999999999999999,1
+ratio|2001-01-01 00:00:00,1,1e999
+ratio|2001-01-01 00:00:00,1,$(printf '9%.0s' {1..400})
+EOF
+printf '%s\r\n' "$good" >"$vdir/v.log.csv"
+load -k oracle -d "$vdir/v.dat" -a v "$vdir/v.log.csv" >/dev/null || fail "edge values"
+[ "$(q "SELECT bytecount FROM raw_v")" = 9223372036854775807 ] || fail "largest integer: $(q "SELECT bytecount FROM raw_v")"
+
+section "waiting for the database"
+use_db wait
+wdir=$work/wait
+mkdir "$wdir"
+for lines in 1 2; do
+  cp "$work/combined.log.zx3" "$wdir/$lines.log.zx3"
+  head -n -$lines "$work/combined.log.csv" >"$wdir/$lines.log.csv"
+done
+load -k sybase -d "$raw" -a w "$work/combined.log.csv" >/dev/null || fail "first load"
+if [ "$mode" = postgres ]; then
+  hold="BEGIN; SELECT pg_advisory_xact_lock(134657633902948); SELECT 'held';"
+  holder() { psql -X -A -t -q -d "$db"; }
+  gave_up="lock timeout"
+else
+  # A reader never holds up a load (write-ahead log), a writer does.
+  (echo "BEGIN; SELECT 'held' FROM raw_w LIMIT 1;"; sleep 1; echo "COMMIT;") | sqlite3 "$db" >"$wdir/held" &
+  until grep -qs held "$wdir/held"; do sleep 0.05; done
+  load -k sybase -d "$raw" -a w --wait 0 "$wdir/1.log.csv" >/dev/null 2>"$work/err" || fail "a reader held up a load: $(cat "$work/err")"
+  wait
+  hold="BEGIN IMMEDIATE; SELECT 'held';"
+  holder() { sqlite3 "$db"; }
+  gave_up="database is locked"
+fi
+(echo "$hold"; sleep 1.5; echo "COMMIT;") | holder >"$wdir/held" &
+until grep -qs held "$wdir/held"; do sleep 0.05; done
+expect 4 "$gave_up.*--wait" load -k sybase -d "$raw" -a w --wait 0.3 "$wdir/2.log.csv"
+grep -q "waiting" "$work/err" || fail "a load that waits says nothing"
+load -k sybase -d "$raw" -a w "$wdir/2.log.csv" >/dev/null 2>&1 || fail "a load after the wait"
+wait
+
+if [ "$mode" = postgres ]; then
+  section "the first loads into a new database, side by side"
+  for round in 1 2 3 4 5; do
+    use_db "first$round"
+    pids=() failed=0
+    for app in a b c a; do
+      load -k sybase -d "$raw" -a "$app" --source "/logs/$app.log" "$work/combined.log.srt" >>"$work/par$round" 2>&1 &
+      pids+=($!)
+    done
+    for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+    [ "$failed" = 0 ] || fail "round $round: a loader failed: $(cat "$work/par$round")"
+    [ "$(q "SELECT count(*) || ' ' || sum(row_count) FROM zxload_files")" = "3 $((3 * $(wc -l <"$work/combined.log.srt")))" ] ||
+      fail "round $round: $(q "SELECT count(*), sum(row_count) FROM zxload_files")"
+  done
+fi
+
+section "kill -9 during a replacing load leaves the old rows or the new ones"
+use_db kill
+kdir=$work/kill
+mkdir "$kdir"
+printf 'c-ip SQLCHAR 1 userip\nsc-bytes SQLINTEGER 1 bytecount\ncs-uri SQLCHAR 1 url\n' >"$kdir/k.dat"
+declare -A state
+for name in a b; do
+  printf 'userip,bytecount,url\r\n' >"$kdir/$name.log.zx3"
+  state[$name]=$(awk -v rows=$([ $name = a ] && echo 100000 || echo 80000) -v step=$([ $name = a ] && echo 7 || echo 11) 'BEGIN {
+    for (i = 0; i < rows; i++) { b = i * step % 100003; sum += b
+      printf "'"'"'10.0.%d.%d'"'"',%d,'"'"'/p/%d/index.html'"'"'\r\n", i % 250, i % 199, b, i >"/dev/stdout" }
+    printf "%d|%.0f\n", rows, sum >"/dev/stderr" }' 2>&1 >"$kdir/$name.log.csv")
+done
+kload=("$ZXLOAD" "${target[@]}" -k sybase -d "$kdir/k.dat" -a kill --source /logs/kill.log)
+# now_state: rows and byte sum of the table, then records and their rows.
+now_state() {
+  q "SELECT (SELECT count(*) || '|' || coalesce(sum(bytecount), 0) FROM raw_kill) || ' ' ||
+            (SELECT count(*) || '|' || coalesce(sum(row_count), 0) FROM zxload_files)"
 }
+"${kload[@]}" "$kdir/a.log.csv" >/dev/null || fail "kill test: first load"
+start=$(date +%s%N)
+"${kload[@]}" "$kdir/b.log.csv" >/dev/null || fail "kill test: replacing load"
+took=$((($(date +%s%N) - start) / 1000000))
+current=b old=0 kills=0
+for percent in 5 25 45 65 85 100 110; do
+  next=a
+  [ "$current" = a ] && next=b
+  "${kload[@]}" "$kdir/$next.log.csv" >/dev/null 2>&1 &
+  sleep "$(awk -v t="$took" -v p="$percent" 'BEGIN { printf "%.3f", t * p / 100000 }')"
+  kill -9 $! 2>/dev/null
+  wait $! 2>/dev/null
+  kills=$((kills + 1))
+  got=$(now_state)
+  rows=${got%%|*}
+  if [ "$got" = "${state[$current]} 1|$rows" ]; then old=$((old + 1))
+  elif [ "$got" = "${state[$next]} 1|$rows" ]; then current=$next
+  else fail "killed at $percent % of $took ms: table and loads table $got, want ${state[$current]} or ${state[$next]}"; fi
+  [ "$mode" = postgres ] || [ "$(q "PRAGMA integrity_check")" = ok ] || fail "killed at $percent %: integrity check"
+done
+[ "$old" -gt 0 ] || fail "no kill landed before the commit (a load took $took ms)"
+echo "kill test: $old of $kills kills left the old rows, a load took $took ms"
+
+section "usage and errors"
 expect 1 usage "$ZXLOAD"
 expect 1 "unknown option -x" "$ZXLOAD" -x
 expect 1 "needs a value" "$ZXLOAD" -k
+expect 1 "--list takes no FILE" "$ZXLOAD" -s "$work/x.db" --list "$work/squid.log.csv"
+help=$("$ZXLOAD" --help) && [[ "$help" == "usage: zxload "*"Exit status:"*"  5  "* ]] || fail "--help: $help"
+[ "$("$ZXLOAD" -h -x)" = "$help" ] || fail "-h"
 expect 2 "no.log.csv" load -k none -d "$raw" "$work/no.log.csv"
 expect 2 "not a data file" load -k none -d "$raw" "$work/combined.log"
 expect 4 "cannot open" "$ZXLOAD" -s "$work/no/such/dir.db" -k none -d "$raw" "$work/squid.log.csv"
 expect 4 "cannot connect" "$ZXLOAD" -p "host=$work/nosuch" -k none -d "$raw" "$work/squid.log.csv"
 
+section "done"
 [ "$failures" -eq 0 ] && echo "zxload $mode: all checks passed"
 exit $((failures > 0))

@@ -78,6 +78,9 @@ expect_in "$work/stderr" "5 System parser \"Could not read log file $out/cache1/
 expect_in "$work/stderr" "FAILED $logs/proxy2/gone.log"
 expect_in "$work/stderr" "step parser, exit status -3"
 expect_in "$work/stderr" "5 System parser \"Could not open log file $out/proxy2/gone.log\""
+# The reason leads with the system's words; the failure stays in the state file.
+expect_in "$work/stderr" "step parser, exit status -3: cannot read the log: No such file or directory"
+expect_in "$out/proxy2/gone.log.zxbatch" "failed parser -3 cannot read the log: No such file or directory"
 [ -e "$logs/cache1/squid.log.csv" ] && fail "outputs written beside the logs despite -o"
 
 # ---- a rerun redoes only the failed; a changed log is redone; --force
@@ -88,6 +91,17 @@ expect_in "$work/stdout" "5 logs: 0 done, 3 skipped, 2 failed"
 printf '%s\n' '10.1.0.99 - - [07/Dec/2026:10:00:00 +0100] "GET http://www.example.com/ HTTP/1.0" 200 1' \
   '10.1.0.98 - - [07/Dec/2026:10:00:01 +0100] "GET http://www.example.com/ HTTP/1.0" 200 1 too many' \
   >>"$logs/proxy2/common.log"
+# A dry run says what would be done, and why, and does nothing.
+run_batch 0 --dry-run "${batch[@]}" "$logs"
+expect_in "$work/stdout" "run parser hourly: $logs/proxy2/common.log (log changed)"
+expect_in "$work/stdout" "skip: $logs/cache1/squid.log (done, unchanged)"
+expect_in "$work/stdout" "run parser hourly: $logs/proxy2/gone.log (failed last run at parser, exit status -3: cannot read the log: No such file or directory)"
+expect_in "$work/stdout" "zxbatch: dry run: 5 logs: 3 to run, 2 skipped, 0 failing at setup"
+run_batch 0 -n "${batch[@]}" -e 9 -o "$work/not-made" "$logs/cache1/squid.log"
+expect_in "$work/stdout" "run parser hourly: $logs/cache1/squid.log (new)"
+[ -e "$work/not-made" ] && fail "a dry run made its output directory"
+run_batch 0 -n "${batch[@]}" -e 9 "$logs"
+expect_in "$work/stdout" "run parser hourly: $logs/cache1/squid.log (settings changed)"
 run_batch 1 "${batch[@]}" "$logs"
 expect_in "$work/stdout" "5 logs: 1 done, 2 skipped, 2 failed"
 expect_in "$work/stdout" "22 lines read, 21 rows written, 1 lines rejected"
@@ -105,10 +119,25 @@ expect_in "$work/stderr" "step load, exit status 3"
 expect_in "$work/stderr" "no database here"
 [ -s "$work/one/squid.log.bsrt" ] || fail "no billing sort file"
 touch -d '2000-01-01' "$work/one/squid.log.csv"
+ZXLOAD=$work/zxload-down run_batch 0 -n "${one[@]}"
+expect_in "$work/stdout" "run load: $logs/cache1/squid.log (failed last run at load, exit status 3: no database here)"
 ZXLOAD=$work/zxload-ok run_batch 0 "${one[@]}"
 expect_in "$work/stdout" "1 logs: 1 done, 0 skipped, 0 failed"
-expect_in "$work/loads" "-k oracle -d $types -s $work/db.sqlite $work/one/squid.log.srt $work/one/squid.log.bsrt"
+expect_in "$work/loads" "-k oracle -d $types -s $work/db.sqlite --source $logs/cache1/squid.log $work/one/squid.log.srt $work/one/squid.log.bsrt"
 [ -n "$(find "$work/one" -name '*.csv' -newermt '2000-01-02')" ] && fail "a failed load redid the conversion"
+# The rows that reached the database, from what the loader printed.
+printf '#!/bin/sh\nshift 8\necho "$1: replaced 19,766 rows loaded from $2 on 2026-12-08 10:00:00 UTC"
+echo "$1: 25 rows loaded into raw_"\necho "$2: already loaded into bill_, nothing to do"\n' >"$work/zxload-said"
+chmod +x "$work/zxload-said"
+ZXLOAD=$work/zxload-said run_batch 0 --force "${one[@]}"
+expect_in "$work/stdout" "zxbatch: $((25 + $(wc -l <"$work/one/squid.log.bsrt"))) rows in the database (25 loaded, $(wc -l <"$work/one/squid.log.bsrt") loaded before), 19766 earlier rows replaced"
+
+# ---- --bin takes only programs that can be run
+mkdir "$work/bin"
+ln -s "$PARSER" "$work/bin/parser"
+touch "$work/bin/zxsort"
+PARSER='' ZXSORT='' run_batch 2 --bin "$work/bin" -d "$types" "$logs/cache1/squid.log"
+expect_in "$work/stderr" "zxbatch: --bin: $work/bin/zxsort is not an executable file"
 
 # ---- several machines: logs sent to a stand-in remote home, outputs returned
 export REMOTE_HOME=$work/remote
@@ -125,6 +154,23 @@ expect_in "$REMOTE_HOME.calls" "rsync --server"
 [ -z "$(find "$REMOTE_HOME" -name '*.log*')" ] || fail "files left on the remote machine"
 run_batch 1 "${far[@]}" "$logs/cache1" "$logs/proxy2/w3c.log.gz"
 expect_in "$work/stdout" "3 logs: 0 done, 2 skipped, 1 failed"
+# Every data set converts there as here: the identifier file travels too.
+sets=$work/sets
+mkdir -p "$sets/media" "$sets/filter"
+# A hostile name: quotes, blanks and a command substitution.
+cp "$root/tests/cases/parser_formats/streaming_sybase/ex.log" "$sets/media/st 'r' \"\$(touch pwned)\".log"
+cp "$root/tests/cases/parser_formats/smartfilter_oracle/ex.log" "$sets/filter/filter.log"
+printf '*/media/* types=%s kind=sybase\n*/filter/* types=%s\n' \
+  "$root/config/streaming_datatypes.dat" "$root/config/smartfilter_datatypes.dat" >"$work/sets.map"
+run_batch 0 -d "$types" -b oracle -m "$work/sets.map" -o "$work/sets-here" "$sets"
+run_batch 0 "${far[@]}" -m "$work/sets.map" -o "$work/sets-far" "$sets"
+while IFS= read -r -d '' file; do
+  # Control files name their data file where it was written.
+  cmp -s <(sed "s|INFILE '.*/|INFILE '|" "$work/sets-here/$file") "$work/sets-far/$file" ||
+    fail "$file from afar differs from here"
+done < <(cd "$work/sets-here" && find . -type f ! -name '*.out' ! -name '*.zxbatch' ! -name '*.log' -print0)
+expect_in "$work/sets-far/media/st 'r' \"\$(touch pwned)\".log.st.csv" "'10.0.0.1',10,2,0"
+[ -z "$(find "$work" -name pwned)" ] && [ ! -e pwned ] || fail "a log's name was run as a command"
 # A shared file system: the jobs write where the coordinator would.
 run_batch 0 "${far[@]}" --shared -o "$work/shared" "$logs/proxy2/common.log"
 cmp -s "$out/proxy2/common.log.csv" "$work/shared/common.log.csv" || fail "common.log.csv on a shared file system differs"
