@@ -119,7 +119,10 @@ LayoutMatcher::LayoutMatcher(const FormatDefinition& definition,
     }
     step.after = i + 1 < count ? definition.items[i + 1].literal : definition.trailing;
     step.position = i < positionOf.size() ? positionOf[i] : -1;
-    if (step.position >= 0 || step.conversion == ValueConversion::kTimePattern) {
+    // Values kept as written are stored while matching; the others once
+    // the line fits.
+    if ((step.position >= 0 && step.conversion != ValueConversion::kNone) ||
+        step.conversion == ValueConversion::kTimePattern) {
       storedSteps_.push_back(static_cast<int>(i));
     }
   }
@@ -277,7 +280,7 @@ bool LayoutMatcher::nextCandidate(int i, std::string_view text) {
   }
 }
 
-bool LayoutMatcher::match(std::string_view text) {
+bool LayoutMatcher::match(std::string_view text, std::string_view* values) {
   attempts_ = 0;
   failure_ = Failure::kNone;
   failureAt_ = 0;
@@ -306,8 +309,15 @@ bool LayoutMatcher::match(std::string_view text) {
     }
     const std::string_view after = steps_[i].after;
     const std::size_t end = frame.end;
-    if (!frame.literalFound && !literalAt(text, end, after, i)) continue;
+    if (!frame.literalFound && !standsAt(text, end, after) && !literalAt(text, end, after, i)) {
+      continue;
+    }
     const std::size_t next = end + after.size();
+    // A later reading of this step writes over what an earlier one wrote.
+    const Step& step = steps_[i];
+    if (step.position >= 0 && step.conversion == ValueConversion::kNone) {
+      values[step.position] = std::string_view(text.data() + frame.start, end - frame.start);
+    }
     if (i == last) {
       if (next == text.size()) return true;
       fail(next, Failure::kTrailing, i);
@@ -385,12 +395,8 @@ void LayoutMatcher::storeValues(std::string_view text, std::string_view* values)
       if (step.position >= 0 && timePosition < 0) timePosition = step.position;
       continue;
     }
-    if (step.position < 0) continue;
-    if (step.conversion == ValueConversion::kNone) {
-      values[step.position] = value;
-    } else if (step.conversion == ValueConversion::kBracketed && frame.start > 0 &&
-               text[frame.start - 1] == '[' && frame.end < text.size() &&
-               text[frame.end] == ']') {
+    if (step.conversion == ValueConversion::kBracketed && frame.start > 0 &&
+        text[frame.start - 1] == '[' && frame.end < text.size() && text[frame.end] == ']') {
       // "[$time_local]": the brackets stand in the line already.
       values[step.position] =
           std::string_view(text.data() + frame.start - 1, value.size() + 2);
@@ -416,7 +422,7 @@ SourceOutcome LayoutMatcher::read(std::string_view line, std::string_view* value
   const std::string_view text = content(line);
   *found = 0;
   if (steps_.empty()) return SourceOutcome::kMalformed;
-  if (match(text)) {
+  if (match(text, values)) {
     problem_.clear();
     storeValues(text, values);
     return SourceOutcome::kComplete;

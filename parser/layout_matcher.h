@@ -69,16 +69,18 @@ class LayoutMatcher : public FieldSource {
   void fail(std::size_t at, Failure kind, int step);
   /// True when `literal` stands at `at`; records the failure otherwise.
   bool literalAt(std::string_view text, std::size_t at, std::string_view literal, int step);
-  /// Matches the whole line; false with the first failure recorded.
-  bool match(std::string_view text);
+  /// Matches the whole line, storing the values kept as written into
+  /// `values`; false with the first failure recorded.
+  bool match(std::string_view text, std::string_view* values);
   /// Writes problem_ from the recorded failure.
   void describeFailure(std::string_view text);
-  /// Sets the values of the loaded directives after a match.
+  /// Sets the values that are converted after a match.
   void storeValues(std::string_view text, std::string_view* values);
 
   std::string first_;
   std::vector<Step> steps_;
-  /// The steps whose values are stored: loaded ones and time parts.
+  /// The steps whose values are converted after a match: loaded ones with
+  /// a conversion and time parts.
   std::vector<int> storedSteps_;
   EscapeStyle escapes_;
   std::vector<Frame> frames_;
