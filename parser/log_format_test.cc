@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "common/platform.h"
 #include "common/run_log.h"
 #include "common/scoped_time_zone.h"
 #include "common/test_files.h"
@@ -147,7 +148,8 @@ std::vector<std::string> rowsOf(std::string_view value, const std::vector<std::s
 }
 
 TEST(LogFormatRowsTest, DefinitionsGiveTheRowsOfTheFieldsTheyStandFor) {
-  ScopedTimeZone zone("Europe/Berlin");
+  ScopedTimeZone zone("UTC-1");  // one hour east, as POSIX writes it
+  if (platform::standardOffsetWest() != -3600) GTEST_SKIP() << "zone not settable";
   const std::vector<std::string> lines = {
       "192.0.2.44 - carol [07/Dec/2026:09:11:05 +0100] \"GET /index.html HTTP/1.1\" 200 9794 "
       "\"-\" \"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\"\r\n",
