@@ -1,8 +1,9 @@
-// Line conversion: splitting, exclusion, normalisation of every field kind,
-// dates and times, the row and its derived columns; lines read by servers'
-// format definitions (-f) and as JSON lines. The first byte picks the
-// layout, the database and the data set; every further line of the input is
-// one log line.
+// Line conversion: splitting (escapes and trailing fields of the web server
+// layouts too), exclusion, normalisation of every field kind, dates and
+// times, the row and its derived columns; lines read by servers' format
+// definitions (-f) and as JSON lines. The first byte picks the layout, the
+// database and the data set; every further line of the input is one log
+// line.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +24,7 @@
 namespace {
 
 // Layouts starting with "-f " are -f values.
-constexpr std::array<std::string_view, 15> kLayouts = {
+constexpr std::array<std::string_view, 16> kLayouts = {
     "webaccess", "squid", "common", "straccess", "extended",
     "#Fields: date time c-ip cs-username cs-method cs-uri-stem cs-uri-query "
     "sc-status sc-bytes time-taken cs(user-agent) cs(referer)",
@@ -32,6 +33,7 @@ constexpr std::array<std::string_view, 15> kLayouts = {
     "x-smartfilter-categories x-hiercode cs(user-agent) cs(referer) x-note",
     "#Fields: x-timestamp c-ip cs-uri x-smartfilter-categories bytes "
     "time-taken",
+    "combined",
     "-f apache:combined",
     "-f nginx:$remote_addr - $remote_user [$time_local] \"$request\" $status "
     "$body_bytes_sent \"$http_referer\" \"$http_user_agent\" rt=$request_time "
@@ -99,8 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (source == nullptr) return 0;
   } else {
     BuiltInTemplate builtIn = builtInTemplate(layoutText);
-    if (!builtIn.formatText.empty()) layoutText = builtIn.formatText;
-    if (parseFieldsLine(layoutText, *table, layout, quiet) != 0) std::abort();
+    const int status = builtIn.formatText.empty()
+                           ? parseFieldsLine(layoutText, *table, layout, quiet)
+                           : useBuiltInTemplate(builtIn, *table, layout, quiet);
+    if (status != 0) std::abort();
   }
   buildDerivedColumns(*table, layout, quiet);
   checkDuplicateColumns(*table, layout, quiet);

@@ -140,7 +140,7 @@ echo "--- the demo's steps with the installed programs"
 demo=$work/demo
 mkdir "$demo"
 types=$share/datatypes.dat
-for entry in squid.log:squid w3c.log: common.log:common combined.log:combined; do
+for entry in squid.log:squid w3c.log: common.log:common combined.log:combined nginx.log:combined; do
   log=$demo/${entry%%:*} format=${entry#*:}
   cp "$share/samples/${entry%%:*}" "$log"
   args=(-l "$log" -d "$types" -b oracle -a demo)
@@ -153,7 +153,7 @@ done
 "$bin/zxload" -k oracle -d "$types" -s "$demo/demo.db" "$demo"/*.srt "$demo"/*.bsrt >/dev/null ||
   fail "zxload exits with $?"
 loaded=$(sqlite3 "$demo/demo.db" "SELECT count(*) FROM zxload_files WHERE row_count > 0")
-[ "$loaded" = 8 ] || fail "zxload recorded $loaded files with rows, not 8"
+[ "$loaded" = 10 ] || fail "zxload recorded $loaded files with rows, not 10"
 
 echo "--- zxbatch on its own: programs beside it, the shipped data types"
 mkdir "$work/logs"

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 /// One field of a log line: where its value starts and how long it is. A
@@ -15,24 +16,32 @@ struct FieldSpan {
   long length = 0;
 };
 
+/// How the fields of a line are cut, beyond the rules every layout shares.
+struct SplitRules {
+  /// An '=' also ends a plain field and is skipped like one blank (used to
+  /// count the fields of a header sample line).
+  bool equalsEndsField = false;
+  /// Inside a quoted field a backslash escapes the next quote or backslash
+  /// (`\"`, `\\`), so an escaped quote never closes the field; the value
+  /// keeps its bytes as written (the web server layouts).
+  bool backslashEscapes = false;
+};
+
 /// Cuts a log line into fields in place, one field per call of next().
 ///
-/// A field is quoted (starts with '"', the value runs to the first '"'
-/// followed by a separator or the line end, searched from the opening
-/// quote), bracketed (starts with '[', runs through the first ']' followed
-/// by a separator or the line end, brackets kept) or plain (runs to the
-/// first blank, tab, carriage return or line feed). A blank or tab ends a
-/// value; further blanks after it are skipped, a further tab starts an empty
-/// field. A carriage return, line feed or the line end makes the field the
-/// last one, so a separator directly before the line end yields one more,
-/// empty field. Nothing is copied or allocated.
+/// A field is quoted (starts with '"', the value runs to the closing quote
+/// that findClosingQuote() finds), bracketed (starts with '[', runs through
+/// the first ']' followed by a separator or the line end, brackets kept) or
+/// plain (runs to the first blank, tab, carriage return or line feed). A
+/// blank or tab ends a value; further blanks after it are skipped, a further
+/// tab starts an empty field. A carriage return, line feed or the line end
+/// makes the field the last one, so a separator directly before the line end
+/// yields one more, empty field. Nothing is copied or allocated.
 class FieldSplitter {
  public:
-  /// Splits `line`; with `equalsEndsField` an '=' also ends a plain field
-  /// and is skipped like one blank (used to count the fields of a header
-  /// sample line).
-  explicit FieldSplitter(std::string_view line, bool equalsEndsField = false)
-      : line_(line), equalsEndsField_(equalsEndsField) {}
+  /// Splits `line` by the shared rules and `rules`.
+  explicit FieldSplitter(std::string_view line, SplitRules rules = {})
+      : line_(line), rules_(rules) {}
 
   /// Finds the next field; false when the line has no more fields.
   bool next(FieldSpan* field);
@@ -47,7 +56,7 @@ class FieldSplitter {
  private:
   std::string_view line_;
   std::size_t position_ = 0;
-  bool equalsEndsField_;
+  SplitRules rules_;
   bool finished_ = false;
 };
 
@@ -126,6 +135,24 @@ inline std::size_t findCloser(std::string_view line, std::size_t from,
 
 }  // namespace field_splitter_detail
 
+/// True when the character at `at` is escaped: an odd number of
+/// backslashes stand right before it, all at or after `start`, where the
+/// value begins. Shared by every layout that reads backslash escapes.
+inline bool isBackslashEscaped(std::string_view line, std::size_t start, std::size_t at) {
+  std::size_t backslashes = 0;
+  while (at - backslashes > start && line[at - backslashes - 1] == '\\') ++backslashes;
+  return backslashes % 2 == 1;
+}
+
+/// Position of the quote that closes the quoted field whose opening quote
+/// stands at `open`: the first '"' from `open` on that is followed by a
+/// separator (blank, tab, carriage return, line feed) or the line end and,
+/// with `backslashEscapes`, is not escaped (preceded, inside the field, by
+/// an odd number of backslashes). A lone quote before a separator closes
+/// itself (`open` is returned). npos when the field is never closed.
+std::size_t findClosingQuote(std::string_view line, std::size_t open,
+                             bool backslashEscapes);
+
 inline bool FieldSplitter::next(FieldSpan* field) {
   using namespace field_splitter_detail;
   if (finished_) return false;
@@ -134,7 +161,9 @@ inline bool FieldSplitter::next(FieldSpan* field) {
   std::size_t terminator;  // index of the character that ended the value
 
   if (start < size && line_[start] == '"') {
-    std::size_t close = findCloser(line_, start, '"');
+    std::size_t close = rules_.backslashEscapes
+                            ? findClosingQuote(line_, start, true)
+                            : findCloser(line_, start, '"');
     if (close != std::string_view::npos) {
       // A lone quote before a separator closes itself: length -1.
       field->start = start + 1;
@@ -160,7 +189,7 @@ inline bool FieldSplitter::next(FieldSpan* field) {
   } else {
     const char* text = line_.data();
     std::size_t at = start;
-    if (equalsEndsField_) {
+    if (rules_.equalsEndsField) {
       while (at < size && !kEndsPlainOrEquals[static_cast<unsigned char>(
                               text[at])]) {
         ++at;
@@ -183,7 +212,9 @@ inline bool FieldSplitter::next(FieldSpan* field) {
   return true;
 }
 
-/// Number of fields in `line` by the rules of FieldSplitter.
-int countFields(std::string_view line, bool equalsEndsField = false);
+/// Number of fields in `line` by the rules of FieldSplitter, counting no
+/// further than `limit`.
+int countFields(std::string_view line, SplitRules rules = {},
+                int limit = std::numeric_limits<int>::max());
 
 #endif  // PARSER_FIELD_SPLITTER_H_

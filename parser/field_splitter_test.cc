@@ -8,8 +8,8 @@
 namespace {
 
 /// The values of every field; malformed fields show as "<bad>".
-std::vector<std::string> split(std::string_view line, bool equalsEnds = false) {
-  FieldSplitter splitter(line, equalsEnds);
+std::vector<std::string> split(std::string_view line, SplitRules rules = {}) {
+  FieldSplitter splitter(line, rules);
   FieldSpan field;
   std::vector<std::string> values;
   while (splitter.next(&field)) {
@@ -91,11 +91,35 @@ TEST(FieldSplitterTest, LoneQuoteIsMalformedAndTheLineGoesOn) {
 }
 
 TEST(FieldSplitterTest, EqualsEndsPlainFieldsWhenAsked) {
-  EXPECT_EQ(split("a=b c", true), (Fields{"a", "b", "c"}));
-  EXPECT_EQ(split("a= b", true), (Fields{"a", "b"}));
-  EXPECT_EQ(split("\"a=b\" [c=d]", true), (Fields{"a=b", "[c=d]"}));
-  EXPECT_EQ(countFields("a=b c", true), 3);
+  constexpr SplitRules kEquals = {.equalsEndsField = true};
+  EXPECT_EQ(split("a=b c", kEquals), (Fields{"a", "b", "c"}));
+  EXPECT_EQ(split("a= b", kEquals), (Fields{"a", "b"}));
+  EXPECT_EQ(split("\"a=b\" [c=d]", kEquals), (Fields{"a=b", "[c=d]"}));
+  EXPECT_EQ(countFields("a=b c", kEquals), 3);
   EXPECT_EQ(countFields("a=b c"), 2);
+  EXPECT_EQ(countFields("a b c d", {}, 2), 2);
+}
+
+TEST(FieldSplitterTest, BackslashEscapesInQuotedFieldsWhenAsked) {
+  constexpr SplitRules kEscapes = {.backslashEscapes = true};
+  // An escaped quote before a blank does not close the field; the value
+  // keeps its bytes as written.
+  EXPECT_EQ(split("\"GET /a\\\" b HTTP/1.1\" 200\r\n", kEscapes),
+            (Fields{"GET /a\\\" b HTTP/1.1", "200"}));
+  EXPECT_EQ(split("\"GET /a\\\" b HTTP/1.1\" 200\r\n"),
+            (Fields{"GET /a\\", "b", "HTTP/1.1\"", "200"}));
+  // An escaped backslash before the quote leaves the quote closing.
+  EXPECT_EQ(split("\"a\\\\\" b", kEscapes), (Fields{"a\\\\", "b"}));
+  EXPECT_EQ(split("\"a\\\\\\\" b\" c", kEscapes),
+            (Fields{"a\\\\\\\" b", "c"}));
+  EXPECT_EQ(split("\"\\\"\" x", kEscapes), (Fields{"\\\"", "x"}));
+  // Backslashes before the opening quote or other characters change
+  // nothing; a lone quote is still malformed.
+  EXPECT_EQ(split("a\\ \"b\\x\" c", kEscapes), (Fields{"a\\", "b\\x", "c"}));
+  EXPECT_EQ(split("\" x", kEscapes), (Fields{"<bad>", "x"}));
+  // Never closed: the value runs to the line end.
+  EXPECT_EQ(split("\"a\\\"\r\n", kEscapes), (Fields{"a\\\""}));
+  EXPECT_EQ(findClosingQuote("x \"a\\\" b\" c", 2, true), 8u);
 }
 
 }  // namespace

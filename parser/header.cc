@@ -31,6 +31,14 @@ constexpr std::array<RemarkKind, 8> kRemarkKinds = {{
     {"vbk", "vbk"},
 }};
 
+/// Web servers write a quote inside a quoted field as \" and a backslash
+/// as \\.
+constexpr SplitRules kWebServerRules = {.equalsEndsField = false,
+                                        .backslashEscapes = true};
+/// The ident field of the web server layouts (almost always "-"), which
+/// shares the user's database column in the shipped data types.
+constexpr std::string_view kIdentField = "x-remote-id";
+
 struct NamedTemplate {
   std::string_view name;
   BuiltInTemplate format;
@@ -47,11 +55,11 @@ constexpr std::array<NamedTemplate, 6> kTemplates = {{
     {"common",
      {"#Fields: c-ip x-remote-id x-username x-localtime x-request-line "
       "sc-status x-sc-contentlength",
-      "http"}},
+      "http", kWebServerRules, false, kIdentField}},
     {"combined",
      {"#Fields: c-ip x-remote-id x-username x-localtime x-request-line "
       "sc-status x-sc-contentlength cs(referer) cs(user-agent)",
-      "http"}},
+      "http", kWebServerRules, true, kIdentField}},
     {"straccess",
      {"#Fields: c-ip date time r-ip cs-uri sc-status x-status x-action "
       "x-stream-id bytes x-packets x-dropped-bytes x-dropped-packets "
@@ -234,7 +242,7 @@ bool detectStreamingVariant(LogReader& log, std::string* formatText) {
   std::string line =
       withoutBlankBeforeBreak(std::string_view(buffer.data(), length));
   *formatText =
-      streamingVariantText(countFields(line, /*equalsEndsField=*/true));
+      streamingVariantText(countFields(line, {.equalsEndsField = true}));
   return !formatText->empty();
 }
 
@@ -260,9 +268,31 @@ int readHeader(LogReader& log, std::string_view logFormatName,
   }
   BuiltInTemplate format = builtInTemplate(logFormatName);
   if (format.formatText.empty()) return -4;
+  return useBuiltInTemplate(format, table, layout, runLog);
+}
+
+int useBuiltInTemplate(const BuiltInTemplate& format, const ColumnTable& table,
+                       HeaderLayout& layout, const RunLog& runLog) {
   layout.logTypeName.assign(format.logTypeName);
-  return parseFieldsLine(format.formatText, table, layout, runLog) == 0 ? 0
-                                                                        : -4;
+  if (parseFieldsLine(format.formatText, table, layout, runLog) != 0) return -4;
+  layout.splitRules = format.splitRules;
+  layout.ignoresTrailingFields = format.ignoresTrailingFields;
+  layout.unloadedColumns.clear();
+  const int unloaded = format.unloadedField.empty()
+                           ? -1
+                           : table.findColumn(format.unloadedField);
+  if (unloaded < 0) return 0;
+  // Not loaded only where another field loads the same database column, so
+  // data types that give the field a column of its own keep loading it.
+  for (int column : layout.headerFields) {
+    const ColumnDef& other = table.at(column);
+    if (column != unloaded && other.outputFlag == 1 &&
+        other.dbName.view() == table.at(unloaded).dbName.view()) {
+      layout.unloadedColumns.push_back(unloaded);
+      break;
+    }
+  }
+  return 0;
 }
 
 void buildDerivedColumns(const ColumnTable& table, HeaderLayout& layout,
@@ -282,6 +312,7 @@ void buildDerivedColumns(const ColumnTable& table, HeaderLayout& layout,
 
 void checkDuplicateColumns(ColumnTable& table, const HeaderLayout& layout,
                            const RunLog& runLog) {
+  for (int column : layout.unloadedColumns) table.at(column).outputFlag = 0;
   const std::vector<int>& fields = layout.headerFields;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const ColumnDef& kept = table.at(fields[i]);

@@ -31,15 +31,26 @@ int parseFieldsLine(std::string_view line, const ColumnTable& table,
 /// unchanged when the line names none.
 void detectLogType(std::string_view line, std::string& logTypeName);
 
-/// A built-in format: the header text it stands for and the kind of log.
+/// A built-in format: the header text it stands for, the kind of log and
+/// how its lines are read.
 struct BuiltInTemplate {
   std::string_view formatText;
   std::string_view logTypeName;
+  SplitRules splitRules = {};
+  bool ignoresTrailingFields = false;
+  /// A field read and not loaded when another field of the layout fills
+  /// its database column; empty for none.
+  std::string_view unloadedField = {};
 };
 
 /// The built-in format named `name` (exact comparison); both texts empty
 /// for an unknown name, and for "real", whose text depends on the log.
 BuiltInTemplate builtInTemplate(std::string_view name);
+
+/// Sets up `layout` from the built-in format `format`: its fields (as
+/// parseFieldsLine), kind of log and reading rules. Returns 0 or -4.
+int useBuiltInTemplate(const BuiltInTemplate& format, const ColumnTable& table,
+                       HeaderLayout& layout, const RunLog& runLog);
 
 /// The format text of the streaming-server variant whose field count is
 /// `fieldCount`, or an empty text when no variant has that count.
@@ -55,7 +66,8 @@ bool detectStreamingVariant(LogReader& log, std::string* formatText);
 void buildDerivedColumns(const ColumnTable& table, HeaderLayout& layout,
                          const RunLog& runLog);
 
-/// Switches off columns that would be written twice and logs them.
+/// Switches off the layout's unloaded columns, then columns that would be
+/// written twice, which it logs.
 void checkDuplicateColumns(ColumnTable& table, const HeaderLayout& layout,
                            const RunLog& runLog);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "parser/column_table.h"
+#include "parser/field_splitter.h"
 
 /// Number of derived columns appended to every row.
 constexpr int kDerivedCount = 17;
@@ -53,6 +54,16 @@ struct HeaderLayout {
   std::string headerLine;
   /// The kind of log ("http", "streaming", ...), empty when unknown.
   std::string logTypeName;
+  /// How the fields of a data line are cut.
+  SplitRules splitRules;
+  /// Fields after the last header field are read and ignored, so a line
+  /// with more fields is converted (the combined layout, which servers
+  /// often extend at its end).
+  bool ignoresTrailingFields = false;
+  /// Columns whose fields are read and never loaded: another field of the
+  /// line fills the same database column (the ident field of the common and
+  /// combined layouts, next to the user field).
+  std::vector<int> unloadedColumns;
 
   HeaderLayout() { derivedColumns.fill(-1); }
 };

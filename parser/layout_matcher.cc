@@ -21,17 +21,6 @@ constexpr std::size_t kLongestLine = 2 * 8192;
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
-/// True when an odd number of backslashes, all at or after `start`, stand
-/// right before `at`: the character there is escaped.
-bool isEscaped(std::string_view text, std::size_t start, std::size_t at) {
-  std::size_t count = 0;
-  while (at > start && text[at - 1] == '\\') {
-    --at;
-    ++count;
-  }
-  return count % 2 == 1;
-}
-
 /// True when `literal` stands at `at` (short literals compared in place).
 inline bool standsAt(std::string_view text, std::size_t at, std::string_view literal) {
   const std::size_t length = literal.size();
@@ -58,7 +47,7 @@ std::size_t findLiteral(std::string_view text, std::size_t from, std::string_vie
     if (hit == nullptr) return kNone;
     const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
     if (standsAt(text, at + 1, literal.substr(1)) &&
-        (!escapes || !isEscaped(text, valueStart, at))) {
+        (!escapes || !isBackslashEscaped(text, valueStart, at))) {
       return at;
     }
     from = at + 1;

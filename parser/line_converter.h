@@ -12,6 +12,8 @@ struct RunCounters {
   std::int64_t commentLines = 0;
   std::int64_t errorLines = 0;
   std::int64_t writtenLines = 0;
+  /// Lines of nothing but blanks and tabs (and the line break), skipped.
+  std::int64_t blankLines = 0;
 
   /// The line number used in messages about the current line.
   std::int64_t lineNumber() const {
@@ -21,7 +23,8 @@ struct RunCounters {
 
 /// What converting one data line found.
 struct LineResult {
-  /// Number of fields found in the line.
+  /// Number of fields found in the line (no more than the layout's when
+  /// it ignores trailing fields).
   int fieldCount = 0;
   /// An exclude rule of some field matched.
   bool excluded = false;
@@ -45,6 +48,10 @@ class LineConverter {
   /// errors are logged and counted in `counters.errorLines`.
   virtual LineResult convertLine(std::string_view line,
                                  RunCounters& counters) = 0;
+
+  /// Number of fields `line` has by the layout's splitting rules; no more
+  /// than the layout's when it ignores trailing fields. Nothing is logged.
+  virtual int countFields(std::string_view line) const = 0;
 
   /// The row built so far for the last converted line.
   virtual std::string_view row() const = 0;

@@ -31,6 +31,15 @@ std::string_view withoutLineBreak(std::string_view line) {
   return line;
 }
 
+bool isBlankLine(std::string_view line) {
+  line = withoutLineBreak(line);
+  return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+bool isCommentLine(std::string_view line) {
+  return line.starts_with('#') || line.starts_with("format=");
+}
+
 LineLoop::LineLoop(LineConverter& converter, const LoopSettings& settings,
                    LazyFile& dataFile, LazyFile& errorFile,
                    const RunLog& runLog)
@@ -49,27 +58,50 @@ int LineLoop::run(LogReader& reader) {
     }
     std::size_t readLength = 0;
     if (!reader.readLine(line_ + offset, &readLength)) break;
-    bool joined = carrying_;
-    carrying_ = false;
-    carryLength_ = 0;
-    int status = handleLine(offset + readLength, joined);
+    char* next = line_ + offset;
+    readLength = removeBlankBeforeBreak(next, readLength);
+    int status;
+    if (!carrying_) {
+      status = handleLine(next, readLength, false);
+    } else if (continuesCarriedLine(std::string_view(next, readLength))) {
+      carrying_ = false;
+      carryLength_ = 0;
+      status = handleLine(line_, offset + readLength, true);
+    } else {
+      // The waiting line was a record of its own, cut short: it goes to the
+      // rejected lines alone and the next line is handled as it is.
+      status = rejectPendingCarry();
+      if (status == 0) status = handleLine(next, readLength, false);
+    }
     if (status != 0) return status;
   }
   if (carrying_) return rejectPendingCarry();
   return 0;
 }
 
-int LineLoop::handleLine(std::size_t length, bool joined) {
-  length = removeBlankBeforeBreak(line_, length);
-  std::string_view line(line_, length);
+bool LineLoop::continuesCarriedLine(std::string_view next) const {
+  return !isBlankLine(next) && !isCommentLine(next) &&
+         static_cast<std::size_t>(std::max(converter_.countFields(next), 0)) <
+             settings_.headerFieldCount;
+}
+
+int LineLoop::handleLine(char* text, std::size_t length, bool joined) {
+  std::string_view line(text, length);
   ++counters_.linesRead;
   counters_.totalBytes += static_cast<std::int64_t>(length);
   counters_.longestLine =
       std::max(counters_.longestLine, static_cast<std::int64_t>(length));
 
   if (joined && length > kMaxLineLength) return rejectLine(line, {});
+  // Cheap test first: a data line rarely begins with a blank.
+  if ((line.empty() || line[0] == ' ' || line[0] == '\t' || line[0] == '\r' ||
+       line[0] == '\n') &&
+      isBlankLine(line)) {
+    ++counters_.blankLines;
+    return 0;
+  }
 
-  if (line.starts_with('#') || line.starts_with("format=")) {
+  if (isCommentLine(line)) {
     if (isFormatChange(line)) {
       runLog_.logLine(5,
                       "The log file format changed in the middle of the log file");
@@ -105,7 +137,7 @@ int LineLoop::handleLine(std::size_t length, bool joined) {
   }
   if (fields < settings_.headerFieldCount &&
       line.find_first_of("\r\n") != std::string_view::npos) {
-    carryLine(length);
+    carryLine(text, length);
     carryProblem_.assign(result.problem);
     return 0;
   }
@@ -142,21 +174,24 @@ bool LineLoop::isFormatChange(std::string_view line) const {
   return withoutLineBreak(line) != withoutLineBreak(settings_.headerLine);
 }
 
-void LineLoop::carryLine(std::size_t length) {
-  std::size_t cut = std::string_view(line_, length).find_first_of("\r\n");
-  std::memcpy(carry_, line_, cut);
+void LineLoop::carryLine(const char* text, std::size_t length) {
+  std::size_t cut = std::string_view(text, length).find_first_of("\r\n");
+  std::memcpy(carry_, text, cut);
   carryLength_ = cut;
-  std::memcpy(carryTail_, line_ + cut, length - cut);
+  std::memcpy(carryTail_, text + cut, length - cut);
   carryTailLength_ = length - cut;
   carrying_ = true;
   ++counters_.errorLines;
 }
 
 int LineLoop::rejectPendingCarry() {
-  // The log ended while a short line waited for its continuation: it is
-  // rejected like any other line, error limit included, so it is not lost.
+  // Rejected like any other line, error limit included, so it is not lost;
+  // the error counted when it was carried becomes the rejection's, and the
+  // line number is the one it had then.
   carrying_ = false;
   errorFile_.write(std::string_view(carry_, carryLength_));
   errorFile_.write(std::string_view(carryTail_, carryTailLength_));
-  return countRejection(counters_.lineNumber() - 1, carryProblem_);
+  carryLength_ = 0;
+  --counters_.errorLines;
+  return countRejection(counters_.lineNumber(), carryProblem_);
 }

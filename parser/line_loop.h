@@ -35,10 +35,11 @@ struct LoopSettings {
 };
 
 /// Reads the data lines of a log after its header and turns them into rows:
-/// comment lines are skipped, a mid-log format change stops the run, short
-/// lines are joined with the next one, lines with the wrong field count are
-/// rejected to the rejected-lines file, rows go to the data file.
-/// Allocates nothing per line.
+/// comment lines and blank lines are skipped, a mid-log format change stops
+/// the run, a short line is joined with the next one when that one is short
+/// too (a record broken over two lines) and rejected on its own otherwise,
+/// lines with the wrong field count are rejected to the rejected-lines
+/// file, rows go to the data file. Allocates nothing per line.
 class LineLoop {
  public:
   LineLoop(LineConverter& converter, const LoopSettings& settings,
@@ -53,9 +54,13 @@ class LineLoop {
   const RunCounters& counters() const { return counters_; }
 
  private:
-  /// Handles the line of `length` bytes in line_; `joined` when it began
-  /// with a carried part. Returns 0 or the status that ends the loop.
-  int handleLine(std::size_t length, bool joined);
+  /// Handles the line of `length` bytes at `text` (blank before its line
+  /// break removed); `joined` when it began with a carried part. Returns 0
+  /// or the status that ends the loop.
+  int handleLine(char* text, std::size_t length, bool joined);
+  /// True when `next`, read while a short line waits, continues it: a data
+  /// line that is short on its own too.
+  bool continuesCarriedLine(std::string_view next) const;
   /// Writes a rejected line to the rejected-lines file, logs and counts it
   /// (with the `problem` a log format found, if any); kTooManyErrors once
   /// the error limit is reached.
@@ -65,10 +70,11 @@ class LineLoop {
   int countRejection(std::int64_t lineNumber, std::string_view problem);
   /// True for a format line that differs from the header's.
   bool isFormatChange(std::string_view line) const;
-  /// Keeps the line up to its first line break to be joined with the next.
-  void carryLine(std::size_t length);
-  /// Rejects a carried part that the end of the log left without a partner;
-  /// kTooManyErrors once the error limit is reached.
+  /// Keeps the line at `text` up to its first line break to be joined with
+  /// the next.
+  void carryLine(const char* text, std::size_t length);
+  /// Rejects the carried line on its own (no continuation followed it),
+  /// counted once in all; kTooManyErrors once the error limit is reached.
   int rejectPendingCarry();
 
   LineConverter& converter_;
@@ -98,5 +104,13 @@ std::size_t removeBlankBeforeBreak(char* line, std::size_t length);
 
 /// `line` without its trailing "\r\n" or "\n".
 std::string_view withoutLineBreak(std::string_view line);
+
+/// True for a line of nothing but blanks and tabs before its line break
+/// (an empty line included).
+bool isBlankLine(std::string_view line);
+
+/// True for a comment or format line: one that begins with '#' or
+/// "format=".
+bool isCommentLine(std::string_view line);
 
 #endif  // PARSER_LINE_LOOP_H_

@@ -48,6 +48,14 @@ class FakeConverter : public LineConverter {
     ++converted;
     return result;
   }
+  int countFields(std::string_view line) const override {
+    int count = 0;
+    std::string_view body = withoutLineBreak(line);
+    for (std::size_t i = 0; i < body.size(); ++i) {
+      count += body[i] != ' ' && (i == 0 || body[i - 1] == ' ');
+    }
+    return count;
+  }
   std::string_view row() const override { return row_; }
   void finishRow() override { row_ += ",D\r\n"; }
 
@@ -142,19 +150,46 @@ TEST(LineLoopTest, FormatLinesComparedWithoutTheirLineBreak) {
   EXPECT_EQ(remark.status, kFormatChanged);
 }
 
-TEST(LineLoopTest, ShortLinesAreJoinedWithTheNext) {
-  // "a b" lacks a field: joined with "c d" it gives three fields, b and c
-  // run together.
-  LoopRun run("join", "a b\r\nc d\nx y z\n\nq r s\n");
+TEST(LineLoopTest, ShortLinesAreJoinedOnlyWithAShortNextLine) {
+  // "a b" lacks a field and so does "c d": one record broken over two
+  // lines, b and c run together. Blank lines are skipped, never joined.
+  LoopRun run("join", "a b\r\nc d\nx y z\n\n \t\r\nq r s\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(readAll(run.dataPath), "a,bc,d,D\r\nx,y,z,D\r\nq,r,s,D\r\n");
-  // One error per join, the empty line included; the carried part is counted
-  // as read, and again as part of the joined line.
-  EXPECT_EQ(run.counters.errorLines, 2);
-  EXPECT_EQ(run.counters.linesRead, 5);
-  EXPECT_EQ(run.counters.totalBytes, 5 + 7 + 6 + 1 + 6);
+  // One error per join; the carried part is counted as read, and again as
+  // part of the joined line. Blank lines are read, not errors.
+  EXPECT_EQ(run.counters.errorLines, 1);
+  EXPECT_EQ(run.counters.blankLines, 2);
+  EXPECT_EQ(run.counters.linesRead, 6);
+  EXPECT_EQ(run.counters.totalBytes, 5 + 7 + 6 + 1 + 4 + 6);
   EXPECT_EQ(run.counters.writtenLines, 3);
   EXPECT_FALSE(exists(run.errorPath));
+
+  // A short line before a complete one, a longer one, a blank line, a
+  // comment or the end of the log is rejected alone, one error each, and
+  // what follows it is handled on its own.
+  LoopRun cut("cut",
+              "a b\r\nx y z\np\nq r s t\nm\n\nn o p\nk l\n#Remark: r\nd\n");
+  EXPECT_EQ(cut.status, 0);
+  EXPECT_EQ(readAll(cut.errorPath), "a b\r\np\nq r s t\nm\nk l\nd\n");
+  EXPECT_EQ(readAll(cut.dataPath), "x,y,z,D\r\nn,o,p,D\r\n");
+  EXPECT_EQ(cut.counters.errorLines, 6);
+  EXPECT_EQ(cut.counters.blankLines, 1);
+  EXPECT_EQ(cut.counters.commentLines, 1);
+  EXPECT_EQ(runLogMessages(cut.runLogPath),
+            "4 Problem parsing log line :0\n"
+            "4 Problem parsing log line :2\n"
+            "4 Problem parsing log line :3\n"
+            "4 Problem parsing log line :4\n"
+            "4 Problem parsing log line :6\n"
+            "4 Problem parsing log line :8\n");
+
+  // Blank lines alone: no errors, no rejected lines, never the error limit.
+  LoopRun blanks("blanks", "x y z\n\n\r\nx y z\n\t\n", 3, 1);
+  EXPECT_EQ(blanks.status, 0);
+  EXPECT_EQ(blanks.counters.errorLines, 0);
+  EXPECT_EQ(blanks.counters.blankLines, 3);
+  EXPECT_FALSE(exists(blanks.errorPath));
 }
 
 TEST(LineLoopTest, RejectedLinesKeepTheirBytes) {
@@ -170,13 +205,13 @@ TEST(LineLoopTest, RejectedLinesKeepTheirBytes) {
 }
 
 TEST(LineLoopTest, MaxErrorsStopsWhenALineIsRejected) {
-  std::string log = "a b c d\n\nx y z\np q r s\nn o p\n";
+  std::string log = "a b c d\np q\nr s\nx y z\np q r s\nn o p\n";
   // The join counts an error but is no rejection; the second rejected line
   // reaches 3 errors.
   LoopRun three("max3", log, 3, 3);
   EXPECT_EQ(three.status, kTooManyErrors);
   EXPECT_EQ(three.counters.errorLines, 3);
-  EXPECT_EQ(readAll(three.dataPath), "x,y,z,D\r\n");
+  EXPECT_EQ(readAll(three.dataPath), "p,qr,s,D\r\nx,y,z,D\r\n");
   EXPECT_EQ(readAll(three.errorPath), "a b c d\np q r s\n");
   EXPECT_NE(runLogMessages(three.runLogPath)
                 .find("5 Reached the maximum number of errors 3\n"),
@@ -188,7 +223,7 @@ TEST(LineLoopTest, MaxErrorsStopsWhenALineIsRejected) {
 
   LoopRun unlimited("max0", log, 3, 0);
   EXPECT_EQ(unlimited.status, 0);
-  EXPECT_EQ(unlimited.counters.writtenLines, 2);
+  EXPECT_EQ(unlimited.counters.writtenLines, 3);
 }
 
 TEST(LineLoopTest, ExcludedAndUncategorisedLines) {
@@ -230,15 +265,15 @@ TEST(LineLoopTest, ALineLeftWaitingAtTheEndIsRejected) {
   LoopRun run("pending", "x y z\na b\r\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(readAll(run.errorPath), "a b\r\n");
-  EXPECT_EQ(run.counters.errorLines, 2);
+  EXPECT_EQ(run.counters.errorLines, 1);
   EXPECT_EQ(runLogMessages(run.runLogPath), "4 Problem parsing log line :1\n");
 
   // The rejection counts toward the error limit like any other.
-  LoopRun limited("pending_limit", "x y z\na b\r\n", 3, 2);
+  LoopRun limited("pending_limit", "x y z\na b\r\n", 3, 1);
   EXPECT_EQ(limited.status, kTooManyErrors);
   EXPECT_EQ(readAll(limited.errorPath), "a b\r\n");
   EXPECT_EQ(runLogMessages(limited.runLogPath),
-            "4 Problem parsing log line :1\n5 Reached the maximum number of errors 2\n");
+            "4 Problem parsing log line :1\n5 Reached the maximum number of errors 1\n");
 }
 
 }  // namespace

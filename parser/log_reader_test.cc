@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 #include "common/test_files.h"
+#include "parser/deflate_test_writer.h"
 
 namespace {
 
@@ -191,6 +192,26 @@ std::vector<std::pair<std::string, std::string>> edgeCaseFiles() {
       {"corrupt late", flipped(packed, n - 40, 8)},
       {"corrupt stored member", flipped(stored, 12, 2)},
   };
+  // Huffman codes that do not fill their code space, which zlib refuses
+  // and ISA-L reads: an empty block of such a code before the lines, and
+  // one holding lines after others (more than the blocks held back).
+  std::vector<int> incomplete(257, 9);
+  std::vector<std::uint32_t> codes = DeflateTestWriter::canonicalCodes(incomplete);
+  DeflateTestWriter first;
+  first.dynamicHeader(false, incomplete, {0});
+  first.code(codes[256], 9);
+  first.stored(small, true);
+  files.emplace_back("empty block of an incomplete code",
+                     gzipMember(first.bytes(), small));
+  DeflateTestWriter late;
+  for (std::size_t at = 0; at < big.size(); at += 65535) {
+    late.stored(big.substr(at, 65535), false);
+  }
+  late.dynamicHeader(true, incomplete, {0});
+  for (unsigned char c : small) late.code(codes[c], 9);
+  late.code(codes[256], 9);
+  files.emplace_back("lines in a block of an incomplete code",
+                     gzipMember(late.bytes(), big + small));
   // Single flipped bytes all over a member.
   for (std::size_t at = 11; at < n; at += n / 11) {
     files.emplace_back("flip at " + std::to_string(at), flipped(packed, at));

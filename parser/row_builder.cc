@@ -120,7 +120,12 @@ RowBuilder::RowBuilder(ColumnTable& table, const HeaderLayout& layout,
       ids_(ids),
       dataSet_(dataSet),
       runLog_(runLog),
-      normaliser_(table, ids, db, runLog) {
+      normaliser_(table, ids, db, runLog),
+      splitRules_(layout.splitRules) {
+  if (layout.ignoresTrailingFields) {
+    fieldLimit_ = static_cast<int>(layout.headerFields.size());
+    ignoresTrailing_ = true;
+  }
   positions_.reserve(layout.headerFields.size());
   for (int column : layout.headerFields) {
     const ColumnDef& def = table.at(column);
@@ -231,17 +236,29 @@ LineResult RowBuilder::convertLine(std::string_view line,
   const bool lineNeedsBlanks =
       line.find(',') != std::string_view::npos ||
       (quotesValues_ && line.find('\'') != std::string_view::npos);
-  FieldSplitter splitter(line);
+  FieldSplitter splitter(line, splitRules_);
   FieldSpan field;
+  int fieldCount = 0;
   while (splitter.next(&field)) {
-    const int index = result.fieldCount++;
+    const int index = fieldCount++;
     if (field.length < 0 || field.length > static_cast<long>(kMaxFieldLength)) {
+      if (static_cast<std::size_t>(index) >= positionCount && ignoresTrailing_) {
+        fieldCount = index;
+        break;
+      }
       fieldError(index, counters);
       continue;
     }
-    if (static_cast<std::size_t>(index) >= positionCount) continue;
+    if (static_cast<std::size_t>(index) >= positionCount) {
+      // Fields after the layout's: counted, or, where the layout ignores
+      // them, not read at all, whatever they hold.
+      if (!ignoresTrailing_) continue;
+      fieldCount = index;
+      break;
+    }
     convertField(index, splitter.valueOf(field), lineNeedsBlanks, counters, result);
   }
+  result.fieldCount = fieldCount;
   return result;
 }
 
@@ -269,6 +286,19 @@ LineResult RowBuilder::convertFromSource(std::string_view line, RunCounters& cou
   }
   result.fieldCount = count;
   return result;
+}
+
+int RowBuilder::countFields(std::string_view line) const {
+  if (source_ == nullptr) return ::countFields(line, splitRules_, fieldLimit_);
+  // Read through the source: a line that ends before the layout does is
+  // short; one that does not fit counts as one with a field too many.
+  int found = 0;
+  const int count = static_cast<int>(positions_.size());
+  switch (source_->read(line, sourceValues_.data(), &found)) {
+    case SourceOutcome::kComplete: return count;
+    case SourceOutcome::kShort: return found;
+    default: return count + 1;
+  }
 }
 
 void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {

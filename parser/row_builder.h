@@ -1,6 +1,7 @@
 #ifndef PARSER_ROW_BUILDER_H_
 #define PARSER_ROW_BUILDER_H_
 
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,9 @@ bool isExcluded(const ColumnDef& column, std::string_view value);
 /// the exclude rules, normalises the values, writes them with quoting and
 /// placeholders by column type, and appends the derived columns.
 ///
+/// Fields after the layout's are only counted, or, where the layout ignores
+/// trailing fields, not read at all.
+///
 /// Fields whose treatment is FieldTreatment::kNone are written as split from
 /// the line, without a copy or a call of the normaliser; every other field
 /// read (output flag 1 or 2) is copied and normalised in place.
@@ -44,6 +48,7 @@ class RowBuilder : public LineConverter {
              const RunLog& runLog);
 
   LineResult convertLine(std::string_view line, RunCounters& counters) override;
+  int countFields(std::string_view line) const override;
   std::string_view row() const override { return row_.view(); }
   void finishRow() override;
 
@@ -107,12 +112,17 @@ class RowBuilder : public LineConverter {
   std::vector<Position> positions_;
   std::vector<Derived> derived_;
   FieldBuffer field_;
+  SplitRules splitRules_;
+  // Fields split at most: the layout's when it ignores trailing fields.
+  int fieldLimit_ = std::numeric_limits<int>::max();
+  bool ignoresTrailing_ = false;
   Row row_;
   bool rowHasValue_ = false;
   bool quotesValues_ = false;
   int groupCounter_ = 0;
   FieldSource* source_ = nullptr;
-  std::vector<std::string_view> sourceValues_;
+  // Written by countFields() too, which reads a line ahead.
+  mutable std::vector<std::string_view> sourceValues_;
 };
 
 #endif  // PARSER_ROW_BUILDER_H_

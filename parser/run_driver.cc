@@ -182,6 +182,7 @@ void logStatistics(const RunLog& runLog, const RunCounters& counters,
                        : static_cast<double>(c.errorLines) /
                              static_cast<double>(c.writtenLines) * 100.0;
   runLog.logReal(3, "Percent of Error/Successful = ", percent);
+  runLog.logCount(3, "Number of Blank Lines = ", c.blankLines);
 }
 
 int runParser(const RunOptions& options, const RunLog& runLog) {

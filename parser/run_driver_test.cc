@@ -29,6 +29,7 @@ TEST(StatisticsTest, FullBlockWithRates) {
   counters.longestLine = 200;
   counters.errorLines = 3;
   counters.writtenLines = 4;
+  counters.blankLines = 2;
   EXPECT_EQ(statistics(counters, 3),
             "3 Duration (sec) = 3.000000\n"
             "3 Line Count = 7\n"
@@ -39,7 +40,8 @@ TEST(StatisticsTest, FullBlockWithRates) {
             "3 Number of Successful Lines = 4\n"
             "3 Bytes Per Second = 333\n"
             "3 Lines Per Second = 1\n"
-            "3 Percent of Error/Successful = 75.000000\n");
+            "3 Percent of Error/Successful = 75.000000\n"
+            "3 Number of Blank Lines = 2\n");
 }
 
 TEST(StatisticsTest, NoRatesInTheFirstSecondAndWideCounters) {

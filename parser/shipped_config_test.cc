@@ -1,18 +1,25 @@
 // Checks the column data types files shipped in config/ against the
 // built-in log formats: every field is known, the derived columns are all
-// there, and what a layout loads fits the data set's table.
+// there, and what a layout loads fits the data set's table; and the sample
+// logs convert with them, every line a row.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/run_log.h"
+#include "common/test_files.h"
 #include "parser/column_table.h"
 #include "parser/header.h"
 #include "parser/header_layout.h"
+#include "parser/json_fields.h"
+#include "parser/run_driver.h"
 
 namespace {
 
@@ -134,6 +141,59 @@ TEST(ShippedConfigTest, TypesSuitTheHourlyMerge) {
   EXPECT_EQ(table->at(table->findColumn("zx-refcount")).sqlType, kSqlInteger);
   // A separate time field is merged into the date's value, not loaded.
   EXPECT_EQ(table->at(table->findColumn("time")).outputFlag, 2);
+}
+
+TEST(ShippedConfigTest, SampleLogsConvertEveryLine) {
+  struct Sample {
+    const char* name;
+    const char* format;      // -t
+    std::string logFormat;   // -f
+  };
+  const std::string samplesDir = kConfigDir + "samples/";
+  std::vector<Sample> samples = {
+      {"squid.log", "squid", ""},
+      {"w3c.log", "", ""},
+      {"common.log", "common", ""},
+      {"combined.log", "combined", ""},
+      {"nginx.log", "combined", ""},
+      {"nginx.log", "", "nginx:main"},
+      {"combined.log", "", "apache:combined"},
+      {"apache_custom.log", "", "apache-conf:" + samplesDir + "apache_custom.conf:vhost_timed"},
+      {"nginx_custom.log", "", "nginx-conf:" + samplesDir + "nginx_custom.conf:timed"}};
+  if (jsonLinesAvailable()) samples.push_back({"caddy.log", "", "json"});
+  for (const auto& [name, format, logFormat] : samples) {
+    SCOPED_TRACE(std::string(name) + " " + format + logFormat);
+    const std::string text = readAll(kConfigDir + "samples/" + name);
+    const std::string log = tempPath(name);
+    writeFile(log, text);
+    for (const char* suffix : {".csv", ".err", ".out"}) {
+      std::remove((log + suffix).c_str());
+    }
+    RunOptions options;
+    options.logPath = log;
+    options.dataTypesPath = kConfigDir + "datatypes.dat";
+    options.dbName = "oracle";
+    options.logFormatName = format;
+    options.logFormat = logFormat;
+    RunLog runLog("parser");
+    runLog.setPath(log + ".out");
+    EXPECT_EQ(runParser(options, runLog), kRunOk);
+    std::size_t dataLines = 0;
+    for (std::size_t at = 0; at < text.size();) {
+      dataLines += text[at] != '#';
+      const std::size_t end = text.find('\n', at);
+      if (end == std::string::npos) break;
+      at = end + 1;
+    }
+    const std::string rows = readAll(log + ".csv");
+    EXPECT_EQ(static_cast<std::size_t>(std::count(rows.begin(), rows.end(), '\n')),
+              dataLines);
+    EXPECT_EQ(readAll(log + ".err"), "");
+    // The user field, not the ident before it, is the user.
+    if (std::string_view(name) == "nginx.log") {
+      EXPECT_NE(rows.find("192.0.2.140,ops,"), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds parser, zxsort and zxload, converts the bundled sample logs (squid
-# layout, W3C "#Fields:", common and combined logs), sorts each result hour by
-# hour and per billing interval, loads the sort files into an SQLite database
-# (out/demo/demo.db, tables raw_demo and bill_demo, as the loader control
-# files name them) and prints a short report from it. Installs missing build
-# packages first (Debian, as root or with sudo). Output goes to out/demo/.
+# layout, W3C "#Fields:", common and combined logs, an nginx "main" log),
+# sorts each result hour by hour and per billing interval, loads the sort
+# files into an SQLite database (out/demo/demo.db, tables raw_demo and
+# bill_demo, as the loader control files name them) and prints a short
+# report from it. Installs missing build packages first (Debian, as root or
+# with sudo). Output goes to out/demo/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh" demo
@@ -58,6 +59,7 @@ convert squid.log squid
 convert w3c.log
 convert common.log common
 convert combined.log combined
+convert nginx.log combined
 
 show() {  # show FILE LINES
   [ -f "$1" ] || return 0
@@ -66,7 +68,7 @@ show() {  # show FILE LINES
 }
 echo "=== files produced in $out"
 ls -l "$out"
-for name in squid.log w3c.log common.log combined.log; do
+for name in squid.log w3c.log common.log combined.log nginx.log; do
   show "$out/$name.csv" 3
   show "$out/$name.srt" 3
 done
@@ -77,7 +79,7 @@ show "$out/squid.log.out" 60
 # file names it; the billing sort files go to the billing table.
 db=$out/demo.db
 files=()
-for name in squid.log w3c.log common.log combined.log; do
+for name in squid.log w3c.log common.log combined.log nginx.log; do
   files+=("$out/$name.srt" "$out/$name.bsrt")
 done
 echo "=== zxload -k oracle -d $types -s $db (hourly and billing sort files)"

@@ -80,12 +80,13 @@ make_seeds() {
         seed "$dir" common '\002' "$samples/common.log"
         seed "$dir" squid '\001' "$samples/squid.log"
         seed "$dir" w3c '\005' "$samples/w3c.log"
-        # The -f layouts (8 to 14) with logs of their kind.
-        seed "$dir" combined_f '\010' "$samples/combined.log"
-        seed "$dir" nginx_f '\011' "$samples/nginx_custom.log"
-        seed "$dir" apache_f '\012' "$samples/apache_custom.log"
-        seed "$dir" caddy_f '\015' "$samples/caddy.log"
-        seed "$dir" caddy_map '\016' "$samples/caddy.log"
+        seed "$dir" nginx '\010' "$samples/nginx.log"
+        # The -f layouts (9 to 15) with logs of their kind.
+        seed "$dir" combined_f '\011' "$samples/combined.log"
+        seed "$dir" nginx_f '\012' "$samples/nginx_custom.log"
+        seed "$dir" apache_f '\013' "$samples/apache_custom.log"
+        seed "$dir" caddy_f '\016' "$samples/caddy.log"
+        seed "$dir" caddy_map '\017' "$samples/caddy.log"
       fi
       if [ "$target" = parser_run ]; then
         find "$cases" -type f -name '*.gz' | while read -r f; do
