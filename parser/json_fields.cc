@@ -5,6 +5,14 @@
 
 namespace {
 
+/// `text` in single quotes, for messages.
+std::string quoted(std::string_view text) {
+  std::string result(1, '\'');
+  result += text;
+  result += '\'';
+  return result;
+}
+
 /// Log field names of the time stamp columns; JSON times all become
 /// seconds since 1970 in "x-timestamp".
 bool isTimeField(std::string_view field) {
@@ -28,7 +36,7 @@ bool targetMapping(std::string_view target, DirectiveMapping* mapping, std::stri
     if (!compileApacheFormat(target, &definition, error)) return false;
     if (definition.items.size() != 1 || !definition.items[0].literal.empty() ||
         !definition.trailing.empty()) {
-      *error = "'" + std::string(target) + "' is not one directive";
+      *error = quoted(target) + " is not one directive";
       return false;
     }
     *mapping = definition.items[0].mapping;
@@ -77,7 +85,7 @@ bool readMapping(std::string_view text, std::vector<PlannedKey>* keys,
     }
     std::size_t equals = entry.find('=');
     if (equals == std::string_view::npos || equals == 0 || equals + 1 == entry.size()) {
-      *error = "'" + std::string(entry) + "' is not KEY=FIELD";
+      *error = quoted(entry) + " is not KEY=FIELD";
       return false;
     }
     std::string key(entry.substr(0, equals));
