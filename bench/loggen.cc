@@ -12,21 +12,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "bench/sequence.h"
+
 namespace {
-
-/// A small linear congruential generator: the same sequence on every
-/// platform.
-class Sequence {
- public:
-  /// A number in [0, bound).
-  unsigned next(unsigned bound) {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<unsigned>(state_ >> 33) % bound;
-  }
-
- private:
-  std::uint64_t state_ = 88172645463325252ULL;
-};
 
 constexpr const char* kMethods[] = {"GET",  "GET",  "GET",
                                     "POST", "HEAD", "CONNECT"};

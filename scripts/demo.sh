@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds parser, zxsort and zxload, converts the bundled sample logs (squid
+# Builds parser, zxsort, zxload and zxreport, converts the bundled sample logs (squid
 # layout, W3C "#Fields:", common and combined logs, an nginx "main" log),
 # sorts each result hour by hour and per billing interval, loads the sort
 # files into an SQLite database (out/demo/demo.db, tables raw_demo and
-# bill_demo, as the loader control files name them) and prints a short
-# report from it. Installs missing build packages first (Debian, as root or
-# with sudo). Output goes to out/demo/.
+# bill_demo, as the loader control files name them), prints a short report
+# from it and writes the HTML report out/demo/report.html with zxreport.
+# Installs missing build packages first (Debian, as root or with sudo).
+# Output goes to out/demo/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh" demo
@@ -18,7 +19,7 @@ jobs=$(nproc)
 echo "=== configure and build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target parser zxsort zxload
+cmake --build "$build" -j "$jobs" --target parser zxsort zxload zxreport
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -108,3 +109,9 @@ report "heaviest users per 15 minutes (billing)" \
 report "files loaded" \
   "SELECT replace(file_name, rtrim(file_name, replace(file_name, '/', '')), '') AS file,
           table_name, row_count FROM zxload_files ORDER BY rowid"
+
+echo "=== zxreport -s $db -o $out/report.html"
+"$build/zxreport/zxreport" -s "$db" -o "$out/report.html" --json "$out/report.json" \
+  --ids "$types.id" --measures bytecount:13,bytecount:12,refcount:13 --title "Demo access report"
+echo "The report is $out/report.html: open it in a browser (it needs no network)."
+echo "Its figures for scripts: $out/report.json"

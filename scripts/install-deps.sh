@@ -12,7 +12,7 @@ test_packages=("${package_packages[@]}" man-db bash-completion libgtest-dev libg
   binutils-mingw-w64-x86-64 libz-mingw-w64-dev
   wine wine64 wine32:i386 openjdk-17-jdk-headless libpam0g-dev
   libpam-wrapper libnss-wrapper libpq-dev postgresql time tzdata parallel rsync
-  clang libclang-rt-14-dev)
+  clang libclang-rt-14-dev chromium python3)
 
 case $what in
   demo) packages=("${demo_packages[@]}") ;;

@@ -17,16 +17,6 @@ constexpr const char* kDataSetOfFileName =
 
 }  // namespace
 
-std::string quoteIdentifier(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-  return out;
-}
-
 std::string qualifiedName(const std::string& schema, const std::string& table) {
   if (schema.empty()) return quoteIdentifier(table);
   return quoteIdentifier(schema) + "." + quoteIdentifier(table);

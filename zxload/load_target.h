@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dbconn/identifier.h"
 #include "zxload/load_plan.h"
 #include "zxload/row_values.h"
 
@@ -86,9 +87,6 @@ std::string loadsSql(const std::vector<std::string>& existing, const std::string
 
 /// `schema`.`table` quoted, or `table` alone when `schema` is empty.
 std::string qualifiedName(const std::string& schema, const std::string& table);
-
-/// Double-quoted SQL identifier.
-std::string quoteIdentifier(const std::string& name);
 
 /// Comma-separated quoted column names of `plan`, then the load id column.
 std::string columnList(const LoadPlan& plan);

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dbconn/utf8.h"
+
 namespace {
 
 /// Rows gathered before they are sent.
@@ -35,53 +37,9 @@ const char* postgresType(ColumnType type) {
   }
 }
 
-/// Length of the valid UTF-8 sequence at the start of `s` (of `n` bytes),
-/// or 0 when it is not one.
-std::size_t utf8Length(const unsigned char* s, std::size_t n) {
-  unsigned char c = s[0];
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xbf;
-  if (c >= 0xc2 && c <= 0xdf) length = 2;
-  else if (c >= 0xe0 && c <= 0xef) {
-    length = 3;
-    if (c == 0xe0) low = 0xa0;
-    if (c == 0xed) high = 0x9f;  // no surrogates
-  } else if (c >= 0xf0 && c <= 0xf4) {
-    length = 4;
-    if (c == 0xf0) low = 0x90;
-    if (c == 0xf4) high = 0x8f;
-  } else {
-    return 0;
-  }
-  if (n < length || s[1] < low || s[1] > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (s[i] < 0x80 || s[i] > 0xbf) return 0;
-  }
-  return length;
-}
-
 /// True when a byte needs more than copying.
 bool needsCare(unsigned char c) {
   return c == '\\' || c == '\t' || c == '\n' || c == '\r' || c == 0 || c >= 0x80;
-}
-
-/// `text` with every byte that is not part of a valid UTF-8 sequence
-/// turned into the Latin-1 character of that number.
-std::string validUtf8(std::string_view text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t length = s[i] < 0x80 ? 1 : utf8Length(s + i, text.size() - i);
-    if (length > 0) {
-      out.append(text.data() + i, length);
-      i += length;
-    } else {
-      out.push_back(static_cast<char>(0xc0 | (s[i] >> 6)));
-      out.push_back(static_cast<char>(0x80 | (s[i] & 0x3f)));
-      ++i;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -142,14 +100,11 @@ class PostgresTarget::Result {
   PGresult* result_ = nullptr;
 };
 
-PostgresTarget::~PostgresTarget() {
-  if (conn_ != nullptr) PQfinish(conn_);
-}
+PostgresTarget::~PostgresTarget() = default;
 
 bool PostgresTarget::fail(const std::string& what) {
-  std::string message = conn_ != nullptr ? PQerrorMessage(conn_) : "out of memory";
-  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-  error_ = what + ": " + message;
+  db_.fail(what);
+  error_ = db_.error();
   return false;
 }
 
@@ -162,8 +117,8 @@ bool PostgresTarget::query(const std::string& sql, const std::vector<std::string
                            Result* result, const std::string& what) {
   std::vector<const char*> values;
   for (const std::string& param : params) values.push_back(param.c_str());
-  result->reset(params.empty() ? PQexec(conn_, sql.c_str())
-                               : PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()),
+  result->reset(params.empty() ? PQexec(db_.handle(), sql.c_str())
+                               : PQexecParams(db_.handle(), sql.c_str(), static_cast<int>(values.size()),
                                               nullptr, values.data(), nullptr, nullptr, 0));
   ExecStatusType status = PQresultStatus(result->get());
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return true;
@@ -177,21 +132,16 @@ bool PostgresTarget::query(const std::string& sql, const std::vector<std::string
 
 bool PostgresTarget::open(const std::string& conninfo, double waitSeconds) {
   waitSeconds_ = waitSeconds;
-  conn_ = PQconnectdb(conninfo.c_str());
-  if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) {
-    return fail("cannot connect to PostgreSQL");
-  }
-  const char* encoding = PQparameterStatus(conn_, "server_encoding");
-  rawBytes_ = encoding != nullptr && std::strcmp(encoding, "SQL_ASCII") == 0;
-  if (PQsetClientEncoding(conn_, rawBytes_ ? "SQL_ASCII" : "UTF8") != 0) {
-    return fail("cannot set the client encoding");
+  if (!db_.open(conninfo)) {
+    error_ = db_.error();
+    return false;
   }
   buffer_.reserve(kCopyChunk + 64 * 1024);
-  return exec("SET datestyle = 'ISO, YMD'; SET client_min_messages = warning");
+  return true;
 }
 
 std::string PostgresTarget::stored(const std::string& text) const {
-  return rawBytes_ ? text : validUtf8(text);
+  return db_.rawBytes() ? text : validUtf8(text);
 }
 
 bool PostgresTarget::lockLoads() {
@@ -363,7 +313,7 @@ bool PostgresTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) 
 
 bool PostgresTarget::startRows() {
   std::string sql = "COPY " + qualified_ + " (" + columnList(*plan_) + ") FROM STDIN";
-  PGresult* result = PQexec(conn_, sql.c_str());
+  PGresult* result = PQexec(db_.handle(), sql.c_str());
   bool ok = PQresultStatus(result) == PGRES_COPY_IN;
   PQclear(result);
   if (!ok) return fail("cannot copy into " + qualified_);
@@ -373,7 +323,7 @@ bool PostgresTarget::startRows() {
 }
 
 void PostgresTarget::appendText(std::string_view text) {
-  appendCopyText(text, rawBytes_, &buffer_);
+  appendCopyText(text, db_.rawBytes(), &buffer_);
 }
 
 bool PostgresTarget::addRow(const std::vector<RowValue>& values) {
@@ -394,7 +344,7 @@ bool PostgresTarget::addRow(const std::vector<RowValue>& values) {
 
 bool PostgresTarget::flush() {
   if (buffer_.empty()) return true;
-  if (PQputCopyData(conn_, buffer_.data(), static_cast<int>(buffer_.size())) != 1) {
+  if (PQputCopyData(db_.handle(), buffer_.data(), static_cast<int>(buffer_.size())) != 1) {
     return fail("cannot send rows");
   }
   buffer_.clear();
@@ -404,9 +354,9 @@ bool PostgresTarget::flush() {
 bool PostgresTarget::commit(const LoadRecord& record) {
   if (!flush()) return false;
   copying_ = false;
-  if (PQputCopyEnd(conn_, nullptr) != 1) return fail("cannot end the copy");
+  if (PQputCopyEnd(db_.handle(), nullptr) != 1) return fail("cannot end the copy");
   bool ok = true;
-  while (PGresult* result = PQgetResult(conn_)) {
+  while (PGresult* result = PQgetResult(db_.handle())) {
     if (PQresultStatus(result) != PGRES_COMMAND_OK) ok = false;
     PQclear(result);
   }
@@ -424,13 +374,13 @@ bool PostgresTarget::commit(const LoadRecord& record) {
 }
 
 void PostgresTarget::rollback() {
-  if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) return;
+  if (db_.handle() == nullptr || PQstatus(db_.handle()) != CONNECTION_OK) return;
   if (copying_) {
-    PQputCopyEnd(conn_, "load abandoned");
-    while (PGresult* result = PQgetResult(conn_)) PQclear(result);
+    PQputCopyEnd(db_.handle(), "load abandoned");
+    while (PGresult* result = PQgetResult(db_.handle())) PQclear(result);
     copying_ = false;
   }
-  PGresult* result = PQexec(conn_, "ROLLBACK");
+  PGresult* result = PQexec(db_.handle(), "ROLLBACK");
   PQclear(result);
 }
 

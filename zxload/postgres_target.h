@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "dbconn/postgres_connection.h"
 #include "zxload/load_target.h"
 
-struct pg_conn;
 
 /// A PostgreSQL database; rows go in through COPY ... FROM STDIN in text
 /// form, gathered in a buffer. In a database of encoding SQL_ASCII text
@@ -61,9 +61,8 @@ class PostgresTarget : public LoadTarget {
   /// Sends the gathered rows.
   bool flush();
 
-  pg_conn* conn_ = nullptr;
+  PostgresConnection db_;
   const LoadPlan* plan_ = nullptr;
-  bool rawBytes_ = false;  // the database takes any byte (SQL_ASCII)
   bool copying_ = false;
   double waitSeconds_ = -1;
   std::string qualified_;  // the table the rows go to, quoted

@@ -66,35 +66,25 @@ class Statement {
 
 }  // namespace
 
-SqliteTarget::~SqliteTarget() {
-  finalizeInsert();
-  if (db_ != nullptr) sqlite3_close(db_);
-}
+SqliteTarget::~SqliteTarget() { finalizeInsert(); }
 
-std::string SqliteTarget::busyNote() const {
-  if (db_ == nullptr || (sqlite3_extended_errcode(db_) & 0xff) != SQLITE_BUSY) return "";
-  char note[96];
-  std::snprintf(note, sizeof note, " (another connection held it; waited %g s, --wait)",
-                waitSeconds_);
-  return note;
-}
+std::string SqliteTarget::busyNote() const { return db_.busyNote(); }
 
 bool SqliteTarget::fail(const std::string& what) {
-  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory") + busyNote();
+  db_.fail(what);
+  error_ = db_.error();
   return false;
 }
 
 bool SqliteTarget::exec(const std::string& sql) {
-  char* message = nullptr;
-  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
-  error_ = (message != nullptr ? message : "statement failed") + busyNote();
-  sqlite3_free(message);
+  if (db_.exec(sql)) return true;
+  error_ = db_.error();
   return false;
 }
 
 bool SqliteTarget::prepare(const std::string& sql, sqlite3_stmt** statement,
                            const std::string& what) {
-  return sqlite3_prepare_v2(db_, sql.c_str(), -1, statement, nullptr) == SQLITE_OK || fail(what);
+  return db_.prepare(sql, statement) || fail(what);
 }
 
 void SqliteTarget::finalizeInsert() {
@@ -102,31 +92,13 @@ void SqliteTarget::finalizeInsert() {
   insert_ = nullptr;
 }
 
-int SqliteTarget::onBusy(void* self, int count) {
-  auto* target = static_cast<SqliteTarget*>(self);
-  auto now = std::chrono::steady_clock::now();
-  if (count == 0) {
-    target->waitStart_ = now;
-    if (target->waitSeconds_ <= 0) return 0;
-    std::fprintf(stderr, "zxload: %s: another connection is writing; waiting (at most %g s, --wait)\n",
-                 target->path_.c_str(), target->waitSeconds_);
-  }
-  double waited = std::chrono::duration<double>(now - target->waitStart_).count();
-  if (waited >= target->waitSeconds_) return 0;
-  int pause = std::min(count + 1, 100);  // milliseconds, growing
-  sqlite3_sleep(std::min(pause, static_cast<int>((target->waitSeconds_ - waited) * 1000) + 1));
-  return 1;
-}
-
 bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOnly) {
-  path_ = path;
   if (waitSeconds >= 0) waitSeconds_ = waitSeconds;
-  int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
-              SQLITE_OPEN_EXRESCODE;
-  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-    return fail("cannot open the SQLite database " + path);
+  if (!db_.open(path, readOnly ? SqliteMode::kReadOnly : SqliteMode::kCreate,
+                SqliteWait{waitSeconds_, "zxload", ", --wait"})) {
+    error_ = db_.error();
+    return false;
   }
-  sqlite3_busy_handler(db_, onBusy, this);
   if (readOnly) return true;
   // Write-ahead logging lets readers go on reading while a load writes and
   // lets a load commit while readers read; the mode stays with the file.
@@ -270,7 +242,7 @@ bool SqliteTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) {
     if (remove.step() != SQLITE_DONE) {
       return fail("cannot delete the rows of load " + std::to_string(earlier.id));
     }
-    *rows = static_cast<std::uint64_t>(sqlite3_changes64(db_));
+    *rows = static_cast<std::uint64_t>(sqlite3_changes64(db_.handle()));
   }
   Statement forget;
   if (!prepare(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = ?1", forget.out(),
@@ -341,8 +313,8 @@ bool SqliteTarget::commit(const LoadRecord& record) {
 
 void SqliteTarget::rollback() {
   finalizeInsert();
-  if (db_ != nullptr && !sqlite3_get_autocommit(db_)) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (db_.handle() != nullptr && !sqlite3_get_autocommit(db_.handle())) {
+    sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
 }
 

@@ -1,13 +1,10 @@
 #ifndef ZXLOAD_SQLITE_TARGET_H_
 #define ZXLOAD_SQLITE_TARGET_H_
 
-#include <chrono>
 #include <string>
 
+#include "dbconn/sqlite_connection.h"
 #include "zxload/load_target.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 /// An SQLite database file in write-ahead-log mode, so that readers never
 /// hold up a load; rows go in through one prepared insert.
@@ -50,18 +47,14 @@ class SqliteTarget : public LoadTarget {
   bool readHistory(LoadRecord* record, LoadHistory* history);
   /// Releases the insert statement.
   void finalizeInsert();
-  /// Called by SQLite while another connection holds a lock.
-  static int onBusy(void* self, int count);
 
-  sqlite3* db_ = nullptr;
+  SqliteConnection db_;
   sqlite3_stmt* insert_ = nullptr;
   const LoadPlan* plan_ = nullptr;
   std::string table_;         // the table the rows go to, as held
   std::int64_t loadId_ = 0;   // id of the load under way
   std::vector<std::string> loadsColumns_;  // columns of the loads table
-  std::string path_;          // the database file
   double waitSeconds_ = 60;   // longest wait for another writer
-  std::chrono::steady_clock::time_point waitStart_;
 };
 
 #endif  // ZXLOAD_SQLITE_TARGET_H_

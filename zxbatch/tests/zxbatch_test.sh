@@ -132,6 +132,16 @@ chmod +x "$work/zxload-said"
 ZXLOAD=$work/zxload-said run_batch 0 --force "${one[@]}"
 expect_in "$work/stdout" "zxbatch: $((25 + $(wc -l <"$work/one/squid.log.bsrt"))) rows in the database (25 loaded, $(wc -l <"$work/one/squid.log.bsrt") loaded before), 19766 earlier rows replaced"
 
+# --report: zxreport on the load target after the loads; its failure fails the run.
+printf '#!/bin/sh\necho "$@" >>"%s"\nexit "${REPORT_STATUS:-0}"\n' "$work/reports" >"$work/zxreport-ok"
+chmod +x "$work/zxreport-ok"
+ZXLOAD=$work/zxload-ok ZXREPORT=$work/zxreport-ok run_batch 0 "${one[@]}" --report "$work/r.html"
+expect_in "$work/reports" "-o $work/r.html --json $work/r.json -s $work/db.sqlite --ids $types.id --measures bytecount:13,bytecount:11,responsetime:12"
+expect_in "$work/stdout" "report written to $work/r.html"
+REPORT_STATUS=3 ZXLOAD=$work/zxload-ok ZXREPORT=$work/zxreport-ok run_batch 1 "${one[@]}" --report "$work/r.html"
+expect_in "$work/stderr" "the report failed (zxreport exit status 3)"
+run_batch 2 -d "$types" --report "$work/r.html" "$logs/cache1/squid.log"
+
 # ---- --bin takes only programs that can be run
 mkdir "$work/bin"
 ln -s "$PARSER" "$work/bin/parser"

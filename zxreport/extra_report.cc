@@ -1,0 +1,312 @@
+#include "zxreport/extra_report.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+/// The count of lines a row stands for: refcount, or one.
+std::int64_t rowCount(const ColumnSlots& slots, const ScanRow& row, int k) {
+  return slots.has(row, k) ? wholeNumber(slots.number(row, k)) : 1;
+}
+
+/// Words for a billing operation.
+const char* operationName(int operation) {
+  switch (operation) {
+    case 10: return "minimum";
+    case 11: return "maximum";
+    case 12: return "mean of averages";
+    default: return "sum";
+  }
+}
+
+/// The heading of measure k.
+std::string measureHeading(const MeasureSpec& measure, int k) {
+  std::string name = measure.column.empty() ? "measure " + std::to_string(k + 1) : measure.column;
+  return name + " (" + operationName(measure.operation) + ")";
+}
+
+/// The numbers 0 .. n-1 ordered by `before`, the first `top` of them.
+template <typename Before>
+std::vector<std::uint32_t> topOf(std::size_t n, std::size_t top, Before before) {
+  std::vector<std::uint32_t> ids(n);
+  for (std::uint32_t id = 0; id < n; ++id) ids[id] = id;
+  top = std::min(top, n);
+  std::partial_sort(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(top), ids.end(), before);
+  ids.resize(top);
+  return ids;
+}
+
+/// The user key's two parts: name and client address, split at the unit
+/// separator that joins them.
+std::pair<std::string, std::string> userParts(std::string_view key) {
+  std::size_t split = key.find('\x1f');
+  return {std::string(key.substr(0, split)), std::string(key.substr(split + 1))};
+}
+
+}  // namespace
+
+BillingReport::BillingReport(const MeasureSpec (&measures)[3]) {
+  for (int k = 0; k < 3; ++k) measures_[k] = measures[k];
+}
+
+namespace {
+enum BillingWanted { kBillTime, kBillClient, kBillUser, kBill1, kBill2, kBill3 };
+const std::vector<ScanColumn> kBillingWanted = {
+    {"timestampid", false}, {"userip", false},      {"username", false},
+    {"billmeasure1", true}, {"billmeasure2", true}, {"billmeasure3", true}};
+}  // namespace
+
+std::vector<ScanColumn> BillingReport::startTable(const std::vector<std::string>& present) {
+  return slots_.choose(kBillingWanted, present);
+}
+
+void BillingReport::combine(Combined* into, const double (&values)[3]) const {
+  for (int k = 0; k < 3; ++k) {
+    double& v = into->value[k];
+    switch (measures_[k].operation) {
+      case 10: v = into->rows == 0 ? values[k] : std::min(v, values[k]); break;
+      case 11: v = into->rows == 0 ? values[k] : std::max(v, values[k]); break;
+      default: v += values[k];
+    }
+  }
+  ++into->rows;
+}
+
+double BillingReport::result(const Combined& combined, int k) const {
+  if (measures_[k].operation == 12 && combined.rows > 0) {
+    return combined.value[k] / static_cast<double>(combined.rows);
+  }
+  return combined.value[k];
+}
+
+void BillingReport::add(const ScanRow& row) {
+  ++rows_;
+  std::string_view name = slots_.text(row, kBillUser);
+  key_.assign(isNoValue(name) ? std::string_view() : name);
+  key_.push_back('\x1f');
+  key_.append(slots_.text(row, kBillClient));
+  std::uint32_t user = users_.intern(key_);
+  std::uint32_t interval = intervals_.intern(slots_.text(row, kBillTime));
+  const double values[3] = {slots_.number(row, kBill1), slots_.number(row, kBill2),
+                            slots_.number(row, kBill3)};
+  if (user == perUser_.size()) {
+    perUser_.emplace_back();
+    userIntervals_.push_back(0);
+  }
+  bool added = false;
+  std::uint32_t pair = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
+  if (added) {
+    pairs_.emplace_back();
+    ++userIntervals_[user];
+  }
+  combine(&pairs_[pair], values);
+  combine(&perUser_[user], values);
+}
+
+void BillingReport::addPanel(const ReportSettings& settings, Report* report) const {
+  if (rows_ == 0) return;
+  Panel panel;
+  panel.id = "billing";
+  panel.title = "Billing";
+  panel.note = "Users are a user name and client address; a user's rows (one per URL and "
+               "method) are combined by each measure's operation; ranked by the first measure.";
+  std::vector<Column> measureColumns;
+  for (int k = 0; k < 3; ++k) {
+    measureColumns.push_back({measureHeading(measures_[k], k), "measure" + std::to_string(k + 1)});
+  }
+  auto before = [&](const Combined& a, const Combined& b, std::string_view x, std::string_view y) {
+    double p = result(a, 0), q = result(b, 0);
+    return p != q ? p > q : x < y;
+  };
+  Table users;
+  users.id = "billing-users";
+  users.caption = "Top users over the range";
+  users.columns = {column("user", "User"), column("client", "Client"),
+                   column("intervals", "Intervals")};
+  users.columns.insert(users.columns.end(), measureColumns.begin(), measureColumns.end());
+  for (std::uint32_t id : topOf(perUser_.size(), settings.top, [&](std::uint32_t a, std::uint32_t b) {
+         return before(perUser_[a], perUser_[b], users_.at(a), users_.at(b));
+       })) {
+    auto [name, client] = userParts(users_.at(id));
+    std::vector<Cell> row = {Cell::ofText(name), Cell::ofText(client),
+                             Cell::ofInteger(userIntervals_[id])};
+    for (int k = 0; k < 3; ++k) row.push_back(Cell::ofDecimal(result(perUser_[id], k)));
+    users.rows.push_back(std::move(row));
+  }
+  // The heaviest user of each interval, and the heaviest pairs overall.
+  std::vector<std::pair<std::uint64_t, const Combined*>> pairs;
+  pairs.reserve(pairs_.size());
+  for (std::uint32_t k = 0; k < pairs_.size(); ++k) pairs.emplace_back(pairIndex_.key(k), &pairs_[k]);
+  auto pairBefore = [&](const auto& a, const auto& b) {
+    std::string_view ia = intervals_.at(static_cast<std::uint32_t>(a.first >> 32));
+    std::string_view ib = intervals_.at(static_cast<std::uint32_t>(b.first >> 32));
+    double p = result(*a.second, 0), q = result(*b.second, 0);
+    if (p != q) return p > q;
+    if (ia != ib) return ia < ib;
+    return users_.at(static_cast<std::uint32_t>(a.first)) < users_.at(static_cast<std::uint32_t>(b.first));
+  };
+  std::size_t top = std::min(settings.top, pairs.size());
+  std::partial_sort(pairs.begin(), pairs.begin() + static_cast<std::ptrdiff_t>(top), pairs.end(),
+                    pairBefore);
+  Table heaviest;
+  heaviest.id = "billing-intervals";
+  heaviest.caption = "Top users per billing interval";
+  heaviest.columns = {column("interval", "Interval"), column("user", "User"),
+                      column("client", "Client")};
+  heaviest.columns.insert(heaviest.columns.end(), measureColumns.begin(), measureColumns.end());
+  for (std::size_t i = 0; i < top; ++i) {
+    auto [name, client] = userParts(users_.at(static_cast<std::uint32_t>(pairs[i].first)));
+    std::vector<Cell> row = {
+        Cell::ofText(std::string(intervals_.at(static_cast<std::uint32_t>(pairs[i].first >> 32)))),
+        Cell::ofText(name), Cell::ofText(client)};
+    for (int k = 0; k < 3; ++k) row.push_back(Cell::ofDecimal(result(*pairs[i].second, k)));
+    heaviest.rows.push_back(std::move(row));
+  }
+  Chart chart = barsOf(users, 3, measureColumns[0].name + " per user");
+  for (std::size_t i = 0; i < users.rows.size(); ++i) {
+    const std::string& name = users.rows[i][0].text;
+    chart.labels[i] = name.empty() ? users.rows[i][1].text : name + " " + users.rows[i][1].text;
+  }
+  panel.charts.push_back(std::move(chart));
+  panel.tables.push_back(std::move(users));
+  panel.tables.push_back(std::move(heaviest));
+  report->panels.push_back(std::move(panel));
+}
+
+namespace {
+enum StreamWanted { kStreamUrl, kStreamPlayer, kStreamProduct, kStreamPlay, kStreamBytes,
+                    kStreamRate, kStreamCount };
+const std::vector<ScanColumn> kStreamWanted = {
+    {"url", false},      {"player", false},    {"product", false}, {"playtime", true},
+    {"bytecount", true}, {"bandwidth", true}, {"refcount", true}};
+}  // namespace
+
+std::vector<ScanColumn> StreamingReport::startTable(const std::vector<std::string>& present) {
+  return slots_.choose(kStreamWanted, present);
+}
+
+void StreamingReport::add(const ScanRow& row) {
+  ++rows_;
+  const std::int64_t count = rowCount(slots_, row, kStreamCount);
+  Figures line;
+  line.sessions = count;
+  line.playTime = slots_.number(row, kStreamPlay) * static_cast<double>(count);
+  line.bytes = wholeNumber(slots_.number(row, kStreamBytes) * static_cast<double>(count));
+  if (slots_.has(row, kStreamRate)) {
+    line.rated = count;
+    line.bandwidth = slots_.number(row, kStreamRate) * static_cast<double>(count);
+  }
+  auto addTo = [&](Figures& f) {
+    f.sessions += line.sessions;
+    f.playTime += line.playTime;
+    f.bytes += line.bytes;
+    f.rated += line.rated;
+    f.bandwidth += line.bandwidth;
+  };
+  addTo(total_);
+  std::string_view player = slots_.text(row, kStreamPlayer);
+  if (isNoValue(player)) player = slots_.text(row, kStreamProduct);
+  if (!isNoValue(player)) {
+    std::uint32_t id = players_.intern(player);
+    if (id == perPlayer_.size()) perPlayer_.emplace_back();
+    addTo(perPlayer_[id]);
+  }
+  std::string_view stream = slots_.text(row, kStreamUrl);
+  if (!isNoValue(stream)) {
+    std::uint32_t id = streams_.intern(stream);
+    if (id == perStream_.size()) perStream_.emplace_back();
+    addTo(perStream_[id]);
+  }
+}
+
+void StreamingReport::addPanel(const ReportSettings& settings, Report* report) const {
+  if (rows_ == 0) return;
+  Panel panel;
+  panel.id = "streaming";
+  panel.title = "Streaming";
+  panel.note = "Sessions are the rows' line counts; play time and bytes add up per session; "
+               "bandwidth is the mean of the sessions' average bit rates.";
+  auto columns = [](const char* key, const char* heading) {
+    return std::vector<Column>{column(key, heading), column("sessions", "Sessions"),
+                               column("playtime", "Play time"), column("bytes", "Bytes"),
+                               column("bandwidth", "Mean bandwidth")};
+  };
+  auto cells = [](Cell first, const Figures& f) {
+    return std::vector<Cell>{
+        std::move(first), Cell::ofInteger(f.sessions), Cell::ofDecimal(f.playTime),
+        Cell::ofInteger(f.bytes),
+        f.rated > 0 ? Cell::ofDecimal(f.bandwidth / static_cast<double>(f.rated))
+                    : Cell::none(CellFormat::kDecimal)};
+  };
+  Table summary;
+  summary.id = "streaming-summary";
+  summary.caption = "All streams";
+  summary.columns = columns("rows", "Rows");
+  summary.rows.push_back(cells(Cell::ofInteger(rows_), total_));
+  Table players;
+  players.id = "streaming-players";
+  players.caption = "Players";
+  players.columns = columns("player", "Player");
+  for (std::uint32_t id : topOf(perPlayer_.size(), settings.top, [&](std::uint32_t a, std::uint32_t b) {
+         const Figures &x = perPlayer_[a], &y = perPlayer_[b];
+         return x.sessions != y.sessions ? x.sessions > y.sessions : players_.at(a) < players_.at(b);
+       })) {
+    players.rows.push_back(cells(Cell::ofText(std::string(players_.at(id))), perPlayer_[id]));
+  }
+  Table streams;
+  streams.id = "streaming-streams";
+  streams.caption = "Streams by play time";
+  streams.columns = columns("url", "Stream");
+  for (std::uint32_t id : topOf(perStream_.size(), settings.top, [&](std::uint32_t a, std::uint32_t b) {
+         const Figures &x = perStream_[a], &y = perStream_[b];
+         return x.playTime != y.playTime ? x.playTime > y.playTime : streams_.at(a) < streams_.at(b);
+       })) {
+    streams.rows.push_back(cells(Cell::ofText(std::string(streams_.at(id))), perStream_[id]));
+  }
+  if (!players.rows.empty()) panel.charts.push_back(barsOf(players, 1, "Sessions per player"));
+  if (!streams.rows.empty()) panel.charts.push_back(barsOf(streams, 2, "Play time per stream"));
+  panel.tables.push_back(std::move(summary));
+  if (!players.rows.empty()) panel.tables.push_back(std::move(players));
+  if (!streams.rows.empty()) panel.tables.push_back(std::move(streams));
+  report->panels.push_back(std::move(panel));
+}
+
+namespace {
+enum SmartWanted { kSmartCategory, kSmartResult, kSmartCount };
+const std::vector<ScanColumn> kSmartWanted = {
+    {"category", false}, {"result", true}, {"refcount", true}};
+}  // namespace
+
+std::vector<ScanColumn> SmartFilterReport::startTable(const std::vector<std::string>& present) {
+  return slots_.choose(kSmartWanted, present);
+}
+
+void SmartFilterReport::add(const ScanRow& row) {
+  ++rows_;
+  const std::int64_t count = rowCount(slots_, row, kSmartCount);
+  requests_ += count;
+  categories_.add(slots_.text(row, kSmartCategory), count, 0);
+  if (slots_.has(row, kSmartResult)) results_.add(wholeNumber(slots_.number(row, kSmartResult)), count, 0);
+}
+
+void SmartFilterReport::addPanel(const ReportSettings& settings, Report* report) const {
+  if (categories_.empty() && results_.empty()) return;
+  Panel panel;
+  panel.id = "smartfilter";
+  panel.title = "Filter categories";
+  panel.note = "Requests of the SmartFilter tables by category and by result code.";
+  if (!categories_.empty()) {
+    panel.tables.push_back(rankingTable("smartfilter-categories", "Categories", "Category",
+                                        categories_, categories_.top(settings.top, false),
+                                        requests_, 0, false));
+    panel.charts.push_back(barsOf(panel.tables.back(), 1, "Requests per category"));
+  }
+  if (!results_.empty()) {
+    const Ranking results =
+        results_.ranking([&](std::int64_t code) { return codeName(code, settings); });
+    panel.tables.push_back(rankingTable("smartfilter-results", "Results", "Result", results,
+                                        results.top(results.size(), false), requests_, 0, false));
+  }
+  report->panels.push_back(std::move(panel));
+}

@@ -1,0 +1,317 @@
+#include "zxreport/report_run.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "zxreport/batch_scan.h"
+#include "zxreport/data_writer.h"
+#include "zxreport/extra_report.h"
+#include "zxreport/html_writer.h"
+#include "zxreport/raw_report.h"
+#include "zxreport/report_options.h"
+#include "zxreport/table_source.h"
+
+namespace {
+
+/// The kinds of table zxload fills, by name prefix.
+enum class TableKind { kRaw, kBilling, kStreaming, kSmartFilter };
+
+struct KindInfo {
+  TableKind kind;
+  const char* prefix;
+};
+constexpr KindInfo kKinds[] = {{TableKind::kRaw, "raw_"},
+                               {TableKind::kBilling, "bill_"},
+                               {TableKind::kStreaming, "str_"},
+                               {TableKind::kSmartFilter, "smart_"}};
+
+/// A table to read.
+struct ChosenTable {
+  TableKind kind;
+  std::string name;
+  std::string appliance;  ///< the name after the prefix, or the name itself
+};
+
+/// Prints "zxreport: " and `message` on standard error; returns `status`.
+int fail(int status, const std::string& message) {
+  std::fprintf(stderr, "zxreport: %s\n", message.c_str());
+  return status;
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+/// A table name without its schema.
+std::string baseName(const std::string& table) {
+  std::size_t dot = table.find('.');
+  return dot == std::string::npos ? table : table.substr(dot + 1);
+}
+
+/// The appliance part of a table name of `kind`.
+std::string applianceOf(const std::string& table, TableKind kind) {
+  std::string base = baseName(table);
+  for (const KindInfo& info : kKinds) {
+    if (info.kind == kind && startsWith(base, info.prefix)) return base.substr(std::strlen(info.prefix));
+  }
+  return base;
+}
+
+/// Picks the tables the options name (or every table of zxload's kinds);
+/// 0 or an exit status with its message printed.
+int chooseTables(const ReportOptions& options, const std::vector<std::string>& existing,
+                 std::vector<ChosenTable>* chosen) {
+  auto exists = [&](const std::string& name) {
+    for (const std::string& table : existing) if (table == name) return true;
+    return false;
+  };
+  const std::vector<std::string>* named[] = {&options.rawTables, &options.billTables,
+                                             &options.streamTables, &options.smartTables};
+  bool anyNamed = !options.appliances.empty();
+  for (int k = 0; k < 4; ++k) {
+    for (const std::string& table : *named[k]) {
+      anyNamed = true;
+      if (!exists(table)) return fail(kReportNoTables, "the database has no table " + table);
+      chosen->push_back({kKinds[k].kind, table, applianceOf(table, kKinds[k].kind)});
+    }
+  }
+  for (const std::string& appliance : options.appliances) {
+    std::size_t before = chosen->size();
+    for (const KindInfo& info : kKinds) {
+      std::string table = info.prefix + appliance;
+      if (exists(table)) chosen->push_back({info.kind, table, appliance});
+    }
+    if (chosen->size() == before) {
+      return fail(kReportNoTables, "the database has no table of appliance '" + appliance +
+                                       "' (raw_, bill_, str_ or smart_" + appliance + ")");
+    }
+  }
+  if (!anyNamed) {
+    for (const KindInfo& info : kKinds) {
+      for (const std::string& table : existing) {
+        if (startsWith(baseName(table), info.prefix)) {
+          chosen->push_back({info.kind, table, applianceOf(table, info.kind)});
+        }
+      }
+    }
+    if (chosen->empty()) {
+      return fail(kReportNoTables, "the database has no tables that zxload fills "
+                                   "(raw_*, bill_*, str_*, smart_*)");
+    }
+  }
+  return 0;
+}
+
+/// Local time of now, "YYYY-MM-DD HH:MM:SS".
+std::string now() {
+  std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+  return buffer;
+}
+
+/// The range as the page states it.
+std::string rangeText(const ReportOptions& options) {
+  if (options.fromText.empty() && options.toText.empty()) return "all data";
+  if (options.toText.empty()) return "from " + options.fromText;
+  if (options.fromText.empty()) return "up to " + options.toText + " (included)";
+  return options.fromText + " to " + options.toText + " (both included)";
+}
+
+/// Writes `text` to `path` through a temporary file beside it, so that the
+/// file is whole or not replaced.
+bool writeFile(const std::string& path, const std::string& text, std::string* error) {
+  std::string temporary = path + ".tmp" + std::to_string(getpid());
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+/// Shows progress on a terminal.
+class Progress {
+ public:
+  explicit Progress(const std::string& table)
+      : table_(table), shown_(isatty(STDERR_FILENO) != 0) {}
+  void row() {
+    if (shown_ && (++rows_ & 0xfffff) == 0) {
+      std::fprintf(stderr, "\rzxreport: %s: %lld rows", table_.c_str(), rows_);
+    }
+  }
+  ~Progress() {
+    if (shown_ && rows_ > 0xfffff) std::fprintf(stderr, "\rzxreport: %s: %lld rows\n", table_.c_str(), rows_);
+  }
+
+ private:
+  std::string table_;
+  bool shown_;
+  long long rows_ = 0;
+};
+
+/// Writes the HTML, JSON and CSV files asked for.
+int writeOutputs(const ReportOptions& options, const Report& report) {
+  std::string json = reportJson(report);
+  std::string error;
+  if (!writeFile(options.htmlPath, reportHtml(report, json), &error)) return fail(kReportOutput, error);
+  if (!options.jsonPath.empty() && !writeFile(options.jsonPath, json, &error)) {
+    return fail(kReportOutput, error);
+  }
+  if (!options.csvDir.empty()) {
+    if (mkdir(options.csvDir.c_str(), 0777) != 0 && errno != EEXIST) {
+      return fail(kReportOutput, "cannot make " + options.csvDir + ": " + std::strerror(errno));
+    }
+    for (const Panel& panel : report.panels) {
+      for (const Table& table : panel.tables) {
+        if (!writeFile(options.csvDir + "/" + table.id + ".csv", tableCsv(table), &error)) {
+          return fail(kReportOutput, error);
+        }
+      }
+    }
+  }
+  return kReportDone;
+}
+
+}  // namespace
+
+bool readTransactionNames(const std::string& path, std::map<std::int64_t, std::string>* names,
+                          std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot read the identifier file " + path;
+    return false;
+  }
+  std::string line;
+  bool inSection = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (startsWith(line, "[START")) {
+      inSection = startsWith(line, "[START TRANSACTION CODES]");
+      continue;
+    }
+    std::size_t at = line.rfind('@');
+    if (!inSection || at == std::string::npos || at == 0) continue;
+    char* end = nullptr;
+    long long number = std::strtoll(line.c_str() + at + 1, &end, 10);
+    if (end != line.c_str() + at + 1 && *end == '\0') (*names)[number] = line.substr(0, at);
+  }
+  return true;
+}
+
+int runReport(int argc, char** argv) {
+  ReportOptions options;
+  std::string error;
+  if (!readReportOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "zxreport: %s\n%s", error.c_str(), reportUsage());
+    return kReportUsage;
+  }
+  if (options.help) {
+    std::fputs(reportUsage(), stdout);
+    return kReportDone;
+  }
+  ReportSettings settings;
+  settings.top = static_cast<std::size_t>(options.top);
+  if (!options.identifiersPath.empty() &&
+      !readTransactionNames(options.identifiersPath, &settings.transactionNames, &error)) {
+    return fail(kReportUsage, error);
+  }
+  std::unique_ptr<TableSource> source =
+      options.postgres ? openPostgresSource(options.postgresConninfo, &error)
+                       : openSqliteSource(options.sqlitePath, &error);
+  if (!source) return fail(kReportDatabase, error);
+  if (!source->beginRead()) return fail(kReportDatabase, source->error());
+  std::vector<std::string> existing;
+  if (!source->listTables(&existing)) return fail(kReportDatabase, source->error());
+  std::vector<ChosenTable> tables;
+  if (int status = chooseTables(options, existing, &tables)) return status;
+
+  // One more connection per core reads a part of each table beside it.
+  std::vector<std::unique_ptr<TableSource>> helpers;
+  std::vector<TableSource*> sources = {source.get()};
+  const unsigned cores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  while (sources.size() < cores) {
+    std::unique_ptr<TableSource> helper = source->another();
+    if (!helper) break;
+    sources.push_back(helper.get());
+    helpers.push_back(std::move(helper));
+  }
+  const TimeRange range{options.from, options.to};
+  RawReport raw;
+  BillingReport billing(options.measures);
+  StreamingReport streaming;
+  SmartFilterReport smart;
+  std::vector<std::string> names;
+  for (const ChosenTable& table : tables) {
+    std::vector<std::string> present;
+    if (!source->listColumns(table.name, &present)) return fail(kReportDatabase, source->error());
+    bool timed = false;
+    for (const std::string& name : present) timed = timed || name == "timestampid";
+    if (!timed && !(range.from.empty() && range.to.empty())) {
+      std::fprintf(stderr, "zxreport: table %s has no column timestampid: left out of a report "
+                           "over a range\n", table.name.c_str());
+      continue;
+    }
+    std::vector<ScanColumn> columns;
+    std::function<void(const ScanRow&)> take;
+    switch (table.kind) {
+      case TableKind::kRaw:
+        columns = raw.startTable(table.appliance, present);
+        take = [&](const ScanRow& row) { raw.add(row); };
+        break;
+      case TableKind::kBilling:
+        columns = billing.startTable(present);
+        take = [&](const ScanRow& row) { billing.add(row); };
+        break;
+      case TableKind::kStreaming:
+        columns = streaming.startTable(present);
+        take = [&](const ScanRow& row) { streaming.add(row); };
+        break;
+      case TableKind::kSmartFilter:
+        columns = smart.startTable(present);
+        take = [&](const ScanRow& row) { smart.add(row); };
+        break;
+    }
+    Progress progress(table.name);
+    if (!scanInBatches(sources, table.name, columns, timed ? range : TimeRange{},
+                       [&](const ScanRow& row) { take(row), progress.row(); }, &error)) {
+      return fail(kReportDatabase, error);
+    }
+    names.push_back(table.name);
+  }
+
+  Report report;
+  report.title = options.title;
+  report.generatedAt = now();
+  report.source = source->describe() + ", tables ";
+  for (std::size_t k = 0; k < names.size(); ++k) report.source += (k ? ", " : "") + names[k];
+  report.range = rangeText(options);
+  const std::int64_t rows = raw.rows() + billing.rows() + streaming.rows() + smart.rows();
+  if (rows == 0) report.emptyNote = "No rows in " + report.range + ".";
+  raw.addPanels(settings, &report);
+  billing.addPanel(settings, &report);
+  streaming.addPanel(settings, &report);
+  smart.addPanel(settings, &report);
+  int status = writeOutputs(options, report);
+  if (status != kReportDone) return status;
+  if (rows == 0) {
+    return fail(kReportEmptyRange, "no rows in " + report.range + "; " + options.htmlPath +
+                                       " says so");
+  }
+  return kReportDone;
+}

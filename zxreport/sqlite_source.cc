@@ -1,0 +1,174 @@
+#include <sqlite3.h>
+
+#include "dbconn/identifier.h"
+#include "dbconn/sqlite_connection.h"
+#include "zxreport/row_batch.h"
+#include "zxreport/table_source.h"
+
+namespace {
+
+/// What the row function appends to.
+struct RowTarget {
+  const std::vector<ScanColumn>* columns = nullptr;
+  BatchPipe* pipe = nullptr;
+};
+
+/// The SQL function zxreport_row(columns...): appends its arguments, one
+/// row, to the batch of the scan at hand. Taking the values as arguments
+/// spares a call into the library per column of every row.
+void rowFunction(sqlite3_context* context, int count, sqlite3_value** values) {
+  auto* target = static_cast<RowTarget*>(sqlite3_user_data(context));
+  const std::vector<ScanColumn>& columns = *target->columns;
+  RowBatch& batch = target->pipe->current();
+  for (int c = 0; c < count; ++c) {
+    sqlite3_value* value = values[c];
+    if (sqlite3_value_type(value) == SQLITE_NULL) {
+      batch.addNull(columns[c].number);
+    } else if (columns[c].number) {
+      batch.addNumber(sqlite3_value_double(value));
+    } else {
+      // The bytes as stored: sqlite3_value_text would copy each value to
+      // end it with a NUL.
+      const void* bytes = sqlite3_value_blob(value);
+      batch.addText({static_cast<const char*>(bytes),
+                     static_cast<std::size_t>(sqlite3_value_bytes(value))});
+    }
+  }
+  batch.endRow();
+  target->pipe->rowAdded();
+  sqlite3_result_null(context);
+}
+
+/// An SQLite database file, opened read-only.
+class SqliteSource : public TableSource {
+ public:
+  bool open(const std::string& path) {
+    path_ = path;
+    if (db_.open(path, SqliteMode::kReadOnly, SqliteWait{60, "zxreport", ""}) &&
+        sqlite3_create_function_v2(db_.handle(), "zxreport_row", -1, SQLITE_UTF8 | SQLITE_DIRECTONLY,
+                                   &target_, rowFunction, nullptr, nullptr, nullptr) == SQLITE_OK) {
+      return true;
+    }
+    error_ = "cannot open the SQLite database " + path + ": " + sqlite3_errmsg(db_.handle());
+    return false;
+  }
+
+  bool beginRead() override {
+    if (!db_.exec("BEGIN")) {
+      error_ = "cannot read " + path_ + ": " + db_.error();
+      return false;
+    }
+    return fingerprint(&fingerprint_);
+  }
+
+  std::unique_ptr<TableSource> another() override {
+    // Without a shared snapshot, a helper connection is used only when it
+    // sees the same loads as this one (a load in between changes the
+    // table of loaded files); rows are written only together with it.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      auto helper = std::make_unique<SqliteSource>();
+      if (!helper->open(path_) || !helper->beginRead()) return nullptr;
+      if (helper->fingerprint_ == fingerprint_) return helper;
+    }
+    return nullptr;
+  }
+
+  bool split(const std::string& table, int parts, std::vector<std::string>* conditions) override {
+    SqliteStatement statement;
+    // A view or a table without rowid is read in one piece.
+    // Two queries, so that each finds its end of the rowids at once.
+    const std::string name = quoteTableName(table, false);
+    if (parts > 1 &&
+        statement.prepare(db_, "SELECT (SELECT min(rowid) FROM " + name + "), (SELECT max(rowid) FROM " +
+                                   name + ")") &&
+        statement.step() && sqlite3_column_type(statement.get(), 0) != SQLITE_NULL) {
+      long long first = sqlite3_column_int64(statement.get(), 0);
+      long long last = sqlite3_column_int64(statement.get(), 1);
+      if (last - first + 1 >= parts) {
+        *conditions = splitConditions("rowid", first, last, parts,
+                                      [](long long n) { return std::to_string(n); });
+        return true;
+      }
+    }
+    conditions->assign(1, "");
+    return true;
+  }
+
+  bool listTables(std::vector<std::string>* names) override {
+    return texts("SELECT name FROM sqlite_master WHERE type IN ('table', 'view') ORDER BY name",
+                 "", names);
+  }
+
+  bool listColumns(const std::string& table, std::vector<std::string>* names) override {
+    return texts("SELECT name FROM pragma_table_info(?1)", table, names);
+  }
+
+  bool scan(const std::string& table, const std::vector<ScanColumn>& columns,
+            const TimeRange& range, const std::string& condition, BatchPipe& pipe) override {
+    SqliteStatement statement;
+    if (!statement.prepare(db_, scanQuery(quoteTableName(table, false), columns, range, condition,
+                                          "zxreport_row"))) {
+      error_ = "cannot read " + table + ": " + db_.error();
+      return false;
+    }
+    target_ = RowTarget{&columns, &pipe};
+    while (statement.step()) {
+    }
+    if (!statement.failed()) return true;
+    db_.fail("cannot read " + table);
+    error_ = db_.error();
+    return false;
+  }
+
+  std::string describe() const override { return "SQLite database " + path_; }
+
+ private:
+  /// The first column of every row of `sql`, with `param` bound to ?1
+  /// when it is not empty.
+  bool texts(const std::string& sql, const std::string& param, std::vector<std::string>* out) {
+    SqliteStatement statement;
+    if (!statement.prepare(db_, sql)) {
+      error_ = "cannot read the tables of " + path_ + ": " + db_.error();
+      return false;
+    }
+    if (!param.empty()) statement.bind(1, param);
+    while (statement.step()) {
+      const auto* text = sqlite3_column_text(statement.get(), 0);
+      out->emplace_back(text != nullptr ? reinterpret_cast<const char*>(text) : "");
+    }
+    if (!statement.failed()) return true;
+    db_.fail("cannot read the tables of " + path_);
+    error_ = db_.error();
+    return false;
+  }
+
+  /// What the loads table holds, as this connection sees it.
+  bool fingerprint(std::string* out) {
+    std::vector<std::string> loads;
+    if (!texts("SELECT count(*) FROM sqlite_master WHERE name = 'zxload_files'", "", &loads)) {
+      return false;
+    }
+    if (loads.empty() || loads[0] == "0") return true;
+    loads.clear();
+    if (!texts("SELECT group_concat(rowid || ' ' || checksum || ' ' || loaded_at, ',')"
+               " FROM zxload_files", "", &loads)) {
+      return false;
+    }
+    *out = loads.empty() ? "" : loads[0];
+    return true;
+  }
+
+  SqliteConnection db_;
+  RowTarget target_;
+  std::string path_;
+  std::string fingerprint_;
+};
+
+}  // namespace
+
+std::unique_ptr<TableSource> openSqliteSource(const std::string& path, std::string* error) {
+  auto source = std::make_unique<SqliteSource>();
+  if (source->open(path)) return source;
+  *error = source->error();
+  return nullptr;
+}

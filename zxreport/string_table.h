@@ -1,0 +1,81 @@
+#ifndef ZXREPORT_STRING_TABLE_H_
+#define ZXREPORT_STRING_TABLE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+/// Gives each distinct text a number 0, 1, 2, ... in the order first seen;
+/// the texts are kept in one arena. Open addressing, so that a month of
+/// distinct URLs costs one probe and no allocation per lookup.
+class StringTable {
+ public:
+  StringTable();
+  /// The number of `text`, adding it when new.
+  std::uint32_t intern(std::string_view text);
+  /// The text of number `id`.
+  std::string_view at(std::uint32_t id) const {
+    return std::string_view(bytes_).substr(offsets_[id], offsets_[id + 1] - offsets_[id]);
+  }
+  /// How many texts there are.
+  std::uint32_t size() const { return static_cast<std::uint32_t>(hashes_.size()); }
+
+ private:
+  void grow();
+
+  /// A slot of the table: the text's number + 1 (0 when free) and the high
+  /// half of its hash, so that most probes touch the slot alone.
+  struct Slot {
+    std::uint32_t id = 0;
+    std::uint32_t check = 0;
+  };
+
+  std::string bytes_;                  // every text, one after another
+  std::vector<std::uint64_t> offsets_; // start of each text, and the end
+  std::vector<std::uint64_t> hashes_;  // hash of each text
+  std::vector<Slot> slots_;
+  std::uint64_t mask_;
+};
+
+/// A set of 64-bit numbers (pairs of small numbers packed into one).
+class NumberSet {
+ public:
+  NumberSet();
+  /// Adds `value`; true when it was not there.
+  bool insert(std::uint64_t value);
+  /// How many numbers there are.
+  std::size_t size() const { return count_; }
+
+ private:
+  void grow();
+
+  std::vector<std::uint64_t> slots_;  // value + 1, or 0 for a free slot
+  std::uint64_t mask_;
+  std::size_t count_ = 0;
+  bool hasMax_ = false;  // the one value that + 1 cannot hold
+};
+
+/// Gives each distinct 64-bit number an index 0, 1, 2, ... in the order
+/// first seen (pairs of small numbers packed into one key).
+class NumberIndex {
+ public:
+  NumberIndex();
+  /// The index of `key`, adding it when new (then `*added` is true).
+  std::uint32_t find(std::uint64_t key, bool* added);
+  /// The key of index `index`.
+  std::uint64_t key(std::uint32_t index) const { return keys_[index]; }
+  std::uint32_t size() const { return static_cast<std::uint32_t>(keys_.size()); }
+
+ private:
+  void grow();
+
+  std::vector<std::uint64_t> keys_;   // by index
+  std::vector<std::uint32_t> slots_;  // index + 1, or 0 for a free slot
+  std::uint64_t mask_;
+};
+
+/// A 64-bit hash of a text.
+std::uint64_t hashText(std::string_view text);
+
+#endif  // ZXREPORT_STRING_TABLE_H_
