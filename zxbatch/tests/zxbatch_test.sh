@@ -214,6 +214,15 @@ expect_in "$work/stdout" "1 logs: 0 done, 1 skipped, 0 failed"
 echo "# a comment" >>"$fmt/apache.conf"
 run_batch 0 "${conf[@]}"
 expect_in "$work/stdout" "1 logs: 1 done, 0 skipped, 0 failed"
+# A map setting is never a file name pattern: with a file "log-format=...0..."
+# in the current directory, the key path User-Agent[0] stays as written.
+mkdir -p "$fmt/json" "$fmt/cwd"
+cp "$root/config/samples/caddy.log" "$fmt/json/caddy.log"
+jf='json:request.headers.User-Agent[0]=cs(user-agent)'
+printf '%s\n' "*/json/*  log-format=$jf" >"$fmt/jmap"
+touch "$fmt/cwd/log-format=json:request.headers.User-Agent0=cs(user-agent)"
+(cd "$fmt/cwd" && run_batch 0 -d "$types" -m "$fmt/jmap" "$fmt/json")
+expect_in "$fmt/json/caddy.log.out" "Log format = $jf"
 
 [ "$failed" -eq 0 ] && echo "zxbatch tests passed"
 exit "$failed"
