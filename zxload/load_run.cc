@@ -30,9 +30,10 @@ std::string absolutePath(const std::string& path) {
   return out;
 }
 
-/// Streams the rows of `file` into the target; on failure rolls back.
+/// Streams the rows of `file` into the target, counting them into
+/// `summary`, and commits; on failure rolls back.
 LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDigest& digest,
-                    LoadRecord* record, LoadTarget* target) {
+                    LoadRecord* record, LoadSummary* summary, LoadTarget* target) {
   LineReader reader(file);
   RowSplitter splitter(plan);
   Progress progress(file, Progress::terminal());
@@ -48,6 +49,7 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
       target->rollback();
       return report(kLoadDatabase, where() + target->error() + "; nothing loaded");
     }
+    summary->add(splitter.values());
     progress.update(reader.lineNumber());
   }
   if (!reader.ok()) {
@@ -61,7 +63,8 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
     return report(kLoadInput, file + ": the file changed while it was loaded; nothing loaded");
   }
   record->rows = reader.lineNumber();
-  if (!target->commit(*record)) {
+  if ((summary->enabled() && !target->writeSummary(record->id, summary->cells())) ||
+      !target->commit(*record)) {
     target->rollback();
     return report(kLoadDatabase, file + ": " + target->error() + "; nothing loaded");
   }
@@ -184,7 +187,18 @@ LoadStatus loadFile(const std::string& file, const LoadOptions& options, LoadTar
     target->rollback();
     return status;
   }
-  status = copyRows(file, plan, digest, &record, target);
+  // The summary is counted as the table will hold the values, when their
+  // columns are declared as zxload declares them.
+  LoadSummary summary(plan, target->storedForm());
+  ColumnTypes types;
+  if (summary.enabled()) {
+    if (!target->columnTypes(&types)) {
+      target->rollback();
+      return report(kLoadDatabase, file + ": " + target->error());
+    }
+    summary.checkTable(types);
+  }
+  status = copyRows(file, plan, digest, &record, &summary, target);
   if (status == kLoadOk) {
     for (const std::string& line : replaced) std::printf("%s\n", line.c_str());
     std::printf("%s: %llu rows loaded into %s\n", file.c_str(),

@@ -24,6 +24,9 @@ class PostgresTarget : public LoadTarget {
   bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) override;
   bool startRows() override;
   bool addRow(const std::vector<RowValue>& values) override;
+  StoredForm storedForm() const override { return StoredForm{true, db_.rawBytes()}; }
+  bool columnTypes(ColumnTypes* types) override;
+  bool writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) override;
   bool commit(const LoadRecord& record) override;
   void rollback() override;
   bool listLoads(std::vector<LoadRecord>* loads) override;
@@ -60,6 +63,10 @@ class PostgresTarget : public LoadTarget {
   void appendText(std::string_view text);
   /// Sends the gathered rows.
   bool flush();
+  /// Ends the copy of the rows, when it is under way.
+  bool endCopy();
+  /// Creates the summary table when it is missing.
+  bool prepareSummaryTable();
 
   PostgresConnection db_;
   const LoadPlan* plan_ = nullptr;

@@ -135,6 +135,12 @@ bool SqliteTarget::prepareLoadsTable() {
   return exec(sql);
 }
 
+bool SqliteTarget::prepareSummaryTable() {
+  std::vector<std::string> columns;
+  if (!columnsOf(kSummaryTable, &columns)) return false;
+  return !columns.empty() || exec(summaryTableSql("INTEGER", "BLOB"));
+}
+
 bool SqliteTarget::heldTable(const std::string& table, std::string* held) {
   Statement query;
   if (!prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
@@ -216,8 +222,8 @@ bool SqliteTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* 
   plan_ = &plan;
   // IMMEDIATE takes the write lock now, so that two loads of one file
   // cannot both find it unrecorded.
-  if (!exec("BEGIN IMMEDIATE") || !prepareLoadsTable() || !heldTable(plan.table, &table_) ||
-      !prepareTable(table_)) {
+  if (!exec("BEGIN IMMEDIATE") || !prepareLoadsTable() || !prepareSummaryTable() ||
+      !heldTable(plan.table, &table_) || !prepareTable(table_)) {
     return false;
   }
   record->schema = "main";
@@ -243,6 +249,15 @@ bool SqliteTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) {
       return fail("cannot delete the rows of load " + std::to_string(earlier.id));
     }
     *rows = static_cast<std::uint64_t>(sqlite3_changes64(db_.handle()));
+  }
+  Statement summary;
+  if (!prepare(std::string("DELETE FROM ") + kSummaryTable + " WHERE zxload_id = ?1", summary.out(),
+               "cannot delete the summary of load " + std::to_string(earlier.id))) {
+    return false;
+  }
+  summary.integer(1, earlier.id);
+  if (summary.step() != SQLITE_DONE) {
+    return fail("cannot delete the summary of load " + std::to_string(earlier.id));
   }
   Statement forget;
   if (!prepare(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = ?1", forget.out(),
@@ -287,6 +302,47 @@ bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
   int step = sqlite3_step(insert_);
   sqlite3_reset(insert_);
   if (step != SQLITE_DONE) return fail("cannot insert into " + table_);
+  return true;
+}
+
+bool SqliteTarget::columnTypes(ColumnTypes* types) {
+  Statement query;
+  if (!prepare("SELECT name, lower(type) FROM pragma_table_info(?1)", query.out(),
+               "cannot read the columns of " + table_)) {
+    return false;
+  }
+  query.text(1, table_);
+  int step;
+  while ((step = query.step()) == SQLITE_ROW) types->emplace_back(query.textAt(0), query.textAt(1));
+  return step == SQLITE_DONE || fail("cannot read the columns of " + table_);
+}
+
+bool SqliteTarget::writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) {
+  finalizeInsert();
+  Statement insert;
+  if (!prepare(summaryInsertSql(), insert.out(), "cannot write the summary")) return false;
+  auto textOrNull = [&](int index, bool present, const std::string& value) {
+    if (present) insert.text(index, value);
+    else sqlite3_bind_null(insert.get(), index);
+  };
+  for (const SummaryCell& cell : cells) {
+    std::int64_t part = 0;
+    for (std::size_t at = 0; at == 0 || at < cell.data.size(); at += kSummaryPartBytes, ++part) {
+      std::size_t size = std::min(kSummaryPartBytes, cell.data.size() - at);
+      insert.integer(1, id);
+      insert.text(2, cell.dataSet);
+      textOrNull(3, !cell.day.empty(), cell.day);
+      textOrNull(4, cell.hasTimes, cell.firstTime);
+      textOrNull(5, cell.hasTimes, cell.lastTime);
+      insert.integer(6, cell.nullTimes);
+      insert.integer(7, cell.rows);
+      insert.integer(8, kSummaryFormat);
+      insert.integer(9, part);
+      sqlite3_bind_blob64(insert.get(), 10, cell.data.data() + at, size, SQLITE_STATIC);
+      if (insert.step() != SQLITE_DONE) return fail("cannot write the summary");
+      sqlite3_reset(insert.get());
+    }
+  }
   return true;
 }
 

@@ -19,6 +19,9 @@ class SqliteTarget : public LoadTarget {
   bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) override;
   bool startRows() override;
   bool addRow(const std::vector<RowValue>& values) override;
+  StoredForm storedForm() const override { return StoredForm{}; }
+  bool columnTypes(ColumnTypes* types) override;
+  bool writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) override;
   bool commit(const LoadRecord& record) override;
   void rollback() override;
   bool listLoads(std::vector<LoadRecord>* loads) override;
@@ -36,6 +39,8 @@ class SqliteTarget : public LoadTarget {
   bool columnsOf(const std::string& table, std::vector<std::string>* columns);
   /// Creates the loads table, or adds what an older zxload did not make.
   bool prepareLoadsTable();
+  /// Creates the summary table when it is missing.
+  bool prepareSummaryTable();
   /// The plan's table as the database spells it (names are case-blind).
   bool heldTable(const std::string& table, std::string* held);
   /// Creates the record's table or adds the plan's columns that it lacks.

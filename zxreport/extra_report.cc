@@ -67,17 +67,53 @@ void BillingReport::combine(Combined* into, const double (&values)[3]) const {
     switch (measures_[k].operation) {
       case 10: v = into->rows == 0 ? values[k] : std::min(v, values[k]); break;
       case 11: v = into->rows == 0 ? values[k] : std::max(v, values[k]); break;
-      default: v += values[k];
+      default: {
+        ExactSum sum = sumOf(*into, k);
+        sum.add(values[k]);
+        setSum(into, k, sum);
+      }
     }
   }
   ++into->rows;
 }
 
-double BillingReport::result(const Combined& combined, int k) const {
-  if (measures_[k].operation == 12 && combined.rows > 0) {
-    return combined.value[k] / static_cast<double>(combined.rows);
+void BillingReport::merge(Combined* into, const BillingFigures& figures) const {
+  for (int k = 0; k < 3; ++k) {
+    double& v = into->value[k];
+    switch (measures_[k].operation) {
+      case 10: v = into->rows == 0 ? figures.minimum[k] : std::min(v, figures.minimum[k]); break;
+      case 11: v = into->rows == 0 ? figures.maximum[k] : std::max(v, figures.maximum[k]); break;
+      default: {
+        ExactSum sum = sumOf(*into, k);
+        sum.merge(figures.sum[k]);
+        setSum(into, k, sum);
+      }
+    }
   }
-  return combined.value[k];
+  into->rows += figures.rows;
+}
+
+double BillingReport::result(const Combined& combined, int k) const {
+  switch (measures_[k].operation) {
+    case 10:
+    case 11: return combined.value[k];
+    case 12: return combined.rows > 0 ? sumOf(combined, k).value() / static_cast<double>(combined.rows) : 0;
+    default: return sumOf(combined, k).value();
+  }
+}
+
+BillingReport::Combined& BillingReport::pairOf(std::uint32_t interval, std::uint32_t user) {
+  if (user >= perUser_.size()) {
+    perUser_.resize(user + 1);
+    userIntervals_.resize(user + 1, 0);
+  }
+  bool added = false;
+  std::uint32_t pair = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
+  if (added) {
+    pairs_.emplace_back();
+    ++userIntervals_[user];
+  }
+  return pairs_[pair];
 }
 
 void BillingReport::add(const ScanRow& row) {
@@ -88,20 +124,36 @@ void BillingReport::add(const ScanRow& row) {
   key_.append(slots_.text(row, kBillClient));
   std::uint32_t user = users_.intern(key_);
   std::uint32_t interval = intervals_.intern(slots_.text(row, kBillTime));
-  const double values[3] = {slots_.number(row, kBill1), slots_.number(row, kBill2),
-                            slots_.number(row, kBill3)};
-  if (user == perUser_.size()) {
-    perUser_.emplace_back();
-    userIntervals_.push_back(0);
-  }
-  bool added = false;
-  std::uint32_t pair = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
-  if (added) {
-    pairs_.emplace_back();
-    ++userIntervals_[user];
-  }
-  combine(&pairs_[pair], values);
+  const double values[3] = {plainZero(slots_.number(row, kBill1)),
+                            plainZero(slots_.number(row, kBill2)),
+                            plainZero(slots_.number(row, kBill3))};
+  combine(&pairOf(interval, user), values);
   combine(&perUser_[user], values);
+}
+
+/// Takes the figures of a summary cell into the report, as `add` takes
+/// the rows the cell stands for.
+class BillingReport::CellTaker : public BillingCellVisitor {
+ public:
+  explicit CellTaker(BillingReport& report) : report_(report) {}
+  void rows(std::int64_t rows) override { report_.rows_ += rows; }
+  void user(std::string_view key) override { users_.push_back(report_.users_.intern(key)); }
+  void interval(std::string_view text) override { interval_ = report_.intervals_.intern(text); }
+  void pair(std::uint64_t user, const BillingFigures& figures) override {
+    const std::uint32_t id = users_[user];
+    report_.merge(&report_.pairOf(interval_, id), figures);
+    report_.merge(&report_.perUser_[id], figures);
+  }
+
+ private:
+  BillingReport& report_;
+  std::vector<std::uint32_t> users_;  // the report's number of each user of the cell
+  std::uint32_t interval_ = 0;
+};
+
+bool BillingReport::addCell(std::string_view data) {
+  CellTaker taker(*this);
+  return readBillingCell(data, &taker);
 }
 
 void BillingReport::addPanel(const ReportSettings& settings, Report* report) const {

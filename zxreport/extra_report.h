@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "summary/billing_cell.h"
 #include "zxreport/raw_report.h"
 #include "zxreport/report_options.h"
-#include "zxreport/string_table.h"
+#include "summary/string_table.h"
 
 /// The billing tables: per user (name and client address) and interval,
 /// the three measures combined over the user's rows by each measure's
@@ -18,15 +19,37 @@ class BillingReport {
   explicit BillingReport(const MeasureSpec (&measures)[3]);
   std::vector<ScanColumn> startTable(const std::vector<std::string>& present);
   void add(const ScanRow& row);
+  /// Counts a summary cell (summary/billing_cell.h); false when its data
+  /// is damaged.
+  bool addCell(std::string_view data);
   std::int64_t rows() const { return rows_; }
   void addPanel(const ReportSettings& settings, Report* report) const;
 
  private:
+  /// Measures combined by each measure's operation: the minimum or
+  /// maximum in `value`, or a sum (of values or of averages) as exact
+  /// thousandths and the rest in `value` (see ExactSum).
   struct Combined {
     double value[3] = {0, 0, 0};
+    std::int64_t thousandths[3] = {0, 0, 0};
     std::int64_t rows = 0;
   };
+  class CellTaker;
+
   void combine(Combined* into, const double (&values)[3]) const;
+  /// Combines the figures of other rows into `into`.
+  void merge(Combined* into, const BillingFigures& figures) const;
+  /// Measure `k` of `combined` as a sum.
+  static ExactSum sumOf(const Combined& combined, int k) {
+    return ExactSum::of(combined.thousandths[k], combined.value[k]);
+  }
+  static void setSum(Combined* combined, int k, const ExactSum& sum) {
+    combined->thousandths[k] = sum.thousandths();
+    combined->value[k] = sum.other();
+  }
+  /// Counts the rows of user `user` in interval `interval` (numbers of
+  /// users_ and intervals_).
+  Combined& pairOf(std::uint32_t interval, std::uint32_t user);
   double result(const Combined& combined, int k) const;
 
   MeasureSpec measures_[3];

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "zxreport/civil_time.h"
+#include "summary/civil_time.h"
 
 namespace {
 
