@@ -180,23 +180,20 @@ LoadStatus loadFile(const std::string& file, const LoadOptions& options, LoadTar
   }
   std::vector<std::string> replaced;
   LoadStatus status = options.keep ? kLoadOk : replaceEarlier(file, history, target, &replaced);
+  // The summary counts the values as the table will hold them, when their
+  // columns are declared as zxload declares them.
+  LoadSummary summary(plan, target->storedForm());
+  ColumnTypes types;
+  if (status == kLoadOk && summary.enabled()) {
+    if (target->columnTypes(&types)) summary.checkTable(types);
+    else status = report(kLoadDatabase, file + ": " + target->error());
+  }
   if (status == kLoadOk && !target->startRows()) {
     status = report(kLoadDatabase, file + ": " + target->error());
   }
   if (status != kLoadOk) {
     target->rollback();
     return status;
-  }
-  // The summary is counted as the table will hold the values, when their
-  // columns are declared as zxload declares them.
-  LoadSummary summary(plan, target->storedForm());
-  ColumnTypes types;
-  if (summary.enabled()) {
-    if (!target->columnTypes(&types)) {
-      target->rollback();
-      return report(kLoadDatabase, file + ": " + target->error());
-    }
-    summary.checkTable(types);
   }
   status = copyRows(file, plan, digest, &record, &summary, target);
   if (status == kLoadOk) {

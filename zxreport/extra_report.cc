@@ -102,18 +102,53 @@ double BillingReport::result(const Combined& combined, int k) const {
   }
 }
 
-BillingReport::Combined& BillingReport::pairOf(std::uint32_t interval, std::uint32_t user) {
+std::uint32_t BillingReport::newPair(std::uint32_t interval, std::uint32_t user, bool inRun) {
   if (user >= perUser_.size()) {
     perUser_.resize(user + 1);
     userIntervals_.resize(user + 1, 0);
   }
+  ++userIntervals_[user];
+  const std::uint64_t key = static_cast<std::uint64_t>(interval) << 32 | user;
+  const auto k = static_cast<std::uint32_t>(pairs_.size());
+  pairKeys_.push_back(key);
+  pairs_.emplace_back();
+  IntervalPairs& pairs = intervalPairs_[interval];
+  if (inRun) pairs.end = k + 1;
+  else pairs.more.push_back(k);
+  return k;
+}
+
+void BillingReport::indexInterval(std::uint32_t interval) {
+  if (interval >= intervalPairs_.size()) intervalPairs_.resize(interval + 1);
+  IntervalPairs& pairs = intervalPairs_[interval];
+  if (pairs.indexed) return;
+  auto index = [&](std::uint32_t k) {
+    bool added = false;
+    pairIndex_.find(pairKeys_[k], &added);
+    indexedPair_.push_back(k);
+  };
+  for (std::uint32_t k = pairs.begin; k < pairs.end; ++k) index(k);
+  for (std::uint32_t k : pairs.more) index(k);
+  pairs.indexed = true;
+}
+
+void BillingReport::markInterval(std::uint32_t interval) {
+  ++marking_;
+  if (marks_.size() < users_.size()) marks_.resize(users_.size());
+  const IntervalPairs& pairs = intervalPairs_[interval];
+  auto mark = [&](std::uint32_t k) {
+    marks_[static_cast<std::uint32_t>(pairKeys_[k])] = Mark{marking_, k};
+  };
+  for (std::uint32_t k = pairs.begin; k < pairs.end; ++k) mark(k);
+  for (std::uint32_t k : pairs.more) mark(k);
+}
+
+BillingReport::Combined& BillingReport::pairOf(std::uint32_t interval, std::uint32_t user) {
+  indexInterval(interval);
   bool added = false;
-  std::uint32_t pair = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
-  if (added) {
-    pairs_.emplace_back();
-    ++userIntervals_[user];
-  }
-  return pairs_[pair];
+  std::uint32_t index = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
+  if (added) indexedPair_.push_back(newPair(interval, user, false));
+  return pairs_[indexedPair_[index]];
 }
 
 void BillingReport::add(const ScanRow& row) {
@@ -138,10 +173,36 @@ class BillingReport::CellTaker : public BillingCellVisitor {
   explicit CellTaker(BillingReport& report) : report_(report) {}
   void rows(std::int64_t rows) override { report_.rows_ += rows; }
   void user(std::string_view key) override { users_.push_back(report_.users_.intern(key)); }
-  void interval(std::string_view text) override { interval_ = report_.intervals_.intern(text); }
+  void interval(std::string_view text) override {
+    interval_ = report_.intervals_.intern(text);
+    auto& intervals = report_.intervalPairs_;
+    // An interval new to the report: its pairs are new too, and come in
+    // one run. Else the pairs it has are marked by user.
+    fresh_ = interval_ == intervals.size();
+    if (fresh_) {
+      const auto next = static_cast<std::uint32_t>(report_.pairs_.size());
+      intervals.push_back(IntervalPairs{next, next, {}, false});
+    } else {
+      report_.markInterval(interval_);
+    }
+  }
   void pair(std::uint64_t user, const BillingFigures& figures) override {
     const std::uint32_t id = users_[user];
-    report_.merge(&report_.pairOf(interval_, id), figures);
+    std::uint32_t k;
+    if (fresh_) {
+      k = report_.newPair(interval_, id, true);
+    } else if (report_.marks_[id].interval == report_.marking_) {
+      k = report_.marks_[id].pair;
+    } else {
+      k = report_.newPair(interval_, id, false);
+      report_.marks_[id] = Mark{report_.marking_, k};
+      if (report_.intervalPairs_[interval_].indexed) {
+        bool added = false;
+        report_.pairIndex_.find(report_.pairKeys_[k], &added);
+        report_.indexedPair_.push_back(k);
+      }
+    }
+    report_.merge(&report_.pairs_[k], figures);
     report_.merge(&report_.perUser_[id], figures);
   }
 
@@ -149,6 +210,7 @@ class BillingReport::CellTaker : public BillingCellVisitor {
   BillingReport& report_;
   std::vector<std::uint32_t> users_;  // the report's number of each user of the cell
   std::uint32_t interval_ = 0;
+  bool fresh_ = false;
 };
 
 bool BillingReport::addCell(std::string_view data) {
@@ -189,7 +251,7 @@ void BillingReport::addPanel(const ReportSettings& settings, Report* report) con
   // The heaviest user of each interval, and the heaviest pairs overall.
   std::vector<std::pair<std::uint64_t, const Combined*>> pairs;
   pairs.reserve(pairs_.size());
-  for (std::uint32_t k = 0; k < pairs_.size(); ++k) pairs.emplace_back(pairIndex_.key(k), &pairs_[k]);
+  for (std::uint32_t k = 0; k < pairs_.size(); ++k) pairs.emplace_back(pairKeys_[k], &pairs_[k]);
   auto pairBefore = [&](const auto& a, const auto& b) {
     std::string_view ia = intervals_.at(static_cast<std::uint32_t>(a.first >> 32));
     std::string_view ib = intervals_.at(static_cast<std::uint32_t>(b.first >> 32));

@@ -50,6 +50,14 @@ class BillingReport {
   /// Counts the rows of user `user` in interval `interval` (numbers of
   /// users_ and intervals_).
   Combined& pairOf(std::uint32_t interval, std::uint32_t user);
+  /// A new pair, counted among its user's intervals (with `inRun` in the
+  /// run of its interval's first cell, else among its other pairs, and
+  /// indexed when the interval is); its number.
+  std::uint32_t newPair(std::uint32_t interval, std::uint32_t user, bool inRun);
+  /// Marks the pairs of `interval` by user, for a cell that adds to them.
+  void markInterval(std::uint32_t interval);
+  /// Indexes the pairs of `interval` when they are not yet.
+  void indexInterval(std::uint32_t interval);
   double result(const Combined& combined, int k) const;
 
   MeasureSpec measures_[3];
@@ -57,8 +65,27 @@ class BillingReport {
   StringTable users_, intervals_;
   std::vector<Combined> perUser_;
   std::vector<std::int64_t> userIntervals_;
-  NumberIndex pairIndex_;           // (interval, user) -> index into pairs_
+  // Pairs (interval, user) in the order made. A summary cell appends the
+  // pairs of an interval new to the report in one run, without looking
+  // them up; an interval's pairs are indexed when its rows come from a
+  // second place (another cell, or rows).
+  struct IntervalPairs {
+    std::uint32_t begin = 0, end = 0;  // its pairs made by the cell that brought it
+    std::vector<std::uint32_t> more;   // its other pairs
+    bool indexed = false;
+  };
+  /// The pair a user has in the interval a cell is at.
+  struct Mark {
+    std::uint64_t interval = 0;  // the marking it belongs to (0: none)
+    std::uint32_t pair = 0;
+  };
+  std::vector<std::uint64_t> pairKeys_;  // interval << 32 | user
   std::vector<Combined> pairs_;
+  std::vector<IntervalPairs> intervalPairs_;  // by interval number
+  NumberIndex pairIndex_;                     // keys of the indexed intervals' pairs
+  std::vector<std::uint32_t> indexedPair_;    // pairIndex_ number -> pair number
+  std::vector<Mark> marks_;                   // by user number
+  std::uint64_t marking_ = 0;
   std::string key_;                 // the user key of the row at hand
   std::int64_t rows_ = 0;
 };
