@@ -108,6 +108,12 @@ double numberOf(std::string_view text) {
 std::string_view postgresText(std::string_view text, bool rawBytes, std::string* scratch) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t i = 0;
+  // Eight bytes at a time while none is NUL or (unless rawBytes) above 0x7F.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
+  for (std::uint64_t word; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&word, s + i, 8);
+    if ((((word - kOnes) & ~word) | (rawBytes ? 0 : word)) & kHighs) break;
+  }
   while (i < text.size() && s[i] != 0 && (s[i] < 0x80 || rawBytes)) ++i;
   if (i == text.size()) return text;
   scratch->assign(text.substr(0, i));

@@ -61,7 +61,8 @@ std::vector<ScanColumn> BillingReport::startTable(const std::vector<std::string>
   return slots_.choose(kBillingWanted, present);
 }
 
-void BillingReport::combine(Combined* into, const double (&values)[3]) const {
+void BillingReport::combine(Combined* into, const double (&values)[3],
+                            const ExactSum (&sums)[3]) const {
   for (int k = 0; k < 3; ++k) {
     double& v = into->value[k];
     switch (measures_[k].operation) {
@@ -69,7 +70,7 @@ void BillingReport::combine(Combined* into, const double (&values)[3]) const {
       case 11: v = into->rows == 0 ? values[k] : std::max(v, values[k]); break;
       default: {
         ExactSum sum = sumOf(*into, k);
-        sum.add(values[k]);
+        sum.merge(sums[k]);
         setSum(into, k, sum);
       }
     }
@@ -162,8 +163,10 @@ void BillingReport::add(const ScanRow& row) {
   const double values[3] = {plainZero(slots_.number(row, kBill1)),
                             plainZero(slots_.number(row, kBill2)),
                             plainZero(slots_.number(row, kBill3))};
-  combine(&pairOf(interval, user), values);
-  combine(&perUser_[user], values);
+  ExactSum sums[3];
+  for (int k = 0; k < 3; ++k) sums[k].add(values[k]);
+  combine(&pairOf(interval, user), values, sums);
+  combine(&perUser_[user], values, sums);
 }
 
 /// Takes the figures of a summary cell into the report, as `add` takes

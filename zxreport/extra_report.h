@@ -36,7 +36,8 @@ class BillingReport {
   };
   class CellTaker;
 
-  void combine(Combined* into, const double (&values)[3]) const;
+  /// Combines one row's measures (`sums`: each as a sum of its own).
+  void combine(Combined* into, const double (&values)[3], const ExactSum (&sums)[3]) const;
   /// Combines the figures of other rows into `into`.
   void merge(Combined* into, const BillingFigures& figures) const;
   /// Measure `k` of `combined` as a sum.
