@@ -2,7 +2,9 @@
 // for throughput measurements. Lines are reproducible from run to run.
 //
 // Usage: bench_loggen LAYOUT LINES
-// LAYOUT: webaccess, squid, common, straccess, extended or real.
+// LAYOUT: webaccess, squid, common, straccess, extended or real; combined
+// (Apache's and nginx's combined format), caddy (Caddy's JSON access log)
+// or nginx-json (nginx's escape=json lines of its variables).
 
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +22,15 @@ constexpr const char* kTypes[] = {"text/html", "image/gif", "image/jpeg",
                                   "application/x-javascript", "-"};
 constexpr const char* kActions[] = {"TCP_MISS/200", "TCP_HIT/200",
                                     "TCP_REFRESH_MISS/304", "TCP_DENIED/403"};
+constexpr const char* kAgents[] = {
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like "
+    "Gecko) Chrome/131.0.0.0 Safari/537.36",
+    "Mozilla/5.0 (X11; Linux x86_64; rv:133.0) Gecko/20100101 Firefox/133.0",
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 18_1 like Mac OS X) AppleWebKit/605.1.15 "
+    "(KHTML, like Gecko) Version/18.1 Mobile/15E148 Safari/604.1",
+    "curl/8.5.0"};
+constexpr const char* kReferers[] = {"-", "-", "https://www.example.com/",
+                                     "https://search.example.net/?q=lamp"};
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
@@ -73,6 +84,43 @@ bool writeLine(std::string_view layout, long i, Sequence& random) {
                   random.next(10), random.next(3));
     } else {
       std::printf("\n");
+    }
+  } else if (layout == "combined" || layout == "caddy" || layout == "nginx-json") {
+    const long second = i % 86400;
+    const long day = 1 + (i / 86400) % 28;
+    const unsigned status = random.next(10) < 8 ? 200 : 304;
+    const unsigned micros = random.next(2000000);
+    const char* agent = pick(random, kAgents);
+    const char* referer = pick(random, kReferers);
+    const unsigned client = random.next(250);
+    if (layout == "combined") {
+      std::printf(
+          "10.%u.%u.%u - - [%02ld/Dec/2026:%02ld:%02ld:%02ld +0100] "
+          "\"%s /dir%u/page%u.html HTTP/1.1\" %u %u \"%s\" \"%s\"\n",
+          a, b, client, day, second / 3600, second / 60 % 60, second % 60, method,
+          page % 97, page, status, bytes, referer, agent);
+    } else if (layout == "caddy") {
+      std::printf(
+          "{\"level\":\"info\",\"ts\":%ld.%03u,\"logger\":\"http.log.access\","
+          "\"msg\":\"handled request\",\"request\":{\"remote_ip\":\"10.%u.%u.%u\","
+          "\"remote_port\":\"%u\",\"proto\":\"HTTP/1.1\",\"method\":\"%s\","
+          "\"host\":\"www%u.example.com\",\"uri\":\"/dir%u/page%u.html\","
+          "\"headers\":{\"User-Agent\":[\"%s\"],\"Referer\":[\"%s\"]}},"
+          "\"bytes_read\":0,\"user_id\":\"\",\"duration\":%u.%06u,\"size\":%u,"
+          "\"status\":%u,\"resp_headers\":{\"Content-Type\":[\"text/html\"]}}\n",
+          1796598000L + i, random.next(1000), a, b, client, 30000 + random.next(30000),
+          method, host, page % 97, page, agent, referer, micros / 1000000,
+          micros % 1000000, bytes, status);
+    } else {
+      std::printf(
+          "{\"time_local\":\"%02ld/Dec/2026:%02ld:%02ld:%02ld +0100\","
+          "\"remote_addr\":\"10.%u.%u.%u\",\"remote_user\":\"\","
+          "\"request\":\"%s /dir%u/page%u.html HTTP/1.1\",\"status\":\"%u\","
+          "\"body_bytes_sent\":\"%u\",\"request_time\":\"%u.%03u\","
+          "\"http_referer\":\"%s\",\"http_user_agent\":\"%s\"}\n",
+          day, second / 3600, second / 60 % 60, second % 60, a, b, client, method,
+          page % 97, page, status, bytes, micros / 1000000, micros / 1000 % 1000,
+          referer, agent);
     }
   } else if (layout == "straccess") {
     const long second = i % 86400;

@@ -100,6 +100,17 @@ inline void require(bool condition, const char* what) {
   }
 }
 
+/// Checks a finished data row: its line end, one value per declared column
+/// (when any is declared), no line break inside.
+inline void requireRow(std::string_view row, std::size_t declared) {
+  require(row.ends_with("\r\n"), "row without its line end");
+  std::size_t commas = 0;
+  for (char c : row) commas += c == ',';
+  require(declared == 0 || commas + 1 == declared,
+          "row with a value count other than the declared columns");
+  require(row.find('\n') == row.size() - 1, "line break inside a row");
+}
+
 }  // namespace fuzz
 
 #endif  // FUZZ_FUZZ_SUPPORT_H_

@@ -130,6 +130,8 @@ if [ -r /usr/share/bash-completion/bash_completion ]; then
   check_completion "zxload --ver" "--version"
   check_completion "zxbatch --load sq" "sqlite:"
   check_completion "zxbatch --sha" "--shared"
+  check_completion "zxparse -f ngi" "nginx-conf: nginx:combined nginx:main"
+  check_completion "zxbatch --log-f" "--log-format"
 else
   fail "bash-completion is not installed (Debian package bash-completion)"
 fi

@@ -7,11 +7,7 @@ std::size_t findClosingQuote(std::string_view line, std::size_t open,
     const std::size_t at = field_splitter_detail::findCloser(line, from, '"');
     if (at == std::string_view::npos || !backslashEscapes) return at;
     // Escapes are rare: backslashes are counted only before a candidate.
-    std::size_t backslashes = 0;
-    while (at - backslashes > open + 1 && line[at - backslashes - 1] == '\\') {
-      ++backslashes;
-    }
-    if (backslashes % 2 == 0) return at;
+    if (!isBackslashEscaped(line, open + 1, at)) return at;
     from = at + 1;
   }
 }

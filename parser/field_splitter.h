@@ -135,6 +135,15 @@ inline std::size_t findCloser(std::string_view line, std::size_t from,
 
 }  // namespace field_splitter_detail
 
+/// True when the character at `at` is escaped: an odd number of
+/// backslashes stand right before it, all at or after `start`, where the
+/// value begins. Shared by every layout that reads backslash escapes.
+inline bool isBackslashEscaped(std::string_view line, std::size_t start, std::size_t at) {
+  std::size_t backslashes = 0;
+  while (at - backslashes > start && line[at - backslashes - 1] == '\\') ++backslashes;
+  return backslashes % 2 == 1;
+}
+
 /// Position of the quote that closes the quoted field whose opening quote
 /// stands at `open`: the first '"' from `open` on that is followed by a
 /// separator (blank, tab, carriage return, line feed) or the line end and,

@@ -3,8 +3,8 @@
 std::string parserHelpText(const std::string& programName) {
   const std::string& n = programName;
   std::string indent(n.size() + 8, ' ');
-  return "usage: " + n + " -l LOG -d DATATYPES [-o RUNLOG] [-b DATABASE] [-t FORMAT]\n" +
-         indent + "[-e MAXERRORS] [-a APPLIANCE]\n"
+  return "usage: " + n + " -l LOG -d DATATYPES [-o RUNLOG] [-b DATABASE]\n" +
+         indent + "[-t FORMAT | -f LOGFORMAT] [-e MAXERRORS] [-a APPLIANCE]\n"
          "       " + n + " --help | --version\n"
          "Converts one access log (plain or gzip) into bulk-load files beside it:\n"
          "LOG.csv (data), LOG.ctl (loader control), LOG.zx3 (column description),\n"
@@ -20,6 +20,13 @@ std::string parserHelpText(const std::string& programName) {
          "                control files are written\n"
          "  -t FORMAT     layout of a log without a header: webaccess, squid, common,\n"
          "                combined, straccess, extended, real\n"
+         "  -f LOGFORMAT  the log's own format definition (taken whole, blanks\n"
+         "                included): apache:FORMAT or nginx:FORMAT as the server's\n"
+         "                configuration writes it; apache:NAME (common, combined,\n"
+         "                vhost_combined, combinedio, referer, agent) or nginx:NAME\n"
+         "                (combined, main); apache-conf:FILE:NAME or\n"
+         "                nginx-conf:FILE:NAME from a configuration file; json or\n"
+         "                json:KEY=FIELD,... for JSON lines\n"
          "  -e MAXERRORS  stop after this many rejected lines (default 200, 0 none)\n"
          "  -a APPLIANCE  appliance name, the end of the table names\n"
          "Options start with - or / and are chosen by their second character; in the\n"
@@ -30,7 +37,8 @@ std::string parserHelpText(const std::string& programName) {
          "   -1  the column table cannot be allocated\n"
          "   -2  unusable command line\n"
          "   -3  the log cannot be opened\n"
-         "   -4  the header cannot be read or recognised\n"
+         "   -4  the header cannot be read or recognised, or the -f definition\n"
+         "       cannot be used\n"
          "   -5  the data file cannot be created or written\n"
          "   -7  the column data types file cannot be opened\n"
          "  -10  no row written\n"

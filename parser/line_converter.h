@@ -31,6 +31,11 @@ struct LineResult {
   /// SmartFilter data set only: the categories field holds something other
   /// than "-".
   bool hasCategory = false;
+  /// The line does not fit the log format (-f): it is rejected on its own.
+  bool malformed = false;
+  /// Why a line read through -f is short or malformed ("at byte 57: ...");
+  /// valid until the next line is converted.
+  std::string_view problem;
 };
 
 /// The seam between the run driver's line loop and the row builder.

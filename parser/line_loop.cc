@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "common/run_log.h"
 #include "parser/output_file.h"
@@ -91,7 +92,7 @@ int LineLoop::handleLine(char* text, std::size_t length, bool joined) {
   counters_.longestLine =
       std::max(counters_.longestLine, static_cast<std::int64_t>(length));
 
-  if (joined && length > kMaxLineLength) return rejectLine(line);
+  if (joined && length > kMaxLineLength) return rejectLine(line, {});
   // Cheap test first: a data line rarely begins with a blank.
   if ((line.empty() || line[0] == ' ' || line[0] == '\t' || line[0] == '\r' ||
        line[0] == '\n') &&
@@ -117,6 +118,7 @@ int LineLoop::handleLine(char* text, std::size_t length, bool joined) {
   }
 
   LineResult result = converter_.convertLine(line, counters_);
+  if (result.malformed) return rejectLine(line, result.problem);
   std::size_t fields = static_cast<std::size_t>(std::max(result.fieldCount, 0));
   if (fields == settings_.headerFieldCount) {
     if (settings_.dataSet == DataSet::SmartFilter && !result.hasCategory) {
@@ -136,19 +138,25 @@ int LineLoop::handleLine(char* text, std::size_t length, bool joined) {
   if (fields < settings_.headerFieldCount &&
       line.find_first_of("\r\n") != std::string_view::npos) {
     carryLine(text, length);
+    carryProblem_.assign(result.problem);
     return 0;
   }
-  return rejectLine(line);
+  return rejectLine(line, result.problem);
 }
 
-int LineLoop::rejectLine(std::string_view text) {
+int LineLoop::rejectLine(std::string_view text, std::string_view problem) {
   errorFile_.write(text);
-  return countRejection(counters_.lineNumber());
+  return countRejection(counters_.lineNumber(), problem);
 }
 
-int LineLoop::countRejection(std::int64_t lineNumber) {
+int LineLoop::countRejection(std::int64_t lineNumber, std::string_view problem) {
   runLog_.logFormat(4, "Problem parsing log line :%lld",
                     static_cast<long long>(lineNumber));
+  if (!problem.empty()) {
+    std::string message = "Does not fit the log format: ";
+    message += problem;
+    runLog_.logLine(4, message);
+  }
   ++counters_.errorLines;
   if (settings_.maxErrors != 0 && counters_.errorLines >= settings_.maxErrors) {
     runLog_.logFormat(5, "Reached the maximum number of errors %d",
@@ -185,5 +193,5 @@ int LineLoop::rejectPendingCarry() {
   errorFile_.write(std::string_view(carryTail_, carryTailLength_));
   carryLength_ = 0;
   --counters_.errorLines;
-  return countRejection(counters_.lineNumber());
+  return countRejection(counters_.lineNumber(), carryProblem_);
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "parser/line_converter.h"
@@ -60,12 +61,13 @@ class LineLoop {
   /// True when `next`, read while a short line waits, continues it: a data
   /// line that is short on its own too.
   bool continuesCarriedLine(std::string_view next) const;
-  /// Writes a rejected line to the rejected-lines file, logs and counts it;
-  /// kTooManyErrors once the error limit is reached.
-  int rejectLine(std::string_view text);
+  /// Writes a rejected line to the rejected-lines file, logs and counts it
+  /// (with the `problem` a log format found, if any); kTooManyErrors once
+  /// the error limit is reached.
+  int rejectLine(std::string_view text, std::string_view problem);
   /// Logs and counts a rejection reported as line `lineNumber`;
   /// kTooManyErrors once the error limit is reached.
-  int countRejection(std::int64_t lineNumber);
+  int countRejection(std::int64_t lineNumber, std::string_view problem);
   /// True for a format line that differs from the header's.
   bool isFormatChange(std::string_view line) const;
   /// Keeps the line at `text` up to its first line break to be joined with
@@ -92,6 +94,8 @@ class LineLoop {
   // a carry left at the end of the log can be rejected byte for byte.
   char carryTail_[kLineReadLimit + 1];
   std::size_t carryTailLength_ = 0;
+  // What the log format found wrong with the carried line.
+  std::string carryProblem_;
 };
 
 /// Removes one blank standing directly before the line break (" \r\n"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/run_log.h"
+#include "parser/field_source.h"
 #include "parser/field_splitter.h"
 #include "parser/identifier_tables.h"
 
@@ -173,6 +174,51 @@ inline void RowBuilder::writeValue(int column, std::string_view value,
   if (quoted) row_.append('\'');
 }
 
+void RowBuilder::setFieldSource(FieldSource* source) {
+  source_ = source;
+  sourceValues_.assign(positions_.size(), std::string_view());
+}
+
+void RowBuilder::fieldError(int index, RunCounters& counters) {
+  runLog_.logFormat(4, "Problem parsing log line :%lld Field: %d",
+                    static_cast<long long>(counters.lineNumber()), index);
+  ++counters.errorLines;
+  // The field still holds its column, as an empty value, so the values
+  // after it stay in their columns.
+  if (static_cast<std::size_t>(index) < positions_.size()) {
+    const Position& position = positions_[index];
+    const ColumnDef& column = table_.at(position.column);
+    if (column.outputFlag == 1) {
+      writeValue(position.column, placeholderRewrite(column, ""), position.quoted, false);
+    }
+  }
+}
+
+inline void RowBuilder::convertField(int index, std::string_view value,
+                                     bool mayNeedBlanks, RunCounters& counters,
+                                     LineResult& result) {
+  const Position& position = positions_[index];
+  const int outputFlag = position.outputFlag;
+  if (outputFlag == 0) return;
+  if (position.hasRules && isExcluded(table_.at(position.column), value))
+    result.excluded = true;
+  // A field without treatment is written as split from the line; the
+  // others are copied and normalised in place.
+  if (position.treatment != FieldTreatment::kNone) {
+    field_.assign(value);
+    normaliser_.normaliseField(field_, position.column, position.treatment,
+                               row_, counters.writtenLines);
+    value = field_.view();
+    mayNeedBlanks = true;
+  }
+  if (position.isCategories && value != "-") result.hasCategory = true;
+  if (outputFlag == 2) return;
+  std::string_view written =
+      index == 0 ? firstPositionRewrite(position.isText, position.quoted, value)
+                 : placeholderRewrite(position.isText, value);
+  writeValue(position.column, written, position.quoted, mayNeedBlanks);
+}
+
 LineResult RowBuilder::convertLine(std::string_view line,
                                    RunCounters& counters) {
   LineResult result;
@@ -182,6 +228,7 @@ LineResult RowBuilder::convertLine(std::string_view line,
   // number written for the previous line.
   int abortColumn = layout_.derivedColumns[kAbortCode];
   if (abortColumn >= 0) table_.at(abortColumn).value.clear();
+  if (source_ != nullptr) return convertFromSource(line, counters);
 
   const std::size_t positionCount = positions_.size();
   // Values taken unchanged from a line without commas (and quotes, where
@@ -199,19 +246,7 @@ LineResult RowBuilder::convertLine(std::string_view line,
         fieldCount = index;
         break;
       }
-      runLog_.logFormat(4, "Problem parsing log line :%lld Field: %d",
-                        static_cast<long long>(counters.lineNumber()), index);
-      ++counters.errorLines;
-      // The field still holds its column, as an empty value, so the values
-      // after it stay in their columns.
-      if (static_cast<std::size_t>(index) < positionCount) {
-        const Position& position = positions_[index];
-        const ColumnDef& column = table_.at(position.column);
-        if (column.outputFlag == 1) {
-          writeValue(position.column, placeholderRewrite(column, ""),
-                     position.quoted, false);
-        }
-      }
+      fieldError(index, counters);
       continue;
     }
     if (static_cast<std::size_t>(index) >= positionCount) {
@@ -221,35 +256,49 @@ LineResult RowBuilder::convertLine(std::string_view line,
       fieldCount = index;
       break;
     }
-    const Position& position = positions_[index];
-    const int outputFlag = position.outputFlag;
-    if (outputFlag == 0) continue;
-    std::string_view value = splitter.valueOf(field);
-    if (position.hasRules && isExcluded(table_.at(position.column), value))
-      result.excluded = true;
-    // A field without treatment is written as split from the line; the
-    // others are copied and normalised in place.
-    bool mayNeedBlanks = lineNeedsBlanks;
-    if (position.treatment != FieldTreatment::kNone) {
-      field_.assign(value);
-      normaliser_.normaliseField(field_, position.column, position.treatment,
-                                 row_, counters.writtenLines);
-      value = field_.view();
-      mayNeedBlanks = true;
-    }
-    if (position.isCategories && value != "-") result.hasCategory = true;
-    if (outputFlag == 2) continue;
-    std::string_view written =
-        index == 0 ? firstPositionRewrite(position.isText, position.quoted, value)
-                   : placeholderRewrite(position.isText, value);
-    writeValue(position.column, written, position.quoted, mayNeedBlanks);
+    convertField(index, splitter.valueOf(field), lineNeedsBlanks, counters, result);
   }
   result.fieldCount = fieldCount;
   return result;
 }
 
+LineResult RowBuilder::convertFromSource(std::string_view line, RunCounters& counters) {
+  LineResult result;
+  int found = 0;
+  SourceOutcome outcome = source_->read(line, sourceValues_.data(), &found);
+  if (outcome != SourceOutcome::kComplete) {
+    result.fieldCount = found;
+    result.malformed = outcome == SourceOutcome::kMalformed;
+    result.problem = source_->problem();
+    return result;
+  }
+  const bool lineNeedsBlanks =
+      source_->decodesValues() || line.find(',') != std::string_view::npos ||
+      (quotesValues_ && line.find('\'') != std::string_view::npos);
+  const int count = static_cast<int>(positions_.size());
+  for (int index = 0; index < count; ++index) {
+    std::string_view value = sourceValues_[index];
+    if (value.size() > kMaxFieldLength) {
+      fieldError(index, counters);
+    } else {
+      convertField(index, value, lineNeedsBlanks, counters, result);
+    }
+  }
+  result.fieldCount = count;
+  return result;
+}
+
 int RowBuilder::countFields(std::string_view line) const {
-  return ::countFields(line, splitRules_, fieldLimit_);
+  if (source_ == nullptr) return ::countFields(line, splitRules_, fieldLimit_);
+  // Read through the source: a line that ends before the layout does is
+  // short; one that does not fit counts as one with a field too many.
+  int found = 0;
+  const int count = static_cast<int>(positions_.size());
+  switch (source_->read(line, sourceValues_.data(), &found)) {
+    case SourceOutcome::kComplete: return count;
+    case SourceOutcome::kShort: return found;
+    default: return count + 1;
+  }
 }
 
 void RowBuilder::setDerivedValue(int slot, ColumnDef& column) {

@@ -12,6 +12,7 @@
 #include "parser/parser_types.h"
 #include "parser/row.h"
 
+class FieldSource;
 class IdentifierTables;
 class RunLog;
 
@@ -54,6 +55,11 @@ class RowBuilder : public LineConverter {
   /// Sets and appends the values of the derived columns to the row.
   void appendDerivedColumns();
 
+  /// Takes the values of every line from `source` (a format definition or
+  /// JSON lines, -f) instead of splitting the line at blanks; the source
+  /// gives one value per header position.
+  void setFieldSource(FieldSource* source);
+
  private:
   /// What is resolved once per header position.
   struct Position {
@@ -87,6 +93,15 @@ class RowBuilder : public LineConverter {
                   bool mayNeedBlanks);
   /// The value of the derived column in `slot` set for this row.
   void setDerivedValue(int slot, ColumnDef& column);
+  /// Converts the value of header position `index` (exclusion, treatment,
+  /// categories) and writes it to the row.
+  void convertField(int index, std::string_view value, bool mayNeedBlanks,
+                    RunCounters& counters, LineResult& result);
+  /// Reports a field too long (or malformed) to convert; its column keeps
+  /// an empty value so later values stay in their columns.
+  void fieldError(int index, RunCounters& counters);
+  /// convertLine for lines read through the field source.
+  LineResult convertFromSource(std::string_view line, RunCounters& counters);
 
   ColumnTable& table_;
   const HeaderLayout& layout_;
@@ -105,6 +120,9 @@ class RowBuilder : public LineConverter {
   bool rowHasValue_ = false;
   bool quotesValues_ = false;
   int groupCounter_ = 0;
+  FieldSource* source_ = nullptr;
+  // Written by countFields() too, which reads a line ahead.
+  mutable std::vector<std::string_view> sourceValues_;
 };
 
 #endif  // PARSER_ROW_BUILDER_H_

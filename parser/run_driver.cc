@@ -1,5 +1,6 @@
 #include "parser/run_driver.h"
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <new>
@@ -11,6 +12,7 @@
 #include "parser/identifier_tables.h"
 #include "parser/line_loop.h"
 #include "parser/load_files.h"
+#include "parser/log_format.h"
 #include "parser/log_reader.h"
 #include "parser/output_file.h"
 #include "parser/row_builder.h"
@@ -68,12 +70,34 @@ void prepareLayout(ColumnTable& table, HeaderLayout& layout,
   checkDuplicateColumns(table, layout, runLog);
 }
 
-/// Reads the log's header and prepares the derived columns. Returns 0,
-/// kRunInvalidHeader, or kRunLogCorrupt when the log could not be read.
+/// Builds the layout of -f; kRunInvalidHeader (with the reason in the run
+/// log and on standard error) when the definition cannot be used.
+int readLogFormat(const RunOptions& options, const ColumnTable& table,
+                  HeaderLayout& layout, std::unique_ptr<FieldSource>* source,
+                  const RunLog& runLog) {
+  LogFormatChoice choice;
+  std::string error;
+  runLog.logFormat(2, "Log format = %s", options.logFormat.c_str());
+  if (parseLogFormatOption(options.logFormat, &choice, &error)) {
+    *source = buildLogFormat(choice, table, layout, runLog, &error);
+  }
+  if (*source != nullptr) return 0;
+  std::fprintf(stderr, "parser: log format: %s\n", error.c_str());
+  runLog.logFormat(5, "Invalid log format: %s", error.c_str());
+  runLog.logFormat(5, "Invalid log file header in %s", options.logPath.c_str());
+  return kRunInvalidHeader;
+}
+
+/// Reads the log's header (or the -f layout) and prepares the derived
+/// columns. Returns 0, kRunInvalidHeader, or kRunLogCorrupt when the log
+/// could not be read.
 int readLayout(LogReader& reader, const RunOptions& options, ColumnTable& table,
                const IdentifierTables& ids, HeaderLayout& layout,
-               const RunLog& runLog) {
-  if (readHeader(reader, options.logFormatName, table, layout, runLog) != 0) {
+               std::unique_ptr<FieldSource>* source, const RunLog& runLog) {
+  if (!options.logFormat.empty()) {
+    int status = readLogFormat(options, table, layout, source, runLog);
+    if (status != 0) return status;
+  } else if (readHeader(reader, options.logFormatName, table, layout, runLog) != 0) {
     if (reader.failed()) {
       logReadFailure(options, reader, runLog);
       return kRunLogCorrupt;
@@ -93,10 +117,11 @@ int readLayout(LogReader& reader, const RunOptions& options, ColumnTable& table,
 int convertLog(LogReader& reader, const RunOptions& options,
                const OutputNames& names, ColumnTable& table,
                const IdentifierTables& ids, const HeaderLayout& layout,
-               std::time_t start, const RunLog& runLog) {
+               FieldSource* source, std::time_t start, const RunLog& runLog) {
   DataSet dataSet = options.dataSet();
   auto builder = std::make_unique<RowBuilder>(table, layout, ids,
                                               options.dbKind(), dataSet, runLog);
+  if (source != nullptr) builder->setFieldSource(source);
   LazyFile dataFile(names.data);
   LazyFile errorFile(names.errorLines);
   LoopSettings settings;
@@ -185,7 +210,9 @@ int runParser(const RunOptions& options, const RunLog& runLog) {
   runLog.logFormat(2, "Filename = %s", options.logPath.c_str());
 
   HeaderLayout layout;
-  status = readLayout(reader, options, *table, ids, layout, runLog);
+  std::unique_ptr<FieldSource> source;
+  status = readLayout(reader, options, *table, ids, layout, &source, runLog);
   if (status != 0) return status;
-  return convertLog(reader, options, names, *table, ids, layout, start, runLog);
+  return convertLog(reader, options, names, *table, ids, layout, source.get(), start,
+                    runLog);
 }

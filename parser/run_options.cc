@@ -4,12 +4,13 @@
 #include <limits>
 
 #include "common/options.h"
+#include "parser/log_format.h"
 
 namespace {
 
 /// The option letters that take a value.
 bool takesValue(char letter) {
-  return std::strchr("ldobtea", letter) != nullptr && letter != '\0';
+  return std::strchr("ldobteaf", letter) != nullptr && letter != '\0';
 }
 
 /// Reads the start of `text` as a decimal integer with an optional sign
@@ -39,6 +40,22 @@ bool readInteger(std::string_view text, int* out) {
 /// Stores one option's value; false (with `problem` set) when it is too
 /// long.
 bool applyOption(char letter, std::string_view argument, RunOptions& options) {
+  if (letter == 'f') {
+    // A format definition holds blanks: the whole argument is the value.
+    LogFormatChoice choice;
+    std::string error;
+    if (argument.size() > kMaxLogFormatLength) {
+      options.problem = "value of -f longer than " + std::to_string(kMaxLogFormatLength) +
+                        " characters";
+      return false;
+    }
+    if (!parseLogFormatOption(argument, &choice, &error)) {
+      options.problem = error;
+      return false;
+    }
+    options.logFormat = std::string(argument);
+    return true;
+  }
   bool isPath = letter == 'l' || letter == 'd' || letter == 'o' || letter == 'b';
   std::string value = isPath ? pathValue(argument) : firstWord(argument);
   if (letter != 'e' && value.size() > kMaxOptionLength) {
@@ -93,7 +110,9 @@ RunOptions parseCommandLine(int argc, const char* const* argv) {
     seenLog = seenLog || letter == 'l';
     seenTypes = seenTypes || letter == 'd';
   }
-  if (!seenLog) {
+  if (!options.logFormat.empty() && !options.logFormatName.empty()) {
+    options.problem = "options -t and -f exclude each other";
+  } else if (!seenLog) {
     options.problem = "option -l (log file) missing";
   } else if (!seenTypes) {
     options.problem = "option -d (column data types file) missing";
@@ -103,9 +122,11 @@ RunOptions parseCommandLine(int argc, const char* const* argv) {
 
 const char* usageText() {
   return "usage: parser -l LOG -d DATATYPES [-o RUNLOG] [-b DATABASE] "
-         "[-t FORMAT] [-e MAXERRORS] [-a APPLIANCE]\n"
+         "[-t FORMAT | -f LOGFORMAT] [-e MAXERRORS] [-a APPLIANCE]\n"
          "  DATABASE is sybase, oracle or mssql; '+' in the paths of -l, -d, "
-         "-o and -b stands for a blank\n";
+         "-o and -b stands for a blank\n"
+         "  LOGFORMAT is apache:FORMAT, apache:NAME, nginx:FORMAT, nginx:NAME,\n"
+         "  apache-conf:FILE:NAME, nginx-conf:FILE:NAME, json or json:KEY=FIELD,...\n";
 }
 
 std::string dataSetName(const std::string& logPath, const char* rawSuffix,

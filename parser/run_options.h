@@ -22,6 +22,9 @@ struct RunOptions {
   std::string dbName;
   /// -t: a built-in format to assume instead of the log's header.
   std::string logFormatName;
+  /// -f: the server's own format definition or JSON lines (see
+  /// parseLogFormatOption); taken whole, blanks included.
+  std::string logFormat;
   /// -e: rejected lines after which the run stops; 0 for no limit.
   int maxErrors = kDefaultMaxErrors;
   /// -a: the appliance the log comes from, part of the table names.
@@ -40,8 +43,9 @@ struct RunOptions {
 /// Reads the command line: options start with '-' or '/', only their
 /// second character counts, each takes the next argument as its value, and
 /// later options overwrite earlier ones (-l also resets the run log to the
-/// log path with ".out"). Missing -l or -d, a value missing at the end, or
-/// a value over 511 characters sets `problem`.
+/// log path with ".out"). Missing -l or -d, a value missing at the end, a
+/// value over 511 characters (4,095 for -f), an -f value of no known form,
+/// or both -t and -f set `problem`.
 RunOptions parseCommandLine(int argc, const char* const* argv);
 
 /// The usage text printed for an unusable command line.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "parser/log_format.h"
+
 namespace {
 
 RunOptions parse(std::vector<std::string> args) {
@@ -85,6 +87,21 @@ TEST(CommandLineTest, UnusableCommandLines) {
   EXPECT_TRUE(parse({"-l", edge, "-d", "t"}).problem.empty());
   EXPECT_FALSE(parse({"-l", edge + "a", "-d", "t"}).problem.empty());
   EXPECT_FALSE(parse({"-l", "x", "-d", "t", "-a", edge + "a"}).problem.empty());
+}
+
+TEST(CommandLineTest, LogFormatIsTakenWhole) {
+  const std::string format = "apache:%h %l %u %t \"%r\" %>s %b +x";
+  RunOptions options = parse({"-l", "x", "-d", "t", "-f", format});
+  EXPECT_TRUE(options.problem.empty()) << options.problem;
+  EXPECT_EQ(options.logFormat, format);
+  EXPECT_NE(parse({"-l", "x", "-d", "t", "-f", "ltsv"}).problem.find("-f takes"),
+            std::string::npos);
+  EXPECT_EQ(parse({"-l", "x", "-d", "t", "-f", "json", "-t", "squid"}).problem,
+            "options -t and -f exclude each other");
+  // Definitions may be long: 4,095 characters are accepted, 4,096 are not.
+  std::string edge = "nginx:" + std::string(kMaxLogFormatLength - 6, '$');
+  EXPECT_EQ(parse({"-l", "x", "-d", "t", "-f", edge}).logFormat.size(), kMaxLogFormatLength);
+  EXPECT_FALSE(parse({"-l", "x", "-d", "t", "-f", edge + "a"}).problem.empty());
 }
 
 TEST(OutputNamesTest, RawNamesAndBillingByDatabase) {

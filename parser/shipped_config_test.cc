@@ -18,6 +18,7 @@
 #include "parser/column_table.h"
 #include "parser/header.h"
 #include "parser/header_layout.h"
+#include "parser/json_fields.h"
 #include "parser/run_driver.h"
 
 namespace {
@@ -143,11 +144,25 @@ TEST(ShippedConfigTest, TypesSuitTheHourlyMerge) {
 }
 
 TEST(ShippedConfigTest, SampleLogsConvertEveryLine) {
-  const std::pair<const char*, const char*> samples[] = {
-      {"squid.log", "squid"}, {"w3c.log", ""}, {"common.log", "common"},
-      {"combined.log", "combined"}, {"nginx.log", "combined"}};
-  for (const auto& [name, format] : samples) {
-    SCOPED_TRACE(name);
+  struct Sample {
+    const char* name;
+    const char* format;      // -t
+    std::string logFormat;   // -f
+  };
+  const std::string samplesDir = kConfigDir + "samples/";
+  std::vector<Sample> samples = {
+      {"squid.log", "squid", ""},
+      {"w3c.log", "", ""},
+      {"common.log", "common", ""},
+      {"combined.log", "combined", ""},
+      {"nginx.log", "combined", ""},
+      {"nginx.log", "", "nginx:main"},
+      {"combined.log", "", "apache:combined"},
+      {"apache_custom.log", "", "apache-conf:" + samplesDir + "apache_custom.conf:vhost_timed"},
+      {"nginx_custom.log", "", "nginx-conf:" + samplesDir + "nginx_custom.conf:timed"}};
+  if (jsonLinesAvailable()) samples.push_back({"caddy.log", "", "json"});
+  for (const auto& [name, format, logFormat] : samples) {
+    SCOPED_TRACE(std::string(name) + " " + format + logFormat);
     const std::string text = readAll(kConfigDir + "samples/" + name);
     const std::string log = tempPath(name);
     writeFile(log, text);
@@ -159,6 +174,7 @@ TEST(ShippedConfigTest, SampleLogsConvertEveryLine) {
     options.dataTypesPath = kConfigDir + "datatypes.dat";
     options.dbName = "oracle";
     options.logFormatName = format;
+    options.logFormat = logFormat;
     RunLog runLog("parser");
     runLog.setPath(log + ".out");
     EXPECT_EQ(runParser(options, runLog), kRunOk);

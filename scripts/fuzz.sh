@@ -32,7 +32,7 @@ fi
 seconds=${1:-60}
 [ $smoke -eq 1 ] && seconds=12
 shift || true
-all_targets=(column_types identifiers header line parser_run zxsort_layout
+all_targets=(column_types identifiers header line log_format parser_run zxsort_layout
              zxsort_run command_line mount_table zxload_rows)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
@@ -81,11 +81,34 @@ make_seeds() {
         seed "$dir" squid '\001' "$samples/squid.log"
         seed "$dir" w3c '\005' "$samples/w3c.log"
         seed "$dir" nginx '\010' "$samples/nginx.log"
+        # The -f layouts (9 to 15) with logs of their kind.
+        seed "$dir" combined_f '\011' "$samples/combined.log"
+        seed "$dir" nginx_f '\012' "$samples/nginx_custom.log"
+        seed "$dir" apache_f '\013' "$samples/apache_custom.log"
+        seed "$dir" caddy_f '\016' "$samples/caddy.log"
+        seed "$dir" caddy_map '\017' "$samples/caddy.log"
       fi
       if [ "$target" = parser_run ]; then
         find "$cases" -type f -name '*.gz' | while read -r f; do
           i=$((i + 1)); seed "$dir" "gz$i" "\\000" "$f"; done
       fi ;;
+    log_format)
+      # A definition (an -f value or a configuration naming the format
+      # "fuzz"), a part break, then log lines.
+      local brk='\n@@@\n'
+      { printf '\000%%h %%l %%u %%t "%%r" %%>s %%b "%%{Referer}i" "%%{User-Agent}i"'"$brk"
+        cat "$samples/combined.log"; } >"$dir/apache"
+      { printf '\001$remote_addr - $remote_user [$time_local] "$request" $status '
+        printf '$body_bytes_sent "$http_referer" "$http_user_agent" rt=$request_time '
+        printf 'urt="$upstream_response_time" host=$host'"$brk"
+        cat "$samples/nginx_custom.log"; } >"$dir/nginx"
+      { printf '\002'; sed 's/vhost_timed$/fuzz/' "$samples/apache_custom.conf"
+        printf "$brk"; cat "$samples/apache_custom.log"; } >"$dir/apache_conf"
+      { printf '\003'; sed 's/log_format timed/log_format fuzz/' "$samples/nginx_custom.conf"
+        printf "$brk"; cat "$samples/nginx_custom.log"; } >"$dir/nginx_conf"
+      { printf '\004ts=x-timestamp,request.uri=cs-uri,request.headers.Referer[0]=cs(referer),'
+        printf 'duration=%%{ms}T,size=-'"$brk"
+        cat "$samples/caddy.log"; } >"$dir/json" ;;
     zxsort_layout | zxsort_run)
       for case_dir in "$cases"/zxsort/*/ "$cases"/pipeline/*/; do
         local zx3 csv types

@@ -4,7 +4,7 @@
 set -euo pipefail
 what=${1:-all}
 
-demo_packages=(cmake ninja-build g++ zlib1g-dev libisal-dev libsqlite3-dev sqlite3 scdoc)
+demo_packages=(cmake ninja-build g++ zlib1g-dev libisal-dev libsimdjson-dev libsqlite3-dev sqlite3 scdoc)
 # The Debian package: dpkg-shlibdeps (dpkg-dev) and file for cpack.
 package_packages=("${demo_packages[@]}" libpq-dev dpkg-dev file)
 test_packages=("${package_packages[@]}" man-db bash-completion libgtest-dev libgmock-dev googletest

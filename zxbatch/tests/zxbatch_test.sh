@@ -189,5 +189,40 @@ REMOTE_HOME=$work/nowhere run_batch 1 "${far[@]}" --force "$logs/proxy2/common.l
 expect_in "$work/stdout" "1 logs: 0 done, 0 skipped, 1 failed"
 expect_in "$work/stderr" "step job, exit status 255"
 
+# ---- the server's own format: --log-format and log-format= (parser -f)
+fmt=$work/fmt
+mkdir -p "$fmt/site" "$fmt/edge"
+cp "$root/config/samples/apache_custom.log" "$fmt/site/vhost.log"
+cp "$root/config/samples/combined.log" "$fmt/edge/combined.log"
+cp "$root/config/samples/apache_custom.conf" "$fmt/apache.conf"
+printf '%s\n' "*/edge/*  log-format=apache:combined" >"$fmt/map"
+vhost='apache:%v %a %l %u %t \"%r\" %>s %b %D \"%{Referer}i\" \"%{User-Agent}i\"'
+run_batch 0 -d "$types" -m "$fmt/map" --log-format "$vhost" "$fmt/site" "$fmt/edge"
+expect_in "$work/stdout" "2 logs: 2 done, 0 skipped, 0 failed"
+# The same format written inline and read from the configuration.
+cp "$fmt/site/vhost.log" "$fmt/vhost.log"
+"$PARSER" -l "$fmt/vhost.log" -d "$types" -f "apache-conf:$fmt/apache.conf:vhost_timed" >/dev/null
+cmp -s "$fmt/vhost.log.csv" "$fmt/site/vhost.log.csv" || fail "vhost.log.csv differs from parser's own"
+expect_in "$fmt/site/vhost.log.out" "Log format = $vhost"
+expect_in "$fmt/edge/combined.log.out" "Log format = apache:combined"
+# A format read from a file is redone when the file changes.
+conf=(-d "$types" --log-format "apache-conf:$fmt/apache.conf:vhost_timed" "$fmt/site/vhost.log")
+run_batch 0 "${conf[@]}"
+expect_in "$work/stdout" "1 logs: 1 done, 0 skipped, 0 failed"
+run_batch 0 "${conf[@]}"
+expect_in "$work/stdout" "1 logs: 0 done, 1 skipped, 0 failed"
+echo "# a comment" >>"$fmt/apache.conf"
+run_batch 0 "${conf[@]}"
+expect_in "$work/stdout" "1 logs: 1 done, 0 skipped, 0 failed"
+# A map setting is never a file name pattern: with a file "log-format=...0..."
+# in the current directory, the key path User-Agent[0] stays as written.
+mkdir -p "$fmt/json" "$fmt/cwd"
+cp "$root/config/samples/caddy.log" "$fmt/json/caddy.log"
+jf='json:request.headers.User-Agent[0]=cs(user-agent)'
+printf '%s\n' "*/json/*  log-format=$jf" >"$fmt/jmap"
+touch "$fmt/cwd/log-format=json:request.headers.User-Agent0=cs(user-agent)"
+(cd "$fmt/cwd" && run_batch 0 -d "$types" -m "$fmt/jmap" "$fmt/json")
+expect_in "$fmt/json/caddy.log.out" "Log format = $jf"
+
 [ "$failed" -eq 0 ] && echo "zxbatch tests passed"
 exit "$failed"
