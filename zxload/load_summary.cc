@@ -71,8 +71,8 @@ constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 
 /// A checked number's value, as the databases give it back (the nearest
 /// double). Plain decimals of up to 15 digits, as the files hold them, are
-/// one exact whole number divided by an exact power of ten: rounded once,
-/// to the same double as a full conversion.
+/// one exact whole number divided by an exact power of ten (at most 10^15):
+/// rounded once, to the same double as a full conversion.
 double numberOf(std::string_view text) {
   const char* at = text.data();
   const char* end = at + text.size();
@@ -80,19 +80,15 @@ double numberOf(std::string_view text) {
   if (at < end && (*at == '-' || *at == '+')) ++at;
   const char* digitsStart = at;
   std::uint64_t whole = 0;
-  int digits = 0, decimals = -1;
-  for (; at < end; ++at) {
-    if (*at >= '0' && *at <= '9') {
-      whole = whole * 10 + static_cast<std::uint64_t>(*at - '0');
-      digits += whole != 0 ? 1 : 0;
-      if (decimals >= 0) ++decimals;
-    } else if (*at == '.' && decimals < 0) {
-      decimals = 0;
-    } else {
-      break;
-    }
+  for (; at < end && static_cast<unsigned>(*at - '0') < 10; ++at) whole = whole * 10 + static_cast<unsigned>(*at - '0');
+  std::ptrdiff_t digits = at - digitsStart, decimals = 0;
+  if (at < end && *at == '.') {
+    const char* point = ++at;
+    for (; at < end && static_cast<unsigned>(*at - '0') < 10; ++at) whole = whole * 10 + static_cast<unsigned>(*at - '0');
+    decimals = at - point;
+    digits += decimals;
   }
-  if (at == end && digits <= 15 && decimals <= 22) {
+  if (at == end && digits <= 15) {
     double value = static_cast<double>(whole);
     if (decimals > 0) value /= kExactTens[decimals];
     return plainZero(negative ? -value : value);
