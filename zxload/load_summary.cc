@@ -277,6 +277,15 @@ class LoadSummary::Builder {
     std::string_view text = values[columns_[k]].text;
     return form_.postgres ? postgresTime(text) : text;
   }
+  /// The cell of `cells` for the time stamp (column `k`) of a row; the
+  /// stamp as the table holds it in `*time`, its hour in `*hourOfDay`.
+  template <typename Cell>
+  Cell& cellOf(const std::vector<RowValue>& values, int k, Cells<Cell>* cells,
+               std::string_view* time, int* hourOfDay) const {
+    bool null = false;
+    *time = stamp(values, k, &null);
+    return cells->locate(*time, null, hourOfDay);
+  }
 
   StoredForm form_;
 
@@ -315,10 +324,9 @@ class RawBuilder : public LoadSummary::Builder {
       : Builder(plan, form, kRawWanted, sizeof kRawWanted / sizeof kRawWanted[0]) {}
 
   void add(const std::vector<RowValue>& values) override {
-    bool null = false;
+    std::string_view time;
     int hourOfDay = -1;
-    std::string_view time = stamp(values, kTime, &null);
-    RawCell& cell = cells_.locate(time, null, &hourOfDay);
+    RawCell& cell = cellOf(values, kTime, &cells_, &time, &hourOfDay);
     const std::int64_t count = has(values, kCount) ? wholeNumber(number(values, kCount)) : 1;
     const std::int64_t bytes =
         has(values, kBytes) ? wholeNumber(number(values, kBytes) * static_cast<double>(count)) : 0;
@@ -437,10 +445,9 @@ class BillingBuilder : public LoadSummary::Builder {
       : Builder(plan, form, kBillingWanted, sizeof kBillingWanted / sizeof kBillingWanted[0]) {}
 
   void add(const std::vector<RowValue>& values) override {
-    bool null = false;
+    std::string_view interval;
     int hourOfDay = -1;
-    std::string_view interval = stamp(values, kBillTime, &null);
-    BillingCell& cell = cells_.locate(interval, null, &hourOfDay);
+    BillingCell& cell = cellOf(values, kBillTime, &cells_, &interval, &hourOfDay);
     ++cell.rows;
     std::string_view name = text(values, kBillUser, &scratch_);
     key_.assign(isNoValue(name) ? std::string_view() : name);

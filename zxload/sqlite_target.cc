@@ -115,14 +115,21 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
 }
 
 bool SqliteTarget::columnsOf(const std::string& table, std::vector<std::string>* columns) {
+  ColumnTypes types;
+  if (!tableInfo(table, &types)) return false;
+  for (const auto& [name, type] : types) columns->push_back(name);
+  return true;
+}
+
+bool SqliteTarget::tableInfo(const std::string& table, ColumnTypes* types) {
   Statement query;
-  if (!prepare("SELECT name FROM pragma_table_info(?1)", query.out(),
+  if (!prepare("SELECT name, lower(type) FROM pragma_table_info(?1)", query.out(),
                "cannot read the columns of " + table)) {
     return false;
   }
   query.text(1, table);
   int step;
-  while ((step = query.step()) == SQLITE_ROW) columns->push_back(query.textAt(0));
+  while ((step = query.step()) == SQLITE_ROW) types->emplace_back(query.textAt(0), query.textAt(1));
   return step == SQLITE_DONE || fail("cannot read the columns of " + table);
 }
 
@@ -305,17 +312,7 @@ bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
   return true;
 }
 
-bool SqliteTarget::columnTypes(ColumnTypes* types) {
-  Statement query;
-  if (!prepare("SELECT name, lower(type) FROM pragma_table_info(?1)", query.out(),
-               "cannot read the columns of " + table_)) {
-    return false;
-  }
-  query.text(1, table_);
-  int step;
-  while ((step = query.step()) == SQLITE_ROW) types->emplace_back(query.textAt(0), query.textAt(1));
-  return step == SQLITE_DONE || fail("cannot read the columns of " + table_);
-}
+bool SqliteTarget::columnTypes(ColumnTypes* types) { return tableInfo(table_, types); }
 
 bool SqliteTarget::writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) {
   finalizeInsert();

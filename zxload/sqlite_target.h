@@ -37,6 +37,8 @@ class SqliteTarget : public LoadTarget {
   bool prepare(const std::string& sql, sqlite3_stmt** statement, const std::string& what);
   /// The names of the columns of `table`, empty when there is no such table.
   bool columnsOf(const std::string& table, std::vector<std::string>* columns);
+  /// The names and declared types (lower case) of the columns of `table`.
+  bool tableInfo(const std::string& table, ColumnTypes* types);
   /// Creates the loads table, or adds what an older zxload did not make.
   bool prepareLoadsTable();
   /// Creates the summary table when it is missing.
