@@ -30,12 +30,14 @@ std::string absolutePath(const std::string& path) {
   return out;
 }
 
-/// Streams the rows of `reader` into the target and commits; on failure
-/// rolls back. With `expected` (read before) the bytes must not have
-/// changed; without, the digest of the bytes read completes the record
-/// and `already` tells that they turned out to be loaded before.
+/// Streams the rows of `reader` into the target, counting them into
+/// `summary`, and commits; on failure rolls back. With `expected` (read
+/// before) the bytes must not have changed; without, the digest of the
+/// bytes read completes the record and `already` tells that they turned
+/// out to be loaded before.
 LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDigest* expected,
-                    LineReader* reader, LoadRecord* record, LoadTarget* target, bool* already) {
+                    LineReader* reader, LoadRecord* record, LoadSummary* summary,
+                    LoadTarget* target, bool* already) {
   RowSplitter splitter(plan);
   Progress progress(file, Progress::terminal());
   std::string error;
@@ -50,6 +52,7 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
       target->rollback();
       return report(kLoadDatabase, where() + target->error() + "; nothing loaded");
     }
+    summary->add(splitter.values());
     progress.update(reader->lineNumber());
   }
   if (!reader->ok()) {
@@ -76,7 +79,8 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
     *already = true;
     return kLoadOk;
   }
-  if (!target->commit(*record)) {
+  if ((summary->enabled() && !target->writeSummary(record->id, summary->cells())) ||
+      !target->commit(*record)) {
     target->rollback();
     return report(kLoadDatabase, file + ": " + target->error() + "; nothing loaded");
   }
@@ -210,6 +214,14 @@ LoadStatus loadFile(const std::string& file, const LoadOptions& options, LoadTar
   }
   std::vector<std::string> replaced;
   LoadStatus status = options.keep ? kLoadOk : replaceEarlier(file, history, target, &replaced);
+  // The summary counts the values as the table will hold them, when their
+  // columns are declared as zxload declares them.
+  LoadSummary summary(plan, target->storedForm());
+  ColumnTypes types;
+  if (status == kLoadOk && summary.enabled()) {
+    if (target->columnTypes(&types)) summary.checkTable(types);
+    else status = report(kLoadDatabase, file + ": " + target->error());
+  }
   if (status == kLoadOk && !target->startRows()) {
     status = report(kLoadDatabase, file + ": " + target->error());
   }
@@ -219,7 +231,7 @@ LoadStatus loadFile(const std::string& file, const LoadOptions& options, LoadTar
   }
   bool already = false;
   status = copyRows(file, plan, record.checksum.empty() ? nullptr : &digest, &reader, &record,
-                    target, &already);
+                    &summary, target, &already);
   if (already) return alreadyLoaded();
   if (status == kLoadOk) {
     for (const std::string& line : replaced) std::printf("%s\n", line.c_str());

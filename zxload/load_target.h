@@ -7,6 +7,7 @@
 
 #include "dbconn/identifier.h"
 #include "zxload/load_plan.h"
+#include "zxload/load_summary.h"
 #include "zxload/row_values.h"
 
 /// Name of the table that records every file loaded.
@@ -43,15 +44,16 @@ class LoadTarget {
   virtual ~LoadTarget() = default;
   /// Starts the transaction, waiting while another load holds the
   /// database; creates the loads table (or adds the columns an older
-  /// zxload did not make) and the plan's table (or its missing columns);
+  /// zxload did not make), the summary table when it is missing, and the
+  /// plan's table (or its missing columns);
   /// sets the record's table as the database holds it and a new id; and
   /// tells what the loads table knows of the record's source.
   virtual bool begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) = 0;
   /// Whether a load into the record's table of the record's size and
   /// checksum (of any checksum while the record has none) is recorded.
   virtual bool isRecorded(const LoadRecord& record, bool* recorded) = 0;
-  /// Deletes the rows of `earlier` (a load with an id) and its record;
-  /// `rows` is the number of rows deleted.
+  /// Deletes the rows of `earlier` (a load with an id), its summary and
+  /// its record; `rows` is the number of rows deleted.
   virtual bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) = 0;
   /// Starts taking rows of the plan given to `begin`.
   virtual bool startRows() = 0;
@@ -59,6 +61,12 @@ class LoadTarget {
   virtual bool addRow(const std::vector<RowValue>& values) = 0;
   /// Ends the rows: after it every row taken is in the table.
   virtual bool endRows() = 0;
+  /// How the database holds values, for the load's summary.
+  virtual StoredForm storedForm() const = 0;
+  /// The declared types of the columns of the table begun (lower case).
+  virtual bool columnTypes(ColumnTypes* types) = 0;
+  /// Writes the cells of the summary of the load `id` (after endRows).
+  virtual bool writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) = 0;
   /// Writes `record` and commits.
   virtual bool commit(const LoadRecord& record) = 0;
   /// Undoes everything since `begin`.

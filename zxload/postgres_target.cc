@@ -206,6 +206,16 @@ bool PostgresTarget::prepareLoadsTable() {
   return exec(sql);
 }
 
+bool PostgresTarget::prepareSummaryTable() {
+  std::vector<std::string> columns;
+  if (!columnsOf(kSummaryTable, &columns)) return false;
+  // The cells are read whole: compressing them would cost every load and
+  // every report for little room.
+  return !columns.empty() ||
+         exec(summaryTableSql("bigint", "bytea") + "; ALTER TABLE " + kSummaryTable +
+              " ALTER COLUMN data SET STORAGE EXTERNAL");
+}
+
 bool PostgresTarget::prepareTable(const std::string& qualified) {
   // Logs of other formats load other columns into the same table: the
   // table takes the union of their columns.
@@ -292,7 +302,7 @@ bool PostgresTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory
   const std::string given = qualifiedName(plan.schema, plan.table);
   // The table lock keeps out loads of older zxload versions, which know
   // no advisory lock.
-  if (!exec("BEGIN") || !lockLoads() || !prepareLoadsTable() ||
+  if (!exec("BEGIN") || !lockLoads() || !prepareLoadsTable() || !prepareSummaryTable() ||
       !exec(std::string("LOCK TABLE ") + kLoadsTable + " IN SHARE ROW EXCLUSIVE MODE") ||
       (!plan.schema.empty() && !makeSchema(plan.schema)) ||
       !prepareTable(given) || !heldTable(given, record) || !readHistory(record, history)) {
@@ -318,7 +328,9 @@ bool PostgresTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) 
     }
     *rows = std::strtoull(PQcmdTuples(result.get()), nullptr, 10);
   }
-  return query(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = $1", {id}, &result,
+  return query(std::string("DELETE FROM ") + kSummaryTable + " WHERE zxload_id = $1", {id},
+               &result, "cannot delete the summary of load " + id) &&
+         query(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = $1", {id}, &result,
                "cannot delete the record of load " + id);
 }
 
@@ -434,6 +446,7 @@ bool PostgresTarget::flush() {
 }
 
 bool PostgresTarget::endRows() {
+  if (!copying_) return true;
   if (binary_) appendCopyTrailer(&buffer_);
   if (!flush()) return false;
   copying_ = false;
@@ -444,6 +457,44 @@ bool PostgresTarget::endRows() {
     PQclear(result);
   }
   return ok || fail("cannot copy into " + qualified_);
+}
+
+bool PostgresTarget::columnTypes(ColumnTypes* types) {
+  Result result;
+  if (!query("SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute"
+             " WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
+             {qualified_}, &result, "cannot read the columns of " + qualified_)) {
+    return false;
+  }
+  for (int row = 0; row < result.rows(); ++row) {
+    types->emplace_back(result.text(row, 0), result.text(row, 1));
+  }
+  return true;
+}
+
+bool PostgresTarget::writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) {
+  const std::string sql = summaryInsertSql();
+  const std::string load = std::to_string(id), format = std::to_string(kSummaryFormat);
+  for (const SummaryCell& cell : cells) {
+    const std::string nulls = std::to_string(cell.nullTimes), rows = std::to_string(cell.rows);
+    std::int64_t part = 0;
+    for (std::size_t at = 0; at == 0 || at < cell.data.size(); at += kSummaryPartBytes, ++part) {
+      const std::size_t size = std::min(kSummaryPartBytes, cell.data.size() - at);
+      const std::string number = std::to_string(part);
+      const char* values[10] = {load.c_str(), cell.dataSet.c_str(),
+                                cell.day.empty() ? nullptr : cell.day.c_str(),
+                                cell.hasTimes ? cell.firstTime.c_str() : nullptr,
+                                cell.hasTimes ? cell.lastTime.c_str() : nullptr,
+                                nulls.c_str(), rows.c_str(), format.c_str(), number.c_str(),
+                                cell.data.data() + at};
+      const int lengths[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<int>(size)};
+      const int binary[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+      Result result;
+      result.reset(PQexecParams(db_.handle(), sql.c_str(), 10, nullptr, values, lengths, binary, 0));
+      if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) return fail("cannot write the summary");
+    }
+  }
+  return true;
 }
 
 bool PostgresTarget::commit(const LoadRecord& record) {

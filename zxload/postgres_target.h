@@ -27,6 +27,9 @@ class PostgresTarget : public LoadTarget {
   bool startRows() override;
   bool addRow(const std::vector<RowValue>& values) override;
   bool endRows() override;
+  StoredForm storedForm() const override { return StoredForm{true, db_.rawBytes()}; }
+  bool columnTypes(ColumnTypes* types) override;
+  bool writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) override;
   bool commit(const LoadRecord& record) override;
   void rollback() override;
   bool listLoads(std::vector<LoadRecord>* loads) override;
@@ -68,6 +71,8 @@ class PostgresTarget : public LoadTarget {
   void appendText(std::string_view text);
   /// Sends the gathered rows.
   bool flush();
+  /// Creates the summary table when it is missing.
+  bool prepareSummaryTable();
 
   PostgresConnection db_;
   const LoadPlan* plan_ = nullptr;

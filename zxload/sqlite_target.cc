@@ -177,14 +177,21 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
 }
 
 bool SqliteTarget::columnsOf(const std::string& table, std::vector<std::string>* columns) {
+  ColumnTypes types;
+  if (!tableInfo(table, &types)) return false;
+  for (const auto& [name, type] : types) columns->push_back(name);
+  return true;
+}
+
+bool SqliteTarget::tableInfo(const std::string& table, ColumnTypes* types) {
   Statement query;
-  if (!prepare("SELECT name FROM pragma_table_info(?1)", query.out(),
+  if (!prepare("SELECT name, lower(type) FROM pragma_table_info(?1)", query.out(),
                "cannot read the columns of " + table)) {
     return false;
   }
   query.text(1, table);
   int step;
-  while ((step = query.step()) == SQLITE_ROW) columns->push_back(query.textAt(0));
+  while ((step = query.step()) == SQLITE_ROW) types->emplace_back(query.textAt(0), query.textAt(1));
   return step == SQLITE_DONE || fail("cannot read the columns of " + table);
 }
 
@@ -195,6 +202,12 @@ bool SqliteTarget::prepareLoadsTable() {
   if (sql.empty()) return true;
   loadsColumns_ = {"id", "source", "data_set", "table_schema"};  // all there once made
   return exec(sql);
+}
+
+bool SqliteTarget::prepareSummaryTable() {
+  std::vector<std::string> columns;
+  if (!columnsOf(kSummaryTable, &columns)) return false;
+  return !columns.empty() || exec(summaryTableSql("INTEGER", "BLOB"));
 }
 
 bool SqliteTarget::heldTable(const std::string& table, std::string* held) {
@@ -284,8 +297,8 @@ bool SqliteTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* 
   plan_ = &plan;
   // IMMEDIATE takes the write lock now, so that two loads of one file
   // cannot both find it unrecorded.
-  if (!exec("BEGIN IMMEDIATE") || !prepareLoadsTable() || !heldTable(plan.table, &table_) ||
-      !prepareTable(table_)) {
+  if (!exec("BEGIN IMMEDIATE") || !prepareLoadsTable() || !prepareSummaryTable() ||
+      !heldTable(plan.table, &table_) || !prepareTable(table_)) {
     return false;
   }
   record->schema = "main";
@@ -311,6 +324,15 @@ bool SqliteTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) {
       return fail("cannot delete the rows of load " + std::to_string(earlier.id));
     }
     *rows = static_cast<std::uint64_t>(sqlite3_changes64(db_.handle()));
+  }
+  Statement summary;
+  if (!prepare(std::string("DELETE FROM ") + kSummaryTable + " WHERE zxload_id = ?1", summary.out(),
+               "cannot delete the summary of load " + std::to_string(earlier.id))) {
+    return false;
+  }
+  summary.integer(1, earlier.id);
+  if (summary.step() != SQLITE_DONE) {
+    return fail("cannot delete the summary of load " + std::to_string(earlier.id));
   }
   Statement forget;
   if (!prepare(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = ?1", forget.out(),
@@ -503,6 +525,36 @@ bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
 bool SqliteTarget::endRows() {
   if (!waitForCopy() || (staged_ && image_->rows() > 0 && !copyImage(image_.get()))) return false;
   finalizeInsert();
+  return true;
+}
+
+bool SqliteTarget::columnTypes(ColumnTypes* types) { return tableInfo(table_, types); }
+
+bool SqliteTarget::writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) {
+  Statement insert;
+  if (!prepare(summaryInsertSql(), insert.out(), "cannot write the summary")) return false;
+  auto textOrNull = [&](int index, bool present, const std::string& value) {
+    if (present) insert.text(index, value);
+    else sqlite3_bind_null(insert.get(), index);
+  };
+  for (const SummaryCell& cell : cells) {
+    std::int64_t part = 0;
+    for (std::size_t at = 0; at == 0 || at < cell.data.size(); at += kSummaryPartBytes, ++part) {
+      std::size_t size = std::min(kSummaryPartBytes, cell.data.size() - at);
+      insert.integer(1, id);
+      insert.text(2, cell.dataSet);
+      textOrNull(3, !cell.day.empty(), cell.day);
+      textOrNull(4, cell.hasTimes, cell.firstTime);
+      textOrNull(5, cell.hasTimes, cell.lastTime);
+      insert.integer(6, cell.nullTimes);
+      insert.integer(7, cell.rows);
+      insert.integer(8, kSummaryFormat);
+      insert.integer(9, part);
+      sqlite3_bind_blob64(insert.get(), 10, cell.data.data() + at, size, SQLITE_STATIC);
+      if (insert.step() != SQLITE_DONE) return fail("cannot write the summary");
+      sqlite3_reset(insert.get());
+    }
+  }
   return true;
 }
 

@@ -31,6 +31,9 @@ class SqliteTarget : public LoadTarget {
   bool startRows() override;
   bool addRow(const std::vector<RowValue>& values) override;
   bool endRows() override;
+  StoredForm storedForm() const override { return StoredForm{}; }
+  bool columnTypes(ColumnTypes* types) override;
+  bool writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) override;
   bool commit(const LoadRecord& record) override;
   void rollback() override;
   bool listLoads(std::vector<LoadRecord>* loads) override;
@@ -46,8 +49,12 @@ class SqliteTarget : public LoadTarget {
   bool prepare(const std::string& sql, sqlite3_stmt** statement, const std::string& what);
   /// The names of the columns of `table`, empty when there is no such table.
   bool columnsOf(const std::string& table, std::vector<std::string>* columns);
+  /// The names and declared types (lower case) of the columns of `table`.
+  bool tableInfo(const std::string& table, ColumnTypes* types);
   /// Creates the loads table, or adds what an older zxload did not make.
   bool prepareLoadsTable();
+  /// Creates the summary table when it is missing.
+  bool prepareSummaryTable();
   /// The plan's table as the database spells it (names are case-blind).
   bool heldTable(const std::string& table, std::string* held);
   /// Creates the record's table or adds the plan's columns that it lacks.

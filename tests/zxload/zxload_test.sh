@@ -165,6 +165,21 @@ else
 fi
 [ "$got" = "$exact" ] || fail "bytes: $got, want $exact"
 
+# summarised TABLE...: the summary of every load of each TABLE stands for
+# exactly the table's rows (the rows its cells count; a cell stored in
+# parts repeats its figures in each), and no summary is left of a load
+# that is not recorded.
+summarised() {
+  local table got
+  for table in "$@"; do
+    got=$(q "SELECT (SELECT count(*) FROM $table) || ' ' || (SELECT coalesce(sum(s.row_count), 0)
+               FROM zxload_summary s JOIN zxload_files f ON f.id = s.zxload_id WHERE f.table_name = '$table' AND s.part = 0)")
+    [ "${got% *}" = "${got#* }" ] || fail "$table: rows and summarised rows $got"
+  done
+  got=$(q "SELECT count(*) FROM zxload_summary WHERE zxload_id NOT IN (SELECT id FROM zxload_files)")
+  [ "$got" = 0 ] || fail "$got summary rows of loads not recorded"
+}
+
 section "a changed file replaces the earlier load of its source"
 rdir=$work/rep
 mkdir "$rdir"
@@ -180,11 +195,13 @@ out=$(rep "$rdir/a.log.csv") || fail "replacing load: $out"
 [[ "$out" == "$rdir/a.log.csv: replaced $n rows loaded from $src on 2"*" UTC"$'\n'"$rdir/a.log.csv: $((n - 5)) rows loaded into raw_rep" ]] ||
   fail "replacing load says: $out"
 check "$rdir/a.log.csv" "$rdir/a.log.zx3" "$raw" raw_rep
+summarised raw_rep
 out=$(rep "$rdir/a.log.csv")
 [ "$out" = "$rdir/a.log.csv: already loaded into raw_rep, nothing to do" ] || fail "same again: $out"
 cp "$work/combined.log.csv" "$rdir/b.log.csv"
 rep --keep "$rdir/b.log.csv" >/dev/null || fail "--keep"
 [ "$(q "SELECT count(*) FROM raw_rep")" = $((2 * n - 5)) ] || fail "--keep kept $(q "SELECT count(*) FROM raw_rep") rows"
+summarised raw_rep
 # The sort file of the log is the same data set: it replaces both loads;
 # the billing file is another one.
 out=$(rep "$work/combined.log.srt" "$work/combined.log.bsrt") || fail "sort files: $out"
@@ -194,6 +211,7 @@ check "$work/combined.log.srt" "$work/combined.log.zx3" "$raw" raw_rep
 load -k sybase -d "$raw" -a rep2 --source "$src" "$work/combined.log.srt" >/dev/null || fail "-a rep2"
 [ "$(q "SELECT count(*) FROM raw_rep")" = 0 ] || fail "rows left in the old table"
 check "$work/combined.log.srt" "$work/combined.log.zx3" "$raw" raw_rep2
+summarised raw_rep raw_rep2 bill_rep
 listed=$("$ZXLOAD" "${target[@]}" --list | awk -F'\t' -v s="$src" '$8 == s { print $3, $4, $5, $9 }')
 want="bill_rep billing $(wc -l <"$work/combined.log.bsrt") $(realpath "$work/combined.log.bsrt")
 raw_rep2 raw $(wc -l <"$work/combined.log.srt") $(realpath "$work/combined.log.srt")"
@@ -210,17 +228,21 @@ load -k sybase -d "$raw" -a old "$odir/o.log.csv" >/dev/null || fail "load befor
 # Turn the tables into what the previous version made.
 if [ "$mode" = postgres ]; then
   q "ALTER TABLE zxload_files DROP COLUMN id, DROP COLUMN source, DROP COLUMN data_set, DROP COLUMN table_schema;
-     ALTER TABLE raw_old DROP COLUMN zxload_id"
+     ALTER TABLE raw_old DROP COLUMN zxload_id; DROP TABLE zxload_summary"
 else
   q "DROP INDEX zxload_files_id; DROP INDEX zxload_files_source; ALTER TABLE zxload_files DROP COLUMN id;
      ALTER TABLE zxload_files DROP COLUMN source; ALTER TABLE zxload_files DROP COLUMN data_set;
-     ALTER TABLE zxload_files DROP COLUMN table_schema; ALTER TABLE raw_old DROP COLUMN zxload_id"
+     ALTER TABLE zxload_files DROP COLUMN table_schema; ALTER TABLE raw_old DROP COLUMN zxload_id;
+     DROP TABLE zxload_summary"
 fi
 [ "$("$ZXLOAD" "${target[@]}" --list | cut -f 1,3,4,8)" = "-	raw_old	raw	$(realpath "$odir/o.log.csv")" ] ||
   fail "--list of an older table: $("$ZXLOAD" "${target[@]}" --list)"
 out=$(load -k sybase -d "$raw" -a old "$odir/o.log.csv" "$odir/p.log.srt") || fail "upgrade: $out"
 [[ "$out" == *"already loaded into raw_old"*"p.log.srt: $(wc -l <"$odir/p.log.srt") rows loaded"* ]] || fail "upgrade says: $out"
 [ "$(q "SELECT count(*) FROM raw_old WHERE zxload_id IS NULL")" = "$n" ] || fail "older rows"
+# The older load has no summary (zxreport reads its rows), the new one has.
+[ "$(q "SELECT sum(row_count) FROM zxload_summary WHERE part = 0")" = "$(wc -l <"$odir/p.log.srt")" ] ||
+  fail "summaries after the upgrade: $(q "SELECT zxload_id, row_count FROM zxload_summary")"
 head -n -1 "$work/combined.log.csv" >"$odir/o.log.csv"
 expect 5 "older zxload.*--keep" load -k sybase -d "$raw" -a old "$odir/o.log.csv"
 [ "$(q "SELECT count(*) FROM raw_old")" = $((n + $(wc -l <"$odir/p.log.srt"))) ] || fail "refused load changed rows"
@@ -367,10 +389,15 @@ for name in a b; do
     printf "%d|%.0f\n", rows, sum >"/dev/stderr" }' 2>&1 >"$kdir/$name.log.csv")
 done
 kload=("$ZXLOAD" "${target[@]}" -k sybase -d "$kdir/k.dat" -a kill --source /logs/kill.log)
-# now_state: rows and byte sum of the table, then records and their rows.
+# now_state: rows and byte sum of the table, records and their rows, then
+# the rows the summaries of recorded loads count and the summary rows of
+# loads not recorded.
 now_state() {
   q "SELECT (SELECT count(*) || '|' || coalesce(sum(bytecount), 0) FROM raw_kill) || ' ' ||
-            (SELECT count(*) || '|' || coalesce(sum(row_count), 0) FROM zxload_files)"
+            (SELECT count(*) || '|' || coalesce(sum(row_count), 0) FROM zxload_files) || ' ' ||
+            (SELECT coalesce(sum(row_count), 0) FROM zxload_summary
+              WHERE part = 0 AND zxload_id IN (SELECT id FROM zxload_files)) || '|' ||
+            (SELECT count(*) FROM zxload_summary WHERE zxload_id NOT IN (SELECT id FROM zxload_files))"
 }
 "${kload[@]}" "$kdir/a.log.csv" >/dev/null || fail "kill test: first load"
 start=$(date +%s%N)
@@ -387,8 +414,8 @@ for percent in 5 25 45 65 85 100 110; do
   kills=$((kills + 1))
   got=$(now_state)
   rows=${got%%|*}
-  if [ "$got" = "${state[$current]} 1|$rows" ]; then old=$((old + 1))
-  elif [ "$got" = "${state[$next]} 1|$rows" ]; then current=$next
+  if [ "$got" = "${state[$current]} 1|$rows $rows|0" ]; then old=$((old + 1))
+  elif [ "$got" = "${state[$next]} 1|$rows $rows|0" ]; then current=$next
   else fail "killed at $percent % of $took ms: table and loads table $got, want ${state[$current]} or ${state[$next]}"; fi
   [ "$mode" = postgres ] || [ "$(q "PRAGMA integrity_check")" = ok ] || fail "killed at $percent %: integrity check"
 done
