@@ -403,7 +403,35 @@ now_state() {
 start=$(date +%s%N)
 "${kload[@]}" "$kdir/b.log.csv" >/dev/null || fail "kill test: replacing load"
 took=$((($(date +%s%N) - start) / 1000000))
-current=b old=0 kills=0
+
+section "readers and a waiting load beside a load"
+# Readers see the old rows or the new ones, with their summary, at every
+# moment of a load that spans several stage copies; a second load waiting
+# with --wait goes in after it.
+"${kload[@]}" "$kdir/a.log.csv" >"$kdir/first" 2>&1 &
+first=$!
+sleep 0.1
+"${kload[@]}" --wait 60 "$kdir/b.log.csv" >"$kdir/second" 2>&1 &
+second=$!
+samples=0
+while kill -0 "$second" 2>/dev/null; do
+  got=$(now_state)
+  rows=${got%%|*}
+  [ "$got" = "${state[a]} 1|$rows $rows|0" ] || [ "$got" = "${state[b]} 1|$rows $rows|0" ] ||
+    fail "a reader during a load saw $got"
+  samples=$((samples + 1))
+done
+wait "$first" || fail "the first of two loads: $(cat "$kdir/first")"
+wait "$second" || fail "the load that waited: $(cat "$kdir/second")"
+got=$(now_state)
+[ "$got" = "${state[b]} 1|80000 80000|0" ] || [ "$got" = "${state[a]} 1|100000 100000|0" ] ||
+  fail "after two loads side by side: $got"
+current=a
+[ "$got" = "${state[b]} 1|80000 80000|0" ] && current=b
+[ "$mode" = postgres ] || [ "$(q "PRAGMA integrity_check")" = ok ] || fail "integrity after loads side by side"
+echo "readers: $samples samples during two loads"
+
+old=0 kills=0
 for percent in 5 25 45 65 85 100 110; do
   next=a
   [ "$current" = a ] && next=b
@@ -435,5 +463,10 @@ expect 4 "cannot open" "$ZXLOAD" -s "$work/no/such/dir.db" -k none -d "$raw" "$w
 expect 4 "cannot connect" "$ZXLOAD" -p "host=$work/nosuch" -k none -d "$raw" "$work/squid.log.csv"
 
 section "done"
+if [ "$mode" = sqlite ]; then
+  for db in "$work"/*.db; do
+    [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = ok ] || fail "$db: integrity check"
+  done
+fi
 [ "$failures" -eq 0 ] && echo "zxload $mode: all checks passed"
 exit $((failures > 0))
