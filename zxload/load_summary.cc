@@ -113,21 +113,7 @@ std::string_view postgresText(std::string_view text, bool rawBytes, std::string*
   while (i < text.size() && s[i] != 0 && (s[i] < 0x80 || rawBytes)) ++i;
   if (i == text.size()) return text;
   scratch->assign(text.substr(0, i));
-  while (i < text.size()) {
-    if (s[i] == 0) {
-      scratch->append(rawBytes ? "?" : "\xef\xbf\xbd");
-      ++i;
-    } else if (s[i] < 0x80 || rawBytes) {
-      scratch->push_back(static_cast<char>(s[i++]));
-    } else if (std::size_t length = utf8Length(s + i, text.size() - i)) {
-      scratch->append(text.data() + i, length);
-      i += length;
-    } else {
-      scratch->push_back(static_cast<char>(0xc0 | (s[i] >> 6)));
-      scratch->push_back(static_cast<char>(0x80 | (s[i] & 0x3f)));
-      ++i;
-    }
-  }
+  appendPostgresText(text.substr(i), rawBytes, scratch);
   return *scratch;
 }
 
