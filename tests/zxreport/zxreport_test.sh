@@ -85,6 +85,12 @@ convert w3c.log demo
 convert common.log demo common
 convert combined.log demo combined
 convert hostile.log evil squid
+# A larger load: 30,000 rows through the summary's tables as they grow.
+awk 'BEGIN { for (i = 0; i < 30000; i++)
+  printf "%d.%03d %6d 10.8.%d.%d TCP_%s/%d %d GET http://s%d.example/p/%d - DIRECT/192.0.2.9 text/html\n",
+    1765101735 + i * 4, i % 1000, i % 977, i % 7, i % 251, i % 3 ? "MISS" : "HIT", i % 11 ? 200 : 404,
+    i * 37 % 99991, i % 13, i }' >"$work/many.log"
+convert many.log demo squid
 
 title='Report <script>document.title="x"</script> & co'
 report=(-o "$work/r.html" --json "$work/r.json" --csv "$work/csv" --ids "$types.id"
