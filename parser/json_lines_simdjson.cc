@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 
+#include "parser/byte_search.h"
 #include "parser/json_fields.h"
 
 namespace {
@@ -16,6 +17,7 @@ using simdjson::error_code;
 
 /// Longest line a source is handed: a carried part and one more read.
 constexpr std::size_t kLongestLine = 2 * 8192;
+static_assert(kLinePadding >= simdjson::SIMDJSON_PADDING);
 
 /// True when `text` is a JSON number (the raw token, trimmed).
 bool isJsonNumber(std::string_view text) {
@@ -47,7 +49,7 @@ class JsonLineSource : public FieldSource {
  public:
   JsonLineSource(const std::vector<JsonField>& fields, int positions)
       : fields_(fields),
-        buffer_(new char[kLongestLine + simdjson::SIMDJSON_PADDING]),
+        buffer_(new char[kLongestLine + 2 * kLinePadding]),
         scratch_(4 * kLongestLine + 64 * (fields.size() + 1)),
         best_(static_cast<std::size_t>(positions), INT_MAX),
         timePatterns_(fields.size()) {
@@ -69,22 +71,53 @@ class JsonLineSource : public FieldSource {
   }
 
   SourceOutcome read(std::string_view line, std::string_view* values, int* found) override {
+    // simdjson reads up to kLinePadding bytes past what it parses: here, as
+    // in readPadded(), the line's break and then blanks.
+    const std::size_t parsed = withoutBreaks(line).size();
+    if (parsed <= kLongestLine) {
+      const std::size_t copied = std::min(line.size(), parsed + kLinePadding);
+      std::memcpy(buffer_.get(), line.data(), copied);
+      std::memset(buffer_.get() + copied, ' ', kLinePadding);
+    }
+    return readAt(buffer_.get(), parsed, values, found);
+  }
+
+  SourceOutcome readPadded(std::string_view line, std::string_view* values,
+                           int* found) override {
+    return readAt(line.data(), withoutBreaks(line).size(), values, found);
+  }
+
+  std::string_view problem() const override { return problem_; }
+  bool decodesValues() const override { return true; }
+  bool readsLinesAlone() const override { return true; }
+  std::size_t valueBytes() const override { return scratch_.capacity() + kLongestProblem; }
+
+ private:
+  /// Longest problem() text: a byte position and simdjson's message.
+  static constexpr std::size_t kLongestProblem = 256;
+
+  /// `line` without the line breaks at its end.
+  static std::string_view withoutBreaks(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    return line;
+  }
+
+  /// Reads the `length` bytes at `text`, followed by kLinePadding readable
+  /// bytes; positions in messages count from `text`.
+  SourceOutcome readAt(const char* text, std::size_t length, std::string_view* values,
+                       int* found) {
     *found = 0;
     values_ = values;
     scratch_.clear();
     std::fill(best_.begin(), best_.end(), INT_MAX);
     for (std::size_t p = 0; p < best_.size(); ++p) values[p] = "-";
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    if (line.size() > kLongestLine) {
+    if (length > kLongestLine) {
       problem_ = "the line is longer than " + std::to_string(kLongestLine) + " bytes";
       return SourceOutcome::kMalformed;
     }
-    std::memcpy(buffer_.get(), line.data(), line.size());
-    std::memset(buffer_.get() + line.size(), ' ', simdjson::SIMDJSON_PADDING);
+    start_ = text;
     od::document document;
-    error_code error = parser_.iterate(buffer_.get(), line.size(),
-                                       line.size() + simdjson::SIMDJSON_PADDING)
-                           .get(document);
+    error_code error = parser_.iterate(text, length, length + kLinePadding).get(document);
     od::object root;
     if (!error) error = document.get_object().get(root);
     if (error == simdjson::INCORRECT_TYPE) {
@@ -103,18 +136,13 @@ class JsonLineSource : public FieldSource {
     }
     const char* trailing = nullptr;
     if (!document.current_location().get(trailing)) {
-      problem_ = "at byte " + std::to_string(trailing - buffer_.get() + 1) +
-                 ": text after the JSON object";
+      problem_ = "at byte " + std::to_string(trailing - text + 1) + ": text after the JSON object";
       return SourceOutcome::kMalformed;
     }
     problem_.clear();
     return SourceOutcome::kComplete;
   }
 
-  std::string_view problem() const override { return problem_; }
-  bool decodesValues() const override { return true; }
-
- private:
   /// A place in the key paths: the keys and array elements under it, and
   /// the fields whose path ends here.
   struct Node {
@@ -179,20 +207,17 @@ class JsonLineSource : public FieldSource {
     }
   }
 
-  /// The text between a string's quotes as it stands in the line, from just
-  /// after its opening quote; `*escaped` tells whether it holds escapes.
-  static std::string_view rawString(const char* start, bool* escaped) {
-    // The line was indexed: the string is closed before the buffer ends.
-    const char* at = start;
-    *escaped = false;
-    while (*at != '"') {
-      if (*at == '\\') {
-        *escaped = true;
-        ++at;
-      }
-      ++at;
+  /// The text between a key's quotes as it stands in the line: from just
+  /// after its opening quote to the quote before its colon (the field was
+  /// read, so only blanks stand between the quote, the colon and the value).
+  static std::string_view rawKey(od::field& field) {
+    const char* start = field.key().raw();
+    const char* end = field.value().raw_json_token().data();
+    while (*--end != ':') {
     }
-    return std::string_view(start, static_cast<std::size_t>(at - start));
+    while (*--end != '"') {
+    }
+    return std::string_view(start, static_cast<std::size_t>(end - start));
   }
 
   error_code walkObject(od::object object, int node) {
@@ -200,9 +225,8 @@ class JsonLineSource : public FieldSource {
       od::field field;
       if (error_code error = std::move(entry).get(field)) return error;
       // Most keys are written without escapes: looked up as they stand.
-      bool escaped = false;
-      std::string_view key = rawString(field.key().raw(), &escaped);
-      if (escaped) {
+      std::string_view key = rawKey(field);
+      if (holdsEither(key, '\\', '\\')) {
         if (error_code error = field.unescaped_key().get(key)) return error;
       }
       int child = keyChild(node, key);
@@ -264,9 +288,7 @@ class JsonLineSource : public FieldSource {
         std::string_view token = value.raw_json_token();
         while (token.size() > 1 && token.back() != '"') token.remove_suffix(1);
         text = token.size() >= 2 ? token.substr(1, token.size() - 2) : std::string_view();
-        const bool escaped =
-            !text.empty() && std::memchr(text.data(), '\\', text.size()) != nullptr;
-        if (escaped) {
+        if (holdsEither(text, '\\', '\\')) {
           if (error_code error = value.get_string().get(text)) return error;
           text = withoutControls(text);
         }
@@ -356,9 +378,8 @@ class JsonLineSource : public FieldSource {
   void describe(error_code error, od::document* document) {
     problem_.clear();
     const char* at = nullptr;
-    if (document != nullptr && !document->current_location().get(at) &&
-        at >= buffer_.get()) {
-      problem_ = "at byte " + std::to_string(at - buffer_.get() + 1) + ": ";
+    if (document != nullptr && !document->current_location().get(at) && at >= start_) {
+      problem_ = "at byte " + std::to_string(at - start_ + 1) + ": ";
     }
     problem_ += "not valid JSON: ";
     problem_ += simdjson::error_message(error);
@@ -366,7 +387,10 @@ class JsonLineSource : public FieldSource {
 
   std::vector<JsonField> fields_;
   std::vector<Node> nodes_;
+  /// A copy of the line read by read(), with its padding.
   std::unique_ptr<char[]> buffer_;
+  /// The first byte of the line being read.
+  const char* start_ = nullptr;
   od::parser parser_;
   ValueScratch scratch_;
   ValueConverter converter_;

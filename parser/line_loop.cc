@@ -49,7 +49,30 @@ LineLoop::LineLoop(LineConverter& converter, const LoopSettings& settings,
       errorFile_(errorFile),
       runLog_(runLog) {}
 
+namespace {
+
+/// The lines of a log as the reader yields them.
+class ReaderSupply : public LineSupply {
+ public:
+  explicit ReaderSupply(LogReader& reader) : reader_(reader) {}
+  bool nextLine(char* buffer, std::size_t* length) override {
+    if (!reader_.readLine(buffer, length)) return false;
+    *length = removeBlankBeforeBreak(buffer, *length);
+    return true;
+  }
+
+ private:
+  LogReader& reader_;
+};
+
+}  // namespace
+
 int LineLoop::run(LogReader& reader) {
+  ReaderSupply supply(reader);
+  return run(supply);
+}
+
+int LineLoop::run(LineSupply& supply) {
   while (true) {
     std::size_t offset = 0;
     if (carrying_) {
@@ -57,9 +80,8 @@ int LineLoop::run(LogReader& reader) {
       offset = carryLength_;
     }
     std::size_t readLength = 0;
-    if (!reader.readLine(line_ + offset, &readLength)) break;
+    if (!supply.nextLine(line_ + offset, &readLength)) break;
     char* next = line_ + offset;
-    readLength = removeBlankBeforeBreak(next, readLength);
     int status;
     if (!carrying_) {
       status = handleLine(next, readLength, false);

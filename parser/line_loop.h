@@ -22,6 +22,17 @@ constexpr int kDataFileFailed = -5;
 constexpr int kTooManyErrors = -11;
 constexpr int kFormatChanged = -12;
 
+/// Where the loop takes its lines from.
+class LineSupply {
+ public:
+  virtual ~LineSupply() = default;
+  /// Copies the next line of the log (at most kMaxLineLength bytes, line
+  /// break kept, one blank before it removed: see removeBlankBeforeBreak)
+  /// into `buffer` of kLineReadLimit + 1 bytes, with a NUL after it, and
+  /// sets `*length`. False at the end of the log.
+  virtual bool nextLine(char* buffer, std::size_t* length) = 0;
+};
+
 /// What the loop needs to know about the run.
 struct LoopSettings {
   /// The format line that defined the layout (compared without its line
@@ -49,6 +60,8 @@ class LineLoop {
   /// log (also when reading failed: see LogReader::failed()), or
   /// kDataFileFailed, kTooManyErrors or kFormatChanged.
   int run(LogReader& reader);
+  /// As run(LogReader&), with the lines `supply` hands over.
+  int run(LineSupply& supply);
 
   /// The counters of the lines handled so far.
   const RunCounters& counters() const { return counters_; }

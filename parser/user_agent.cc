@@ -35,8 +35,14 @@ BrowserAndOs browserAndOs(std::string_view userAgent) {
   for (std::string_view token : kBrowserTokens) {
     if (userAgent.find(token) != std::string_view::npos) result.browser = token;
   }
+  // Most tokens begin with "Win": none of them occurs before the first
+  // "Win", or at all without one.
+  constexpr std::string_view kWin = "Win";
+  const std::size_t firstWin = userAgent.find(kWin);
   for (std::string_view token : kOsTokens) {
-    std::size_t at = userAgent.find(token);
+    const bool win = token.starts_with(kWin);
+    if (win && firstWin == std::string_view::npos) continue;
+    std::size_t at = userAgent.find(token, win ? firstWin : 0);
     if (at == std::string_view::npos) continue;
     std::string_view found = classify(userAgent.substr(at));
     if (!found.empty()) result.os = found;
