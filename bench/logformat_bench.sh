@@ -77,7 +77,7 @@ run_sampled() {
     [ -n "$pid" ] || pid=$(pgrep -P "$tpid" || true)
     if [ -n "$pid" ]; then
       for t in /proc/"$pid"/task/*; do
-        read -r ns _ <"$t/schedstat" 2>/dev/null && seconds[${t##*/}]=$ns
+        read -r ns _ 2>/dev/null <"$t/schedstat" && seconds[${t##*/}]=$ns
       done
     fi
     sleep 0.01

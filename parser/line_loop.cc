@@ -55,10 +55,10 @@ namespace {
 class ReaderSupply : public LineSupply {
  public:
   explicit ReaderSupply(LogReader& reader) : reader_(reader) {}
-  bool nextLine(char* buffer, std::size_t* length) override {
-    if (!reader_.readLine(buffer, length)) return false;
+  const char* nextLine(char* buffer, std::size_t* length) override {
+    if (!reader_.readLine(buffer, length)) return nullptr;
     *length = removeBlankBeforeBreak(buffer, *length);
-    return true;
+    return buffer;
   }
 
  private:
@@ -80,8 +80,13 @@ int LineLoop::run(LineSupply& supply) {
       offset = carryLength_;
     }
     std::size_t readLength = 0;
-    if (!supply.nextLine(line_ + offset, &readLength)) break;
-    char* next = line_ + offset;
+    const char* next = supply.nextLine(line_ + offset, &readLength);
+    if (next == nullptr) break;
+    if (carrying_ && next != line_ + offset) {
+      // Joined with the carried part, the line must follow it.
+      std::memcpy(line_ + offset, next, readLength);
+      next = line_ + offset;
+    }
     int status;
     if (!carrying_) {
       status = handleLine(next, readLength, false);
@@ -107,7 +112,7 @@ bool LineLoop::continuesCarriedLine(std::string_view next) const {
              settings_.headerFieldCount;
 }
 
-int LineLoop::handleLine(char* text, std::size_t length, bool joined) {
+int LineLoop::handleLine(const char* text, std::size_t length, bool joined) {
   std::string_view line(text, length);
   ++counters_.linesRead;
   counters_.totalBytes += static_cast<std::int64_t>(length);

@@ -26,11 +26,11 @@ constexpr int kFormatChanged = -12;
 class LineSupply {
  public:
   virtual ~LineSupply() = default;
-  /// Copies the next line of the log (at most kMaxLineLength bytes, line
-  /// break kept, one blank before it removed: see removeBlankBeforeBreak)
-  /// into `buffer` of kLineReadLimit + 1 bytes, with a NUL after it, and
-  /// sets `*length`. False at the end of the log.
-  virtual bool nextLine(char* buffer, std::size_t* length) = 0;
+  /// The next line of the log (at most kMaxLineLength bytes, line break
+  /// kept, one blank before it removed: see removeBlankBeforeBreak), of
+  /// `*length` bytes: read into `buffer` of kLineReadLimit + 1 bytes, or
+  /// where the supply keeps it until the next call. Null at the end.
+  virtual const char* nextLine(char* buffer, std::size_t* length) = 0;
 };
 
 /// What the loop needs to know about the run.
@@ -70,7 +70,7 @@ class LineLoop {
   /// Handles the line of `length` bytes at `text` (blank before its line
   /// break removed); `joined` when it began with a carried part. Returns 0
   /// or the status that ends the loop.
-  int handleLine(char* text, std::size_t length, bool joined);
+  int handleLine(const char* text, std::size_t length, bool joined);
   /// True when `next`, read while a short line waits, continues it: a data
   /// line that is short on its own too.
   bool continuesCarriedLine(std::string_view next) const;

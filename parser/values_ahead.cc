@@ -123,20 +123,18 @@ ValuesAhead::Batch* ValuesAhead::takeReady(Batch* done) {
   return batch;
 }
 
-bool ValuesAhead::nextLine(char* buffer, std::size_t* length) {
+const char* ValuesAhead::nextLine(char* /*buffer*/, std::size_t* length) {
   while (current_ == nullptr || next_ == current_->lines.size()) {
-    if (current_ != nullptr && current_->last) return false;
+    if (current_ != nullptr && current_->last) return nullptr;
     current_ = takeReady(current_);
     next_ = 0;
-    if (current_ == nullptr) return false;
+    if (current_ == nullptr) return nullptr;
   }
   line_ = &current_->lines[next_];
   values_ = current_->values.data() + next_ * positions_;
   ++next_;
-  std::memcpy(buffer, line_->text, line_->length);
-  buffer[line_->length] = '\0';
   *length = line_->length;
-  return true;
+  return line_->text;
 }
 
 SourceOutcome ValuesAhead::read(std::string_view /*line*/, std::string_view* values,

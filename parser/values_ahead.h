@@ -52,8 +52,9 @@ class ValuesAhead : public LineSupply, public FieldSource {
   /// are then the caller's again. What was read ahead is dropped.
   void stop();
 
-  bool nextLine(char* buffer, std::size_t* length) override;
-  /// The values of the line nextLine() handed over last (`line` is its copy).
+  /// The next line where the batch holds it.
+  const char* nextLine(char* buffer, std::size_t* length) override;
+  /// The values of the line nextLine() handed over last (`line`).
   SourceOutcome read(std::string_view line, std::string_view* values, int* found) override;
   std::string_view problem() const override;
   bool decodesValues() const override { return decodesValues_; }
