@@ -38,4 +38,26 @@ inline bool holdsEither(std::string_view value, char a, char b) {
   return holds(n - 8);
 }
 
+/// True when `value` holds `c`.
+inline bool holds(std::string_view value, char c) {
+  const std::size_t n = value.size();
+  const char* text = value.data();
+  if (n < 8) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (text[i] == c) return true;
+    }
+    return false;
+  }
+  const std::uint64_t many = 0x0101010101010101u * static_cast<unsigned char>(c);
+  auto holdsAt = [&](std::size_t at) {
+    std::uint64_t word;
+    std::memcpy(&word, text + at, 8);
+    return hasZeroByte(word ^ many);
+  };
+  for (std::size_t at = 0; at + 8 <= n; at += 8) {
+    if (holdsAt(at)) return true;
+  }
+  return holdsAt(n - 8);
+}
+
 #endif  // PARSER_BYTE_SEARCH_H_

@@ -151,6 +151,9 @@ class JsonLineSource : public FieldSource {
     std::vector<int> fields;
     /// Open-addressing table of `keys` by hashKey(), -1 for a free slot.
     std::vector<int> table;
+    /// True when no key holds a backslash: a key of the line found as it
+    /// stands then holds no escape either.
+    bool plainKeys = true;
   };
 
   /// A hash of a key: its length and three of its bytes.
@@ -169,6 +172,7 @@ class JsonLineSource : public FieldSource {
       while (size < 2 * node.keys.size()) size *= 2;
       node.table.assign(size, -1);
       for (std::size_t k = 0; k < node.keys.size(); ++k) {
+        if (node.keys[k].first.find('\\') != std::string::npos) node.plainKeys = false;
         std::size_t slot = hashKey(node.keys[k].first) & (size - 1);
         while (node.table[slot] >= 0) slot = (slot + 1) & (size - 1);
         node.table[slot] = static_cast<int>(k);
@@ -191,9 +195,8 @@ class JsonLineSource : public FieldSource {
                            : find(nodes_[node].keys, step.key);
   }
 
-  /// The node under `node` for object key `key`, or -1.
-  int keyChild(int node, std::string_view key) const {
-    const Node& here = nodes_[node];
+  /// The node under `here` for object key `key`, or -1.
+  static int keyChild(const Node& here, std::string_view key) {
     if (here.table.empty()) return -1;
     const std::size_t mask = here.table.size() - 1;
     for (std::size_t slot = hashKey(key) & mask;; slot = (slot + 1) & mask) {
@@ -221,15 +224,18 @@ class JsonLineSource : public FieldSource {
   }
 
   error_code walkObject(od::object object, int node) {
+    const Node& here = nodes_[node];
     for (auto entry : object) {
       od::field field;
       if (error_code error = std::move(entry).get(field)) return error;
-      // Most keys are written without escapes: looked up as they stand.
+      // Most keys are written without escapes: looked up as they stand,
+      // and only when that fails (or could mislead) looked for escapes.
       std::string_view key = rawKey(field);
-      if (holdsEither(key, '\\', '\\')) {
+      int child = keyChild(here, key);
+      if ((child < 0 || !here.plainKeys) && holds(key, '\\')) {
         if (error_code error = field.unescaped_key().get(key)) return error;
+        child = keyChild(here, key);
       }
-      int child = keyChild(node, key);
       if (child < 0) continue;  // skipped when the loop moves on
       if (error_code error = take(field.value(), child)) return error;
     }
@@ -288,7 +294,7 @@ class JsonLineSource : public FieldSource {
         std::string_view token = value.raw_json_token();
         while (token.size() > 1 && token.back() != '"') token.remove_suffix(1);
         text = token.size() >= 2 ? token.substr(1, token.size() - 2) : std::string_view();
-        if (holdsEither(text, '\\', '\\')) {
+        if (holds(text, '\\')) {
           if (error_code error = value.get_string().get(text)) return error;
           text = withoutControls(text);
         }
