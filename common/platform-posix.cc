@@ -9,18 +9,21 @@
 
 namespace platform {
 
-std::tm localTime(std::time_t instant) {
+static_assert(sizeof(time_t) == 8, "instants past 2038 need a 64-bit time_t");
+
+std::tm localTime(std::int64_t instant) {
   std::tm result{};
-  localtime_r(&instant, &result);
+  const time_t seconds = instant;
+  if (localtime_r(&seconds, &result) == nullptr) result = std::tm{};
   return result;
 }
 
-std::time_t localToInstant(std::tm local) {
+std::int64_t localToInstant(std::tm local) {
   local.tm_isdst = -1;
   return mktime(&local);
 }
 
-std::time_t utcToInstant(std::tm utc) { return timegm(&utc); }
+std::int64_t utcToInstant(std::tm utc) { return timegm(&utc); }
 
 long standardOffsetWest() {
   tzset();

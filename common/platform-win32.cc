@@ -9,18 +9,20 @@
 
 namespace platform {
 
-std::tm localTime(std::time_t instant) {
+// The 64-bit forms: a 32-bit build's time_t ends in 2038.
+std::tm localTime(std::int64_t instant) {
   std::tm result{};
-  if (localtime_s(&result, &instant) != 0) result = std::tm{};
+  const __time64_t seconds = instant;
+  if (_localtime64_s(&result, &seconds) != 0) result = std::tm{};
   return result;
 }
 
-std::time_t localToInstant(std::tm local) {
+std::int64_t localToInstant(std::tm local) {
   local.tm_isdst = -1;
-  return mktime(&local);
+  return _mktime64(&local);
 }
 
-std::time_t utcToInstant(std::tm utc) { return _mkgmtime(&utc); }
+std::int64_t utcToInstant(std::tm utc) { return _mkgmtime64(&utc); }
 
 long standardOffsetWest() {
   _tzset();

@@ -9,15 +9,18 @@
 /// platform-win32.cc).
 namespace platform {
 
-/// Converts an instant to the local calendar time of this machine.
-std::tm localTime(std::time_t instant);
+/// Converts an instant (seconds since 1970, 64 bits on every build, also
+/// where the C library's time_t has 32) to the local calendar time of this
+/// machine; all fields zero when the platform cannot convert it.
+std::tm localTime(std::int64_t instant);
 
-/// Converts a local calendar time to an instant; whether daylight saving
-/// applies is decided by the platform (tm_isdst is set to -1 first).
-std::time_t localToInstant(std::tm local);
+/// Converts a local calendar time to an instant, -1 when it cannot; whether
+/// daylight saving applies is decided by the platform (tm_isdst is set to
+/// -1 first).
+std::int64_t localToInstant(std::tm local);
 
-/// Converts a calendar time taken as UTC to an instant.
-std::time_t utcToInstant(std::tm utc);
+/// Converts a calendar time taken as UTC to an instant, -1 when it cannot.
+std::int64_t utcToInstant(std::tm utc);
 
 /// The machine's standard-time offset from UTC in seconds, positive west
 /// of Greenwich.

@@ -288,11 +288,7 @@ bool parseDateTime(std::string_view text, CalendarTime* time) {
 }
 
 bool LocalClock::platformOffset(std::int64_t instant, std::int64_t* offset) {
-  if (instant < std::numeric_limits<std::time_t>::min() ||
-      instant > std::numeric_limits<std::time_t>::max()) {
-    return false;
-  }
-  std::tm local = platform::localTime(static_cast<std::time_t>(instant));
+  std::tm local = platform::localTime(instant);
   // A failed conversion leaves the fields zero; day 0 never names a date.
   if (local.tm_mday == 0) return false;
   // The platform counts years from 1900 in an int, so it converts instants

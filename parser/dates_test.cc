@@ -89,7 +89,7 @@ TEST(UtcSecondsTest, AgreesWithThePlatformAndCarriesOver) {
   // agrees with the platform's conversion, in both directions.
   ScopedTimeZone zone("UTC");
   for (std::int64_t seconds = 0; seconds < 2147483647; seconds += 86400 + 3601) {
-    std::tm utc = platform::localTime(static_cast<std::time_t>(seconds));
+    std::tm utc = platform::localTime(seconds);
     CalendarTime expected = fromTm(utc);
     ASSERT_TRUE(sameTime(secondsToUtc(seconds), expected)) << seconds;
     ASSERT_EQ(utcToSeconds(expected), seconds);
@@ -170,7 +170,7 @@ void expectCacheMatchesPlatform(std::int64_t from, std::int64_t to) {
   for (std::int64_t instant = from; instant < to; instant += 59) {
     CalendarTime cached;
     ASSERT_TRUE(clock.toLocal(instant, &cached));
-    CalendarTime direct = fromTm(platform::localTime(static_cast<std::time_t>(instant)));
+    CalendarTime direct = fromTm(platform::localTime(instant));
     ASSERT_TRUE(sameTime(cached, direct))
         << instant << ": " << text(cached, DbKind::Oracle) << " vs "
         << text(direct, DbKind::Oracle);

@@ -146,10 +146,10 @@ bool LocalInstants::toInstant(const CalendarTime& time, std::int64_t* instant) {
     local.tm_mon = time.month - 1;
     local.tm_mday = time.day;
     local.tm_hour = time.hour;
-    std::time_t start = platform::localToInstant(local);
-    if (start == static_cast<std::time_t>(-1)) return false;
+    const std::int64_t start = platform::localToInstant(local);
+    if (start == -1) return false;
     hour_ = time;
-    hourInstant_ = static_cast<std::int64_t>(start);
+    hourInstant_ = start;
   }
   *instant = hourInstant_ + time.minute * std::int64_t{60} + time.second;
   return true;
