@@ -1,5 +1,7 @@
 // Format definitions from outside: an -f value or a server's configuration
-// file, compiled and bound to the columns, then log lines read by it. The
+// file, compiled and bound to the columns, then log lines read by it (a
+// source that reads lines alone reads each also in place, after padding,
+// as the thread reading ahead does, with the same outcome). The
 // first byte picks the kind (Apache or nginx format, Apache or nginx
 // configuration file, JSON key mapping) and the database; the input up to
 // the first part break is the definition, the rest one log line a line.
@@ -10,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/platform.h"
 #include "common/run_log.h"
@@ -57,6 +60,26 @@ std::string optionValue(unsigned kind, std::string_view text, const std::string&
   }
 }
 
+/// Reads `line` by copy and in place after kLinePadding blanks; aborts when
+/// the outcomes, problems or values differ.
+void requireSameInPlace(FieldSource& source, std::string_view line, std::size_t positions) {
+  std::vector<std::string_view> values(positions);
+  int found = 0;
+  const SourceOutcome outcome = source.read(line, values.data(), &found);
+  const std::string problem(source.problem());
+  std::vector<std::string> copied(values.begin(), values.end());
+  std::string padded(line);
+  padded.append(kLinePadding, ' ');
+  int foundInPlace = 0;
+  const SourceOutcome inPlace = source.readPadded(
+      std::string_view(padded.data(), line.size()), values.data(), &foundInPlace);
+  fuzz::require(inPlace == outcome && foundInPlace == found && source.problem() == problem,
+                "a line read in place ends otherwise than its copy");
+  for (std::size_t p = 0; p < positions; ++p) {
+    fuzz::require(values[p] == copied[p], "a value read in place differs from its copy's");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -96,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     end = end == std::string_view::npos ? lines.size() : end + 1;
     std::string_view line = lines.substr(0, std::min(end, kMaxLineLength));
     lines.remove_prefix(end);
+    if (source->readsLinesAlone()) requireSameInPlace(*source, line, layout.headerFields.size());
     LineResult result = builder->convertLine(line, counters);
     if (result.malformed ||
         static_cast<std::size_t>(result.fieldCount) != layout.headerFields.size()) {

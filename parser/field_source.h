@@ -1,11 +1,15 @@
 #ifndef PARSER_FIELD_SOURCE_H_
 #define PARSER_FIELD_SOURCE_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "parser/column_table.h"
+
+/// Blanks after a line handed to FieldSource::readPadded().
+constexpr std::size_t kLinePadding = 64;
 
 /// How reading a line through a field source ended.
 enum class SourceOutcome {
@@ -32,12 +36,27 @@ class FieldSource {
   virtual SourceOutcome read(std::string_view line, std::string_view* values,
                              int* found) = 0;
 
+  /// As read(), for a line followed by kLinePadding blanks, which the
+  /// source may read without copying the line first.
+  virtual SourceOutcome readPadded(std::string_view line, std::string_view* values,
+                                   int* found) {
+    return read(line, values, found);
+  }
+
   /// Why the last line read was short or malformed ("at byte 57: ...").
   virtual std::string_view problem() const = 0;
 
   /// True when values may hold bytes the line did not (decoded escapes):
   /// commas and quotes are then looked for in every value.
   virtual bool decodesValues() const { return false; }
+
+  /// True when a line is read on its own: never kShort, so never joined
+  /// with the next; its values can then be read ahead of the line loop.
+  virtual bool readsLinesAlone() const { return false; }
+
+  /// Most bytes the values (outside the line) and the problem of one line
+  /// occupy: what a reader ahead keeps room for.
+  virtual std::size_t valueBytes() const { return 0; }
 };
 
 /// What a value asks for: the log field name of its column and its rank

@@ -143,6 +143,16 @@ TEST_F(JsonLinesTest, UserMappingAddsRenamesAndDropsKeys) {
   }
 }
 
+TEST_F(JsonLinesTest, KeysAreMatchedDecoded) {
+  ASSERT_TRUE(plan(R"(a\\b=c-ip)")) << error_;  // the key a\b
+  auto row = read(R"({"st\u0061tus":"201","a\\b":"10.0.0.1"})");
+  EXPECT_EQ(row["status"], "201");
+  EXPECT_EQ(row["userip"], "10.0.0.1");
+  ASSERT_TRUE(plan(R"(a\\\\b=c-ip)")) << error_;  // the key a\\b
+  EXPECT_EQ(read(R"({"a\\b":"10.0.0.2"})")["userip"], "-");  // decodes to a\b
+  EXPECT_EQ(read(R"({"a\\\\b":"10.0.0.3"})")["userip"], "10.0.0.3");
+}
+
 TEST_F(JsonLinesTest, MalformedLinesSayWhy) {
   ASSERT_TRUE(plan("")) << error_;
   struct Case {

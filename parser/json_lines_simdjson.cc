@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 
+#include "parser/byte_search.h"
 #include "parser/json_fields.h"
 
 namespace {
@@ -16,6 +17,7 @@ using simdjson::error_code;
 
 /// Longest line a source is handed: a carried part and one more read.
 constexpr std::size_t kLongestLine = 2 * 8192;
+static_assert(kLinePadding >= simdjson::SIMDJSON_PADDING);
 
 /// True when `text` is a JSON number (the raw token, trimmed).
 bool isJsonNumber(std::string_view text) {
@@ -47,7 +49,7 @@ class JsonLineSource : public FieldSource {
  public:
   JsonLineSource(const std::vector<JsonField>& fields, int positions)
       : fields_(fields),
-        buffer_(new char[kLongestLine + simdjson::SIMDJSON_PADDING]),
+        buffer_(new char[kLongestLine + 2 * kLinePadding]),
         scratch_(4 * kLongestLine + 64 * (fields.size() + 1)),
         best_(static_cast<std::size_t>(positions), INT_MAX),
         timePatterns_(fields.size()) {
@@ -69,22 +71,53 @@ class JsonLineSource : public FieldSource {
   }
 
   SourceOutcome read(std::string_view line, std::string_view* values, int* found) override {
+    // simdjson reads up to kLinePadding bytes past what it parses: here, as
+    // in readPadded(), the line's break and then blanks.
+    const std::size_t parsed = withoutBreaks(line).size();
+    if (parsed <= kLongestLine) {
+      const std::size_t copied = std::min(line.size(), parsed + kLinePadding);
+      std::memcpy(buffer_.get(), line.data(), copied);
+      std::memset(buffer_.get() + copied, ' ', kLinePadding);
+    }
+    return readAt(buffer_.get(), parsed, values, found);
+  }
+
+  SourceOutcome readPadded(std::string_view line, std::string_view* values,
+                           int* found) override {
+    return readAt(line.data(), withoutBreaks(line).size(), values, found);
+  }
+
+  std::string_view problem() const override { return problem_; }
+  bool decodesValues() const override { return true; }
+  bool readsLinesAlone() const override { return true; }
+  std::size_t valueBytes() const override { return scratch_.capacity() + kLongestProblem; }
+
+ private:
+  /// Longest problem() text: a byte position and simdjson's message.
+  static constexpr std::size_t kLongestProblem = 256;
+
+  /// `line` without the line breaks at its end.
+  static std::string_view withoutBreaks(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    return line;
+  }
+
+  /// Reads the `length` bytes at `text`, followed by kLinePadding readable
+  /// bytes; positions in messages count from `text`.
+  SourceOutcome readAt(const char* text, std::size_t length, std::string_view* values,
+                       int* found) {
     *found = 0;
     values_ = values;
     scratch_.clear();
     std::fill(best_.begin(), best_.end(), INT_MAX);
     for (std::size_t p = 0; p < best_.size(); ++p) values[p] = "-";
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    if (line.size() > kLongestLine) {
+    if (length > kLongestLine) {
       problem_ = "the line is longer than " + std::to_string(kLongestLine) + " bytes";
       return SourceOutcome::kMalformed;
     }
-    std::memcpy(buffer_.get(), line.data(), line.size());
-    std::memset(buffer_.get() + line.size(), ' ', simdjson::SIMDJSON_PADDING);
+    start_ = text;
     od::document document;
-    error_code error = parser_.iterate(buffer_.get(), line.size(),
-                                       line.size() + simdjson::SIMDJSON_PADDING)
-                           .get(document);
+    error_code error = parser_.iterate(text, length, length + kLinePadding).get(document);
     od::object root;
     if (!error) error = document.get_object().get(root);
     if (error == simdjson::INCORRECT_TYPE) {
@@ -103,18 +136,13 @@ class JsonLineSource : public FieldSource {
     }
     const char* trailing = nullptr;
     if (!document.current_location().get(trailing)) {
-      problem_ = "at byte " + std::to_string(trailing - buffer_.get() + 1) +
-                 ": text after the JSON object";
+      problem_ = "at byte " + std::to_string(trailing - text + 1) + ": text after the JSON object";
       return SourceOutcome::kMalformed;
     }
     problem_.clear();
     return SourceOutcome::kComplete;
   }
 
-  std::string_view problem() const override { return problem_; }
-  bool decodesValues() const override { return true; }
-
- private:
   /// A place in the key paths: the keys and array elements under it, and
   /// the fields whose path ends here.
   struct Node {
@@ -123,6 +151,9 @@ class JsonLineSource : public FieldSource {
     std::vector<int> fields;
     /// Open-addressing table of `keys` by hashKey(), -1 for a free slot.
     std::vector<int> table;
+    /// True when no key holds a backslash: a key of the line found as it
+    /// stands then holds no escape either.
+    bool plainKeys = true;
   };
 
   /// A hash of a key: its length and three of its bytes.
@@ -141,6 +172,7 @@ class JsonLineSource : public FieldSource {
       while (size < 2 * node.keys.size()) size *= 2;
       node.table.assign(size, -1);
       for (std::size_t k = 0; k < node.keys.size(); ++k) {
+        if (node.keys[k].first.find('\\') != std::string::npos) node.plainKeys = false;
         std::size_t slot = hashKey(node.keys[k].first) & (size - 1);
         while (node.table[slot] >= 0) slot = (slot + 1) & (size - 1);
         node.table[slot] = static_cast<int>(k);
@@ -163,9 +195,8 @@ class JsonLineSource : public FieldSource {
                            : find(nodes_[node].keys, step.key);
   }
 
-  /// The node under `node` for object key `key`, or -1.
-  int keyChild(int node, std::string_view key) const {
-    const Node& here = nodes_[node];
+  /// The node under `here` for object key `key`, or -1.
+  static int keyChild(const Node& here, std::string_view key) {
     if (here.table.empty()) return -1;
     const std::size_t mask = here.table.size() - 1;
     for (std::size_t slot = hashKey(key) & mask;; slot = (slot + 1) & mask) {
@@ -179,33 +210,32 @@ class JsonLineSource : public FieldSource {
     }
   }
 
-  /// The text between a string's quotes as it stands in the line, from just
-  /// after its opening quote; `*escaped` tells whether it holds escapes.
-  static std::string_view rawString(const char* start, bool* escaped) {
-    // The line was indexed: the string is closed before the buffer ends.
-    const char* at = start;
-    *escaped = false;
-    while (*at != '"') {
-      if (*at == '\\') {
-        *escaped = true;
-        ++at;
-      }
-      ++at;
+  /// The text between a key's quotes as it stands in the line: from just
+  /// after its opening quote to the quote before its colon (the field was
+  /// read, so only blanks stand between the quote, the colon and the value).
+  static std::string_view rawKey(od::field& field) {
+    const char* start = field.key().raw();
+    const char* end = field.value().raw_json_token().data();
+    while (*--end != ':') {
     }
-    return std::string_view(start, static_cast<std::size_t>(at - start));
+    while (*--end != '"') {
+    }
+    return std::string_view(start, static_cast<std::size_t>(end - start));
   }
 
   error_code walkObject(od::object object, int node) {
+    const Node& here = nodes_[node];
     for (auto entry : object) {
       od::field field;
       if (error_code error = std::move(entry).get(field)) return error;
-      // Most keys are written without escapes: looked up as they stand.
-      bool escaped = false;
-      std::string_view key = rawString(field.key().raw(), &escaped);
-      if (escaped) {
+      // Most keys are written without escapes: looked up as they stand,
+      // and only when that fails (or could mislead) looked for escapes.
+      std::string_view key = rawKey(field);
+      int child = keyChild(here, key);
+      if ((child < 0 || !here.plainKeys) && holds(key, '\\')) {
         if (error_code error = field.unescaped_key().get(key)) return error;
+        child = keyChild(here, key);
       }
-      int child = keyChild(node, key);
       if (child < 0) continue;  // skipped when the loop moves on
       if (error_code error = take(field.value(), child)) return error;
     }
@@ -264,9 +294,7 @@ class JsonLineSource : public FieldSource {
         std::string_view token = value.raw_json_token();
         while (token.size() > 1 && token.back() != '"') token.remove_suffix(1);
         text = token.size() >= 2 ? token.substr(1, token.size() - 2) : std::string_view();
-        const bool escaped =
-            !text.empty() && std::memchr(text.data(), '\\', text.size()) != nullptr;
-        if (escaped) {
+        if (holds(text, '\\')) {
           if (error_code error = value.get_string().get(text)) return error;
           text = withoutControls(text);
         }
@@ -356,9 +384,8 @@ class JsonLineSource : public FieldSource {
   void describe(error_code error, od::document* document) {
     problem_.clear();
     const char* at = nullptr;
-    if (document != nullptr && !document->current_location().get(at) &&
-        at >= buffer_.get()) {
-      problem_ = "at byte " + std::to_string(at - buffer_.get() + 1) + ": ";
+    if (document != nullptr && !document->current_location().get(at) && at >= start_) {
+      problem_ = "at byte " + std::to_string(at - start_ + 1) + ": ";
     }
     problem_ += "not valid JSON: ";
     problem_ += simdjson::error_message(error);
@@ -366,7 +393,10 @@ class JsonLineSource : public FieldSource {
 
   std::vector<JsonField> fields_;
   std::vector<Node> nodes_;
+  /// A copy of the line read by read(), with its padding.
   std::unique_ptr<char[]> buffer_;
+  /// The first byte of the line being read.
+  const char* start_ = nullptr;
   od::parser parser_;
   ValueScratch scratch_;
   ValueConverter converter_;

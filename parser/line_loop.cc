@@ -49,7 +49,30 @@ LineLoop::LineLoop(LineConverter& converter, const LoopSettings& settings,
       errorFile_(errorFile),
       runLog_(runLog) {}
 
+namespace {
+
+/// The lines of a log as the reader yields them.
+class ReaderSupply : public LineSupply {
+ public:
+  explicit ReaderSupply(LogReader& reader) : reader_(reader) {}
+  const char* nextLine(char* buffer, std::size_t* length) override {
+    if (!reader_.readLine(buffer, length)) return nullptr;
+    *length = removeBlankBeforeBreak(buffer, *length);
+    return buffer;
+  }
+
+ private:
+  LogReader& reader_;
+};
+
+}  // namespace
+
 int LineLoop::run(LogReader& reader) {
+  ReaderSupply supply(reader);
+  return run(supply);
+}
+
+int LineLoop::run(LineSupply& supply) {
   while (true) {
     std::size_t offset = 0;
     if (carrying_) {
@@ -57,9 +80,13 @@ int LineLoop::run(LogReader& reader) {
       offset = carryLength_;
     }
     std::size_t readLength = 0;
-    if (!reader.readLine(line_ + offset, &readLength)) break;
-    char* next = line_ + offset;
-    readLength = removeBlankBeforeBreak(next, readLength);
+    const char* next = supply.nextLine(line_ + offset, &readLength);
+    if (next == nullptr) break;
+    if (carrying_ && next != line_ + offset) {
+      // Joined with the carried part, the line must follow it.
+      std::memcpy(line_ + offset, next, readLength);
+      next = line_ + offset;
+    }
     int status;
     if (!carrying_) {
       status = handleLine(next, readLength, false);
@@ -85,7 +112,7 @@ bool LineLoop::continuesCarriedLine(std::string_view next) const {
              settings_.headerFieldCount;
 }
 
-int LineLoop::handleLine(char* text, std::size_t length, bool joined) {
+int LineLoop::handleLine(const char* text, std::size_t length, bool joined) {
   std::string_view line(text, length);
   ++counters_.linesRead;
   counters_.totalBytes += static_cast<std::int64_t>(length);

@@ -22,6 +22,17 @@ constexpr int kDataFileFailed = -5;
 constexpr int kTooManyErrors = -11;
 constexpr int kFormatChanged = -12;
 
+/// Where the loop takes its lines from.
+class LineSupply {
+ public:
+  virtual ~LineSupply() = default;
+  /// The next line of the log (at most kMaxLineLength bytes, line break
+  /// kept, one blank before it removed: see removeBlankBeforeBreak), of
+  /// `*length` bytes: read into `buffer` of kLineReadLimit + 1 bytes, or
+  /// where the supply keeps it until the next call. Null at the end.
+  virtual const char* nextLine(char* buffer, std::size_t* length) = 0;
+};
+
 /// What the loop needs to know about the run.
 struct LoopSettings {
   /// The format line that defined the layout (compared without its line
@@ -49,6 +60,8 @@ class LineLoop {
   /// log (also when reading failed: see LogReader::failed()), or
   /// kDataFileFailed, kTooManyErrors or kFormatChanged.
   int run(LogReader& reader);
+  /// As run(LogReader&), with the lines `supply` hands over.
+  int run(LineSupply& supply);
 
   /// The counters of the lines handled so far.
   const RunCounters& counters() const { return counters_; }
@@ -57,7 +70,7 @@ class LineLoop {
   /// Handles the line of `length` bytes at `text` (blank before its line
   /// break removed); `joined` when it began with a carried part. Returns 0
   /// or the status that ends the loop.
-  int handleLine(char* text, std::size_t length, bool joined);
+  int handleLine(const char* text, std::size_t length, bool joined);
   /// True when `next`, read while a short line waits, continues it: a data
   /// line that is short on its own too.
   bool continuesCarriedLine(std::string_view next) const;

@@ -16,6 +16,7 @@
 #include "parser/log_reader.h"
 #include "parser/output_file.h"
 #include "parser/row_builder.h"
+#include "parser/values_ahead.h"
 
 namespace {
 
@@ -117,11 +118,21 @@ int readLayout(LogReader& reader, const RunOptions& options, ColumnTable& table,
 int convertLog(LogReader& reader, const RunOptions& options,
                const OutputNames& names, ColumnTable& table,
                const IdentifierTables& ids, const HeaderLayout& layout,
-               FieldSource* source, std::time_t start, const RunLog& runLog) {
+               FieldSource* source, const RunThreads& threads, std::time_t start,
+               const RunLog& runLog) {
   DataSet dataSet = options.dataSet();
   auto builder = std::make_unique<RowBuilder>(table, layout, ids,
                                               options.dbKind(), dataSet, runLog);
-  if (source != nullptr) builder->setFieldSource(source);
+  std::unique_ptr<ValuesAhead> ahead;
+  if (source != nullptr && source->readsLinesAlone() && threads.valuesAhead) {
+    ahead = std::make_unique<ValuesAhead>(reader, *source, layout.headerFields.size());
+    if (!ahead->start()) ahead.reset();
+  }
+  if (ahead != nullptr) {
+    builder->setFieldSource(ahead.get());
+  } else if (source != nullptr) {
+    builder->setFieldSource(source);
+  }
   LazyFile dataFile(names.data);
   LazyFile errorFile(names.errorLines);
   LoopSettings settings;
@@ -131,7 +142,9 @@ int convertLog(LogReader& reader, const RunOptions& options,
   settings.maxErrors = options.maxErrors;
   auto loop = std::make_unique<LineLoop>(*builder, settings, dataFile,
                                          errorFile, runLog);
-  int status = loop->run(reader);
+  int status = ahead != nullptr ? loop->run(*ahead) : loop->run(reader);
+  // The reader is this thread's again; lines read ahead of a stop are dropped.
+  ahead.reset();
   if (status == kDataFileFailed && dataFile.isOpen()) {
     runLog.logFormat(5, "Could not write data file %s", names.data.c_str());
   }
@@ -185,7 +198,7 @@ void logStatistics(const RunLog& runLog, const RunCounters& counters,
   runLog.logCount(3, "Number of Blank Lines = ", c.blankLines);
 }
 
-int runParser(const RunOptions& options, const RunLog& runLog) {
+int runParser(const RunOptions& options, const RunLog& runLog, const RunThreads& threads) {
   std::unique_ptr<ColumnTable> table(new (std::nothrow) ColumnTable);
   if (!table) {
     runLog.logLine(5, "Not enough RAM.  Failed memory allocation of datatypes.");
@@ -213,6 +226,6 @@ int runParser(const RunOptions& options, const RunLog& runLog) {
   std::unique_ptr<FieldSource> source;
   status = readLayout(reader, options, *table, ids, layout, &source, runLog);
   if (status != 0) return status;
-  return convertLog(reader, options, names, *table, ids, layout, source.get(), start,
-                    runLog);
+  return convertLog(reader, options, names, *table, ids, layout, source.get(), threads,
+                    start, runLog);
 }

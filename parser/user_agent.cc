@@ -1,5 +1,7 @@
 #include "parser/user_agent.h"
 
+#include <iterator>
+
 namespace {
 
 constexpr std::string_view kBrowserTokens[] = {"MSIE", "Netscape"};
@@ -35,10 +37,27 @@ BrowserAndOs browserAndOs(std::string_view userAgent) {
   for (std::string_view token : kBrowserTokens) {
     if (userAgent.find(token) != std::string_view::npos) result.browser = token;
   }
-  for (std::string_view token : kOsTokens) {
-    std::size_t at = userAgent.find(token);
-    if (at == std::string_view::npos) continue;
-    std::string_view found = classify(userAgent.substr(at));
+  // Where each operating-system token occurs first. Most begin with "Win":
+  // they are looked for only where a "Win" stands.
+  constexpr std::string_view kWin = "Win";
+  std::size_t first[std::size(kOsTokens)];
+  for (std::size_t k = 0; k < std::size(kOsTokens); ++k) {
+    first[k] = kOsTokens[k].starts_with(kWin) ? std::string_view::npos
+                                               : userAgent.find(kOsTokens[k]);
+  }
+  for (std::size_t at = userAgent.find(kWin); at != std::string_view::npos;
+       at = userAgent.find(kWin, at + 1)) {
+    const std::string_view rest = userAgent.substr(at);
+    for (std::size_t k = 0; k < std::size(kOsTokens); ++k) {
+      if (first[k] == std::string_view::npos && kOsTokens[k].starts_with(kWin) &&
+          rest.starts_with(kOsTokens[k])) {
+        first[k] = at;
+      }
+    }
+  }
+  for (std::size_t k = 0; k < std::size(kOsTokens); ++k) {
+    if (first[k] == std::string_view::npos) continue;
+    std::string_view found = classify(userAgent.substr(first[k]));
     if (!found.empty()) result.os = found;
   }
   return result;

@@ -64,6 +64,8 @@ class ValueScratch {
       : buffer_(new char[capacity]), capacity_(capacity) {}
   /// Forgets the values of the previous line.
   void clear() { used_ = 0; }
+  /// Bytes it holds at most.
+  std::size_t capacity() const { return capacity_; }
   /// Room for `length` bytes, or null when the scratch is full.
   char* room(std::size_t length) {
     return capacity_ - used_ >= length ? buffer_.get() + used_ : nullptr;
