@@ -26,7 +26,9 @@ if [ "$mode" = postgres ]; then
   tablecount() { q "SELECT count(*) FROM pg_class WHERE relname = '$1'"; }
 else
   use_db() { db=$work/$1.db; target=(-s "$db"); }
-  q() { sqlite3 "$db" "$1"; }
+  # A reader waits while a load that ends takes the database to itself
+  # for a moment (the last connection folds the log into the file).
+  q() { sqlite3 -cmd ".timeout 10000" "$db" "$1"; }
   textbytes() { echo "sum(length(CAST(\"$1\" AS BLOB)))"; }
   tablecount() { q "SELECT count(*) FROM sqlite_master WHERE name = '$1'"; }
 fi
