@@ -205,7 +205,7 @@ void FieldNormaliser::normaliseField(FieldBuffer& value, int column,
       mergeTime(value, column, row);
       break;
     case FieldTreatment::kUserAgent: {
-      BrowserAndOs found = browserAndOs(value.view());
+      BrowserAndOs found = userAgents_.lookup(value.view());
       setDerived(osColumn_, found.os);
       assignText(value, found.browser);
       break;

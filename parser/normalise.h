@@ -10,6 +10,7 @@
 #include "parser/header_layout.h"
 #include "parser/parser_types.h"
 #include "parser/row.h"
+#include "parser/user_agent.h"
 
 class IdentifierTables;
 class RunLog;
@@ -109,6 +110,8 @@ class FieldNormaliser {
   std::size_t urlLimit_;
   /// Local-time conversion with the current hour remembered.
   LocalClock clock_;
+  /// Browser and operating-system class of recent user agents.
+  UserAgentCache userAgents_;
   /// Date and hour ("YYYY-MM-DD HH") the calendar columns were last set
   /// from; only this normaliser writes those columns.
   FixedText<31> lastHourKey_;

@@ -1,5 +1,6 @@
 #include "parser/user_agent.h"
 
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -61,4 +62,41 @@ BrowserAndOs browserAndOs(std::string_view userAgent) {
     if (!found.empty()) result.os = found;
   }
   return result;
+}
+
+namespace {
+
+/// A hash of the agent's bytes, read eight at a time.
+std::uint64_t agentHash(std::string_view text) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t hash = text.size();
+  std::size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 29;
+  }
+  std::uint64_t last = 0;
+  if (at < text.size()) std::memcpy(&last, text.data() + at, text.size() - at);
+  hash = (hash ^ last) * kMultiplier;
+  return hash ^ (hash >> 32);
+}
+
+}  // namespace
+
+UserAgentCache::UserAgentCache() : slots_(new Slot[kSlots]) {}
+
+BrowserAndOs UserAgentCache::lookup(std::string_view userAgent) {
+  if (userAgent.size() > kLongestKept) return browserAndOs(userAgent);
+  Slot& slot = slots_[agentHash(userAgent) % kSlots];
+  if (slot.used && slot.length == userAgent.size() &&
+      std::memcmp(slot.text, userAgent.data(), userAgent.size()) == 0) {
+    return slot.found;
+  }
+  slot.found = browserAndOs(userAgent);
+  slot.length = static_cast<std::uint16_t>(userAgent.size());
+  if (!userAgent.empty()) std::memcpy(slot.text, userAgent.data(), userAgent.size());
+  slot.used = true;
+  return slot.found;
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(BrowserAndOsTest, BrowserTokensLaterWins) {
@@ -30,6 +33,36 @@ TEST(BrowserAndOsTest, OsClassFromTheTextAfterEachToken) {
   EXPECT_EQ(browserAndOs("Linux Macintosh").os, "Macintosh");
   // ... unless its tail still holds "Linux", which the table tries first.
   EXPECT_EQ(browserAndOs("Macintosh Linux").os, "Linux");
+}
+
+// The remembered answers equal the searched ones: agents that share
+// prefixes, differ only in length or in their last byte, the empty agent,
+// agents past the longest kept, and more agents than slots, so that slots
+// are taken over and asked again.
+TEST(UserAgentCacheTest, AnswersAsTheSearchDoes) {
+  std::vector<std::string> agents = {"", "MSIE", "MSIE ", "Linux", "Linux Macintosh",
+                                     "Macintosh Linux", "Windows NT; build 95"};
+  for (int n = 0; n < 3000; ++n) {
+    std::string agent = "Mozilla/4.0 (compatible; MSIE 5.5; ";
+    agent += n % 3 == 0 ? "Windows 98" : n % 3 == 1 ? "WinNT" : "X11; Linux";
+    agent += ") build " + std::to_string(n);
+    agents.push_back(agent);
+  }
+  std::string longest(UserAgentCache::kLongestKept, 'x');
+  agents.push_back(longest + "Win95");
+  agents.push_back(longest.substr(1) + "Win95");
+  agents.push_back(longest.substr(5) + "Linux");
+  UserAgentCache cache;
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& agent : agents) {
+      const BrowserAndOs searched = browserAndOs(agent);
+      for (int ask = 0; ask < 2; ++ask) {
+        const BrowserAndOs remembered = cache.lookup(agent);
+        ASSERT_EQ(remembered.browser, searched.browser) << agent;
+        ASSERT_EQ(remembered.os, searched.os) << agent;
+      }
+    }
+  }
 }
 
 }  // namespace
