@@ -1,7 +1,8 @@
 // Writes a synthetic access log of one built-in layout to standard output,
 // for throughput measurements. Lines are reproducible from run to run.
 //
-// Usage: bench_loggen LAYOUT LINES
+// Usage: bench_loggen LAYOUT LINES [FIRST]  (FIRST: number of the first
+// record, 0 by default; logs of other FIRST records follow on in time)
 // LAYOUT: webaccess, squid, common, straccess, extended or real; combined
 // (Apache's and nginx's combined format), caddy (Caddy's JSON access log)
 // or nginx-json (nginx's escape=json lines of its variables).
@@ -142,14 +143,16 @@ bool writeLine(std::string_view layout, long i, Sequence& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: bench_loggen LAYOUT LINES\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: bench_loggen LAYOUT LINES [FIRST]\n");
     return 2;
   }
   std::string_view layout = argv[1];
   long lines = std::strtol(argv[2], nullptr, 10);
-  Sequence random;
-  for (long i = 0; i < lines; ++i) {
+  // Logs from other FIRST records follow on in time, with other values.
+  long first = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 0;
+  Sequence random(88172645463325252ULL + static_cast<std::uint64_t>(first));
+  for (long i = first; i < first + lines; ++i) {
     if (!writeLine(layout, i, random)) {
       std::fprintf(stderr, "unknown layout %s\n", argv[1]);
       return 2;

@@ -3,13 +3,17 @@
 # same raw table by the database's own shell (sqlite3, psql:
 # SELECT dt_hour, count(*), sum(bytecount) FROM raw_month GROUP BY dt_hour),
 # timed side by side in the same rounds, on SQLite and on PostgreSQL (a
-# throwaway server, as in the tests). The month: bench_monthgen writes DAYS
-# daily proxy (squid layout, 60 % of LINES) and web server logs (combined
-# layout, 40 %); zxbatch converts, sorts (hourly and per 15 minutes) and
-# loads them into SQLite; zxload loads the same sort files into PostgreSQL.
-# Also times a report over one week without and with an index on the time
-# column, and what building that index costs. A ratio below 1 means the
-# report took less time than the two scans.
+# throwaway server, as in the tests), through the summaries zxload keeps
+# (zxload_summary) and through the rows (the summary table renamed away for
+# those rounds). The month: bench_monthgen writes DAYS daily proxy (squid
+# layout, 60 % of LINES) and web server logs (combined layout, 40 %);
+# zxbatch converts, sorts (hourly and per 15 minutes) and loads them into
+# SQLite; zxload loads the same sort files into PostgreSQL. Also prints what
+# the summaries cost the load: the summary pass a row (bench_summary_cost,
+# over the month's sort files) and the summary table's size; with
+# REFERENCE_ZXLOAD (a zxload without summaries) the loads of a few days by
+# both, in turns. A ratio below 1 means the report took less time than the
+# two scans.
 #
 # Usage: bash bench/zxreport_bench.sh
 # Environment:
@@ -20,6 +24,7 @@
 #   KEEP       set to keep the generated files
 #   REUSE      a directory kept by an earlier run: its logs and SQLite
 #              database are used again (PostgreSQL is loaded anew)
+#   REFERENCE_ZXLOAD  an earlier zxload, to time loads against
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,7 +35,7 @@ rounds=${ROUNDS:-3}
 
 source "$root/bench/common.sh"
 source "$root/tests/zxload/pg_server.sh"
-bench_prepare bench/zxreport_bench.sh parser zxsort zxload zxreport bench_monthgen
+bench_prepare bench/zxreport_bench.sh parser zxsort zxload zxreport bench_monthgen bench_summary_cost
 trap 'pg_stop; bench_cleanup' EXIT
 types=$root/config/datatypes.dat
 zxreport=$build/zxreport/zxreport
@@ -86,12 +91,6 @@ timed() {  # timed COMMAND...: wall seconds of the command (output discarded)
 }
 sqlite_scan() { sqlite3 "$db" "$baseline_sql"; }
 pg_scan() { psql -X -q -c "$baseline_sql"; }
-# What PostgreSQL alone takes to hand out the columns the report reads.
-pg_copy() {
-  psql -X -q -c "COPY (SELECT timestampid, refcount, bytecount, responsetime, status, userip,
-    username, sitename, url, filetype, contenttype, referrer, browser, os, transcodeid,
-    hierarchycode FROM raw_month) TO STDOUT"
-}
 
 # compare NAME SCAN REPORT-ARGS...: rounds of two scans and the report,
 # the order alternating; prints each round and the ratio.
@@ -109,35 +108,57 @@ compare() {
   done
 }
 
+summary_mb() {  # summary_mb sqlite|postgres: megabytes of the cells kept
+  if [ "$1" = sqlite ]; then sqlite3 "$db" 'SELECT sum(length(data)) / 1048576 FROM zxload_summary'
+  else psql -X -A -t -c 'SELECT sum(length(data)) / 1048576 FROM zxload_summary'; fi
+}
+echo "summary cells: $(summary_mb sqlite) MB in SQLite$([ -n "${PG_DIR:-}" ] && echo ", $(summary_mb postgres) MB in PostgreSQL")"
+# summaries on|off DB: the summary table under its name, or renamed away
+# (zxreport then reads every load's rows).
+summaries() {
+  local from=zxload_summary to=zxload_summary_off
+  [ "$1" = on ] && { from=zxload_summary_off; to=zxload_summary; }
+  if [ "$2" = sqlite ]; then sqlite3 "$db" "ALTER TABLE $from RENAME TO $to"
+  else psql -X -q -c "ALTER TABLE $from RENAME TO $to"; fi
+}
+
 machine_line
 report=(-o "$work/r.html" --json "$work/r.json" --ids "$types.id" --measures "$measures")
-compare "SQLite, raw table" sqlite_scan -s "$db" --raw raw_month "${report[@]}"
-compare "SQLite, raw and billing tables" sqlite_scan -s "$db" "${report[@]}"
 week=(--from 2026-12-08 --to 2026-12-14)
-sqlite3 "$db" 'DROP INDEX IF EXISTS raw_month_time'
-compare "SQLite, one week" sqlite_scan -s "$db" --raw raw_month "${week[@]}" "${report[@]}"
+# figures NAME: the report's figures (the JSON but for its time of writing).
+figures() { grep -v '"generated"' "$work/r.json" >"$work/$1.json"; }
+compare "SQLite, raw and billing tables" sqlite_scan -s "$db" "${report[@]}"
+figures summaries
+compare "SQLite, raw table" sqlite_scan -s "$db" --raw raw_month "${report[@]}"
+compare "SQLite, one week" sqlite_scan -s "$db" "${week[@]}" "${report[@]}"
+summaries off sqlite
+compare "SQLite, rows, raw and billing" sqlite_scan -s "$db" "${report[@]}"
+figures rows
+compare "SQLite, rows, raw table" sqlite_scan -s "$db" --raw raw_month "${report[@]}"
+summaries on sqlite
+cmp -s "$work/summaries.json" "$work/rows.json" && echo "figures through summaries and through rows: the same" ||
+  echo "figures through summaries and through rows: DIFFERENT"
 if [ -n "${PG_DIR:-}" ]; then
-  compare "PostgreSQL, raw table" pg_scan -p dbname=postgres --raw raw_month "${report[@]}"
-  for ((r = 1; r <= rounds; r++)); do
-    echo "PostgreSQL: psql COPY of the report's 16 columns to /dev/null: $(timed pg_copy) s"
-  done
   compare "PostgreSQL, raw and billing tables" pg_scan -p dbname=postgres "${report[@]}"
-  compare "PostgreSQL, one week" pg_scan -p dbname=postgres --raw raw_month "${week[@]}" "${report[@]}"
+  compare "PostgreSQL, raw table" pg_scan -p dbname=postgres --raw raw_month "${report[@]}"
+  compare "PostgreSQL, one week" pg_scan -p dbname=postgres "${week[@]}" "${report[@]}"
+  summaries off postgres
+  compare "PostgreSQL, rows, raw and billing" pg_scan -p dbname=postgres "${report[@]}"
+  compare "PostgreSQL, rows, raw table" pg_scan -p dbname=postgres --raw raw_month "${report[@]}"
+  summaries on postgres
 fi
 
-# An index on the time column: what it costs to build, and whether a
-# week's report gains from it.
-sqlite3 "$db" 'DROP INDEX IF EXISTS raw_month_time'  # left by an earlier run (REUSE)
-t0=$(now)
-sqlite3 "$db" 'CREATE INDEX raw_month_time ON raw_month (timestampid)'
-t1=$(now)
-echo "SQLite index on timestampid: built in $(elapsed "$t0" "$t1") s, $(du -m "$db" | cut -f1) MB file"
-compare "SQLite, one week, indexed" sqlite_scan -s "$db" --raw raw_month "${week[@]}" "${report[@]}"
-if [ -n "${PG_DIR:-}" ]; then
-  t0=$(now)
-  psql -X -q -c 'CREATE INDEX raw_month_time ON raw_month (timestampid)' -c 'ANALYZE raw_month'
-  t1=$(now)
-  echo "PostgreSQL index on timestampid: built in $(elapsed "$t0" "$t1") s"
-  compare "PostgreSQL, one week, indexed" pg_scan -p dbname=postgres --raw raw_month "${week[@]}" "${report[@]}"
+# What the summaries cost the load.
+echo "summary pass over the month's sort files:"
+"$build/bench/bench_summary_cost" 1 "$types" "$work"/out/*.srt "$work"/out/*.bsrt | sed 's/^/  /'
+if [ -n "${REFERENCE_ZXLOAD:-}" ]; then
+  files=("$work"/out/*-day0[1-4].log.srt "$work"/out/*-day0[1-4].log.bsrt)
+  for ((r = 1; r <= rounds; r++)); do
+    for z in "$REFERENCE_ZXLOAD" "$build/zxload/zxload"; do
+      rm -f "$work/cost.db"*
+      t=$(timed "$z" -k oracle -d "$types" -a month -s "$work/cost.db" "${files[@]}")
+      echo "$([ "$z" = "$REFERENCE_ZXLOAD" ] && echo "reference zxload" || echo "zxload          ") ${#files[@]} files into SQLite: $t s (load $(cut -d' ' -f1 /proc/loadavg))"
+    done
+  done
 fi
 machine_line

@@ -39,7 +39,9 @@ bool PostgresConnection::open(const std::string& conninfo) {
   if (PQsetClientEncoding(conn_, rawBytes_ ? "SQL_ASCII" : "UTF8") != 0) {
     return fail("cannot set the client encoding");
   }
-  return exec("SET datestyle = 'ISO, YMD'; SET client_min_messages = warning");
+  // Floats as the shortest text that reads back as the same double.
+  return exec("SET datestyle = 'ISO, YMD'; SET client_min_messages = warning;"
+              " SET extra_float_digits = 3");
 }
 
 bool PostgresConnection::exec(const std::string& sql) {

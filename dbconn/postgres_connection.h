@@ -30,7 +30,8 @@ class PostgresResult {
 
 /// A connection to a PostgreSQL server, closed with the object. The
 /// connection speaks UTF-8, except to a database of encoding SQL_ASCII,
-/// where it keeps bytes as they are (`rawBytes()`); dates are ISO.
+/// where it keeps bytes as they are (`rawBytes()`); dates are ISO, and
+/// floats are written so that they read back as the same double.
 class PostgresConnection {
  public:
   PostgresConnection() = default;

@@ -41,3 +41,31 @@ std::string validUtf8(std::string_view text) {
   }
   return out;
 }
+
+void appendPostgresText(std::string_view text, bool rawBytes, std::string* out) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < n;) {
+    unsigned char c = s[i];
+    if ((c != 0 && c < 0x80) || (rawBytes && c != 0)) {
+      ++i;
+      continue;
+    }
+    out->append(text.data() + plain, i - plain);
+    std::size_t length = c == 0 ? 0 : utf8Length(s + i, n - i);
+    if (length > 0) {
+      out->append(text.data() + i, length);
+      i += length;
+    } else if (c == 0) {
+      out->append(rawBytes ? "?" : "\xef\xbf\xbd");
+      ++i;
+    } else {
+      out->push_back(static_cast<char>(0xc0 | (c >> 6)));
+      out->push_back(static_cast<char>(0x80 | (c & 0x3f)));
+      ++i;
+    }
+    plain = i;
+  }
+  out->append(text.data() + plain, n - plain);
+}

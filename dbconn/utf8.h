@@ -15,4 +15,11 @@ std::size_t utf8Length(const unsigned char* s, std::size_t n);
 /// shows them from either database.
 std::string validUtf8(std::string_view text);
 
+/// Appends `text` to `out` as a PostgreSQL database holds what zxload sends
+/// it: a NUL as U+FFFD ('?' when `rawBytes`, an SQL_ASCII database) and,
+/// unless `rawBytes`, each byte that is not part of valid UTF-8 as the
+/// Latin-1 character of its number. The rows and their summary both go
+/// through it, so the two never differ.
+void appendPostgresText(std::string_view text, bool rawBytes, std::string* out);
+
 #endif  // DBCONN_UTF8_H_

@@ -1,8 +1,13 @@
 #include "zxload/line_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
+#ifdef ZXLOAD_HAVE_ISAL
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -23,6 +28,28 @@ long readSome(int fd, char* out, std::size_t size) {
 
 }  // namespace
 
+void Checksum::update(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  size_ += size;
+#ifdef ZXLOAD_HAVE_ISAL
+  // The same sums as zlib's, several times faster.
+  crc_ = crc32_gzip_refl(crc_, bytes, size);
+  adler_ = isal_adler32(adler_, bytes, size);
+#else
+  while (size > 0) {
+    auto chunk = static_cast<uInt>(size < (1u << 30) ? size : (1u << 30));
+    crc_ = static_cast<std::uint32_t>(crc32(crc_, bytes, chunk));
+    adler_ = static_cast<std::uint32_t>(adler32(adler_, bytes, chunk));
+    bytes += chunk;
+    size -= chunk;
+  }
+#endif
+}
+
+FileDigest Checksum::digest() const {
+  return {size_, (static_cast<std::uint64_t>(crc_) << 32) | adler_};
+}
+
 std::string FileDigest::hex() const {
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(checksum));
@@ -31,13 +58,22 @@ std::string FileDigest::hex() const {
 
 LineReader::LineReader(const std::string& path)
     : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), buffer_(2 * kReadSize) {
-  crc_ = crc32(0L, Z_NULL, 0);
-  adler_ = adler32(0L, Z_NULL, 0);
   if (fd_ < 0) error_ = std::strerror(errno);
 }
 
 LineReader::~LineReader() {
   if (fd_ >= 0) ::close(fd_);
+}
+
+bool LineReader::size(std::uint64_t* bytes) {
+  struct stat status;
+  if (fd_ < 0) return false;
+  if (::fstat(fd_, &status) != 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  *bytes = static_cast<std::uint64_t>(status.st_size);
+  return true;
 }
 
 bool LineReader::fill() {
@@ -57,10 +93,7 @@ bool LineReader::fill() {
     atEnd_ = true;
     return false;
   }
-  auto* bytes = reinterpret_cast<const Bytef*>(buffer_.data() + end_);
-  crc_ = crc32(crc_, bytes, static_cast<uInt>(got));
-  adler_ = adler32(adler_, bytes, static_cast<uInt>(got));
-  size_ += static_cast<std::uint64_t>(got);
+  checksum_.update(buffer_.data() + end_, static_cast<std::size_t>(got));
   end_ += static_cast<std::size_t>(got);
   return true;
 }
@@ -98,9 +131,7 @@ bool LineReader::next(std::string_view* line) {
   }
 }
 
-FileDigest LineReader::digest() const {
-  return {size_, (static_cast<std::uint64_t>(crc_) << 32) | (adler_ & 0xffffffffu)};
-}
+FileDigest LineReader::digest() const { return checksum_.digest(); }
 
 bool digestFile(const std::string& path, FileDigest* digest, std::string* error) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -109,18 +140,13 @@ bool digestFile(const std::string& path, FileDigest* digest, std::string* error)
     return false;
   }
   std::vector<char> buffer(kReadSize);
-  unsigned long crc = crc32(0L, Z_NULL, 0);
-  unsigned long adler = adler32(0L, Z_NULL, 0);
-  std::uint64_t size = 0;
+  Checksum checksum;
   long got = 0;
   while ((got = readSome(fd, buffer.data(), buffer.size())) > 0) {
-    auto* bytes = reinterpret_cast<const Bytef*>(buffer.data());
-    crc = crc32(crc, bytes, static_cast<uInt>(got));
-    adler = adler32(adler, bytes, static_cast<uInt>(got));
-    size += static_cast<std::uint64_t>(got);
+    checksum.update(buffer.data(), static_cast<std::size_t>(got));
   }
   if (got < 0) *error = std::strerror(errno);
   ::close(fd);
-  *digest = {size, (static_cast<std::uint64_t>(crc) << 32) | (adler & 0xffffffffu)};
+  *digest = checksum.digest();
   return got == 0;
 }

@@ -16,6 +16,20 @@ struct FileDigest {
   bool operator==(const FileDigest&) const = default;
 };
 
+/// CRC-32 and Adler-32 (zlib's sums) of a stream of bytes, and its size.
+class Checksum {
+ public:
+  /// Adds `size` bytes at `data`.
+  void update(const void* data, std::size_t size);
+  /// The digest of the bytes added so far.
+  FileDigest digest() const;
+
+ private:
+  std::uint64_t size_ = 0;
+  std::uint32_t crc_ = 0;
+  std::uint32_t adler_ = 1;
+};
+
 /// Reads a file line by line through one reused buffer, keeping the digest
 /// of everything read. Lines end with LF or CR LF; the line end is not part
 /// of the line.
@@ -37,6 +51,8 @@ class LineReader {
   /// Stores the next line in `line` (valid until the next call); false at
   /// the end of the file or on an error (then `ok()` is false).
   bool next(std::string_view* line);
+  /// The file's size now, or false with `error()` set.
+  bool size(std::uint64_t* bytes);
   /// Number of the line last returned, from 1.
   std::uint64_t lineNumber() const { return lineNumber_; }
   /// Digest of the bytes read so far.
@@ -52,9 +68,7 @@ class LineReader {
   std::size_t end_ = 0;    // end of the bytes in the buffer
   bool atEnd_ = false;
   std::uint64_t lineNumber_ = 0;
-  std::uint64_t size_ = 0;
-  unsigned long crc_ = 0;
-  unsigned long adler_ = 1;
+  Checksum checksum_;
   std::string error_;
 };
 

@@ -30,16 +30,20 @@ std::string absolutePath(const std::string& path) {
   return out;
 }
 
-/// Streams the rows of `file` into the target; on failure rolls back.
-LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDigest& digest,
-                    LoadRecord* record, LoadTarget* target) {
-  LineReader reader(file);
+/// Streams the rows of `reader` into the target, counting them into
+/// `summary`, and commits; on failure rolls back. With `expected` (read
+/// before) the bytes must not have changed; without, the digest of the
+/// bytes read completes the record and `already` tells that they turned
+/// out to be loaded before.
+LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDigest* expected,
+                    LineReader* reader, LoadRecord* record, LoadSummary* summary,
+                    LoadTarget* target, bool* already) {
   RowSplitter splitter(plan);
   Progress progress(file, Progress::terminal());
   std::string error;
   std::string_view line;
-  auto where = [&] { return file + ":" + std::to_string(reader.lineNumber()) + ": "; };
-  while (reader.next(&line)) {
+  auto where = [&] { return file + ":" + std::to_string(reader->lineNumber()) + ": "; };
+  while (reader->next(&line)) {
     if (!splitter.split(line, &error)) {
       target->rollback();
       return report(kLoadMalformed, where() + error + "; nothing loaded");
@@ -48,20 +52,35 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
       target->rollback();
       return report(kLoadDatabase, where() + target->error() + "; nothing loaded");
     }
-    progress.update(reader.lineNumber());
+    summary->add(splitter.values());
+    progress.update(reader->lineNumber());
   }
-  if (!reader.ok()) {
+  if (!reader->ok()) {
     target->rollback();
-    bool cut = reader.error().find("line ") == 0;
+    bool cut = reader->error().find("line ") == 0;
     return report(cut ? kLoadMalformed : kLoadInput,
-                  file + ": " + reader.error() + "; nothing loaded");
+                  file + ": " + reader->error() + "; nothing loaded");
   }
-  if (!(reader.digest() == digest)) {
+  const FileDigest read = reader->digest();
+  if (expected != nullptr && !(read == *expected)) {
     target->rollback();
     return report(kLoadInput, file + ": the file changed while it was loaded; nothing loaded");
   }
-  record->rows = reader.lineNumber();
-  if (!target->commit(*record)) {
+  record->size = read.size;
+  record->checksum = read.hex();
+  record->rows = reader->lineNumber();
+  bool recorded = false;
+  if (!target->endRows() || (expected == nullptr && !target->isRecorded(*record, &recorded))) {
+    target->rollback();
+    return report(kLoadDatabase, file + ": " + target->error() + "; nothing loaded");
+  }
+  if (recorded) {  // it grew or shrank into a loaded file's size meanwhile
+    target->rollback();
+    *already = true;
+    return kLoadOk;
+  }
+  if ((summary->enabled() && !target->writeSummary(record->id, summary->cells())) ||
+      !target->commit(*record)) {
     target->rollback();
     return report(kLoadDatabase, file + ": " + target->error() + "; nothing loaded");
   }
@@ -151,32 +170,58 @@ LoadStatus listLoads(LoadTarget* target) {
 
 LoadStatus loadFile(const std::string& file, const LoadOptions& options, LoadTarget* target) {
   std::string error;
-  FileDigest digest;
-  if (!digestFile(file, &digest, &error)) {
-    return report(kLoadInput, file + ": cannot read: " + error);
-  }
+  LineReader reader(file);
+  std::uint64_t size = 0;
+  if (!reader.size(&size)) return report(kLoadInput, file + ": cannot read: " + reader.error());
   LoadPlan plan;
   if (!makeLoadPlan(file, options, &plan, &error)) return report(kLoadInput, error);
   LoadRecord record;
   record.fileName = absolutePath(file);
   record.source = options.source.empty() ? record.fileName : options.source;
   record.dataSet = plan.dataSet;
-  record.size = digest.size;
-  record.checksum = digest.hex();
+  record.size = size;
   LoadHistory history;
-  if (!target->begin(plan, &record, &history)) {
+  bool recorded = false;
+  if (!target->begin(plan, &record, &history) || !target->isRecorded(record, &recorded)) {
     std::string message = target->error();
     target->rollback();
     return report(kLoadDatabase, file + ": " + message);
   }
   const std::string table = displayName(record.schema, record.table);
-  if (history.sameContent) {
-    target->rollback();
+  auto alreadyLoaded = [&] {
     std::printf("%s: already loaded into %s, nothing to do\n", file.c_str(), table.c_str());
     return kLoadOk;
+  };
+  // The file is read once, its checksum taken on the way, unless a load of
+  // its size is recorded: then its checksum first, which may spare the load.
+  FileDigest digest;
+  if (recorded) {
+    if (!digestFile(file, &digest, &error)) {
+      target->rollback();
+      return report(kLoadInput, file + ": cannot read: " + error);
+    }
+    record.size = digest.size;
+    record.checksum = digest.hex();
+    if (!target->isRecorded(record, &recorded)) {
+      std::string message = target->error();
+      target->rollback();
+      return report(kLoadDatabase, file + ": " + message);
+    }
+    if (recorded) {
+      target->rollback();
+      return alreadyLoaded();
+    }
   }
   std::vector<std::string> replaced;
   LoadStatus status = options.keep ? kLoadOk : replaceEarlier(file, history, target, &replaced);
+  // The summary counts the values as the table will hold them, when their
+  // columns are declared as zxload declares them.
+  LoadSummary summary(plan, target->storedForm());
+  ColumnTypes types;
+  if (status == kLoadOk && summary.enabled()) {
+    if (target->columnTypes(&types)) summary.checkTable(types);
+    else status = report(kLoadDatabase, file + ": " + target->error());
+  }
   if (status == kLoadOk && !target->startRows()) {
     status = report(kLoadDatabase, file + ": " + target->error());
   }
@@ -184,7 +229,10 @@ LoadStatus loadFile(const std::string& file, const LoadOptions& options, LoadTar
     target->rollback();
     return status;
   }
-  status = copyRows(file, plan, digest, &record, target);
+  bool already = false;
+  status = copyRows(file, plan, record.checksum.empty() ? nullptr : &digest, &reader, &record,
+                    &summary, target, &already);
+  if (already) return alreadyLoaded();
   if (status == kLoadOk) {
     for (const std::string& line : replaced) std::printf("%s\n", line.c_str());
     std::printf("%s: %llu rows loaded into %s\n", file.c_str(),

@@ -7,6 +7,7 @@
 
 #include "dbconn/identifier.h"
 #include "zxload/load_plan.h"
+#include "zxload/load_summary.h"
 #include "zxload/row_values.h"
 
 /// Name of the table that records every file loaded.
@@ -30,9 +31,8 @@ struct LoadRecord {
   std::string loadedAt;   ///< "YYYY-MM-DD HH:MM:SS" in UTC (read back only)
 };
 
-/// What the loads table says about a file about to be loaded.
+/// What the loads table says about the source of a file about to be loaded.
 struct LoadHistory {
-  bool sameContent = false;         ///< the table holds a load of the same bytes
   std::vector<LoadRecord> earlier;  ///< loads of the same source and data set
 };
 
@@ -44,18 +44,30 @@ class LoadTarget {
   virtual ~LoadTarget() = default;
   /// Starts the transaction, waiting while another load holds the
   /// database; creates the loads table (or adds the columns an older
-  /// zxload did not make) and the plan's table (or its missing columns);
+  /// zxload did not make), the summary table when it is missing, and the
+  /// plan's table (or its missing columns);
   /// sets the record's table as the database holds it and a new id; and
-  /// tells what the loads table knows of the record's content and source.
+  /// tells what the loads table knows of the record's source.
   virtual bool begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) = 0;
-  /// Deletes the rows of `earlier` (a load with an id) and its record;
-  /// `rows` is the number of rows deleted.
+  /// Whether a load into the record's table of the record's size and
+  /// checksum (of any checksum while the record has none) is recorded.
+  virtual bool isRecorded(const LoadRecord& record, bool* recorded) = 0;
+  /// Deletes the rows of `earlier` (a load with an id), its summary and
+  /// its record; `rows` is the number of rows deleted.
   virtual bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) = 0;
   /// Starts taking rows of the plan given to `begin`.
   virtual bool startRows() = 0;
   /// Takes one row.
   virtual bool addRow(const std::vector<RowValue>& values) = 0;
-  /// Ends the rows, writes `record` and commits.
+  /// Ends the rows: after it every row taken is in the table.
+  virtual bool endRows() = 0;
+  /// How the database holds values, for the load's summary.
+  virtual StoredForm storedForm() const = 0;
+  /// The declared types of the columns of the table begun (lower case).
+  virtual bool columnTypes(ColumnTypes* types) = 0;
+  /// Writes the cells of the summary of the load `id` (after endRows).
+  virtual bool writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) = 0;
+  /// Writes `record` and commits.
   virtual bool commit(const LoadRecord& record) = 0;
   /// Undoes everything since `begin`.
   virtual void rollback() = 0;

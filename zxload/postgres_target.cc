@@ -3,11 +3,13 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "dbconn/utf8.h"
+#include "zxload/copy_binary.h"
 
 namespace {
 
@@ -204,6 +206,16 @@ bool PostgresTarget::prepareLoadsTable() {
   return exec(sql);
 }
 
+bool PostgresTarget::prepareSummaryTable() {
+  std::vector<std::string> columns;
+  if (!columnsOf(kSummaryTable, &columns)) return false;
+  // The cells are read whole: compressing them would cost every load and
+  // every report for little room.
+  return !columns.empty() ||
+         exec(summaryTableSql("bigint", "bytea") + "; ALTER TABLE " + kSummaryTable +
+              " ALTER COLUMN data SET STORAGE EXTERNAL");
+}
+
 bool PostgresTarget::prepareTable(const std::string& qualified) {
   // Logs of other formats load other columns into the same table: the
   // table takes the union of their columns.
@@ -257,17 +269,25 @@ bool PostgresTarget::readLoads(const std::string& sql, const std::vector<std::st
   return true;
 }
 
-bool PostgresTarget::readHistory(LoadRecord* record, LoadHistory* history) {
+bool PostgresTarget::isRecorded(const LoadRecord& record, bool* recorded) {
   const std::string loads = kLoadsTable;
-  Result same, next;
+  Result same;
   if (!query("SELECT 1 FROM " + loads + " WHERE table_schema = $1 AND table_name = $2"
-             " AND file_size = $3 AND checksum = $4",
-             {record->schema, record->table, std::to_string(record->size), record->checksum},
-             &same, "cannot read " + loads) ||
-      !query("SELECT coalesce(max(id), 0) + 1 FROM " + loads, {}, &next, "cannot read " + loads)) {
+             " AND file_size = $3 AND (checksum = $4 OR $4 = '') LIMIT 1",
+             {record.schema, record.table, std::to_string(record.size), record.checksum}, &same,
+             "cannot read " + loads)) {
     return false;
   }
-  history->sameContent = same.rows() > 0;
+  *recorded = same.rows() > 0;
+  return true;
+}
+
+bool PostgresTarget::readHistory(LoadRecord* record, LoadHistory* history) {
+  const std::string loads = kLoadsTable;
+  Result next;
+  if (!query("SELECT coalesce(max(id), 0) + 1 FROM " + loads, {}, &next, "cannot read " + loads)) {
+    return false;
+  }
   record->id = next.integer(0, 0);
   if (!readLoads(loadsSql(loadsColumns_, kLoadedAt, true),
                  {stored(record->source), record->dataSet}, &history->earlier)) {
@@ -282,7 +302,7 @@ bool PostgresTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory
   const std::string given = qualifiedName(plan.schema, plan.table);
   // The table lock keeps out loads of older zxload versions, which know
   // no advisory lock.
-  if (!exec("BEGIN") || !lockLoads() || !prepareLoadsTable() ||
+  if (!exec("BEGIN") || !lockLoads() || !prepareLoadsTable() || !prepareSummaryTable() ||
       !exec(std::string("LOCK TABLE ") + kLoadsTable + " IN SHARE ROW EXCLUSIVE MODE") ||
       (!plan.schema.empty() && !makeSchema(plan.schema)) ||
       !prepareTable(given) || !heldTable(given, record) || !readHistory(record, history)) {
@@ -290,6 +310,7 @@ bool PostgresTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory
   }
   qualified_ = qualifiedName(record->schema, record->table);
   rowEnd_ = "\t" + std::to_string(record->id) + "\n";
+  loadId_ = record->id;
   return true;
 }
 
@@ -307,18 +328,55 @@ bool PostgresTarget::removeLoad(const LoadRecord& earlier, std::uint64_t* rows) 
     }
     *rows = std::strtoull(PQcmdTuples(result.get()), nullptr, 10);
   }
-  return query(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = $1", {id}, &result,
+  return query(std::string("DELETE FROM ") + kSummaryTable + " WHERE zxload_id = $1", {id},
+               &result, "cannot delete the summary of load " + id) &&
+         query(std::string("DELETE FROM ") + kLoadsTable + " WHERE id = $1", {id}, &result,
                "cannot delete the record of load " + id);
 }
 
+bool PostgresTarget::chooseBinary() {
+  // The binary form is the column type's own: only for the types zxload
+  // makes; a table of other types takes text, which any type reads.
+  binary_ = false;
+  Result result;
+  if (!query("SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute"
+             " WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
+             {qualified_}, &result, "cannot read the columns of " + qualified_)) {
+    return false;
+  }
+  std::vector<std::pair<std::string, std::string>> types;
+  for (int row = 0; row < result.rows(); ++row) {
+    types.emplace_back(result.text(row, 0), result.text(row, 1));
+  }
+  auto typeOf = [&](const std::string& name) {
+    for (const auto& [column, type] : types) {
+      if (column == name) return type;
+    }
+    return std::string();
+  };
+  if (typeOf(kLoadIdColumn) != "bigint") return true;
+  for (const PlanColumn& column : plan_->columns) {
+    if (typeOf(column.name) != postgresType(column.type) &&
+        !(column.type == ColumnType::kTimestamp &&
+          typeOf(column.name) == "timestamp without time zone")) {
+      return true;
+    }
+  }
+  binary_ = true;
+  return true;
+}
+
 bool PostgresTarget::startRows() {
-  std::string sql = "COPY " + qualified_ + " (" + columnList(*plan_) + ") FROM STDIN";
+  if (!chooseBinary()) return false;
+  std::string sql = "COPY " + qualified_ + " (" + columnList(*plan_) + ") FROM STDIN" +
+                    (binary_ ? " (FORMAT binary)" : "");
   PGresult* result = PQexec(db_.handle(), sql.c_str());
   bool ok = PQresultStatus(result) == PGRES_COPY_IN;
   PQclear(result);
   if (!ok) return fail("cannot copy into " + qualified_);
   copying_ = true;
   buffer_.clear();
+  if (binary_) appendCopyHeader(&buffer_);
   return true;
 }
 
@@ -326,7 +384,43 @@ void PostgresTarget::appendText(std::string_view text) {
   appendCopyText(text, db_.rawBytes(), &buffer_);
 }
 
+bool PostgresTarget::addBinaryRow(const std::vector<RowValue>& values) {
+  appendFieldCount(values.size() + 1, &buffer_);
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const RowValue& value = values[k];
+    const ColumnType type = plan_->columns[k].type;
+    if (type == ColumnType::kText) {
+      appendTextField(value.text, db_.rawBytes(), &buffer_);
+    } else if (value.null) {
+      appendNullField(&buffer_);
+    } else if (type == ColumnType::kTimestamp) {
+      appendTimestampField(value.text, &buffer_);
+    } else if (type == ColumnType::kInteger) {
+      if (value.whole) {
+        appendWholeNumericField(value.integer, &buffer_);
+      } else if (!appendNumericField(value.text, &buffer_)) {
+        error_ = "column " + plan_->columns[k].name + ": numeric cannot hold " + excerpt(value.text);
+        return false;
+      }
+    } else {
+      // Whole numbers a double holds exactly need no parsing; -0 keeps its sign.
+      double real = 0;
+      if (value.whole && value.integer != 0 && value.integer >= -(std::int64_t{1} << 53) &&
+          value.integer <= (std::int64_t{1} << 53)) {
+        real = static_cast<double>(value.integer);
+      } else {
+        const char* end = value.text.data() + value.text.size();
+        std::from_chars(value.text.data() + (value.text.front() == '+' ? 1 : 0), end, real);
+      }
+      appendDoubleField(real, &buffer_);
+    }
+  }
+  appendBigintField(loadId_, &buffer_);
+  return buffer_.size() < kCopyChunk || flush();
+}
+
 bool PostgresTarget::addRow(const std::vector<RowValue>& values) {
+  if (binary_) return addBinaryRow(values);
   for (std::size_t k = 0; k < values.size(); ++k) {
     if (k > 0) buffer_.push_back('\t');
     const RowValue& value = values[k];
@@ -351,7 +445,9 @@ bool PostgresTarget::flush() {
   return true;
 }
 
-bool PostgresTarget::commit(const LoadRecord& record) {
+bool PostgresTarget::endRows() {
+  if (!copying_) return true;
+  if (binary_) appendCopyTrailer(&buffer_);
   if (!flush()) return false;
   copying_ = false;
   if (PQputCopyEnd(db_.handle(), nullptr) != 1) return fail("cannot end the copy");
@@ -360,7 +456,48 @@ bool PostgresTarget::commit(const LoadRecord& record) {
     if (PQresultStatus(result) != PGRES_COMMAND_OK) ok = false;
     PQclear(result);
   }
-  if (!ok) return fail("cannot copy into " + qualified_);
+  return ok || fail("cannot copy into " + qualified_);
+}
+
+bool PostgresTarget::columnTypes(ColumnTypes* types) {
+  Result result;
+  if (!query("SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute"
+             " WHERE attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
+             {qualified_}, &result, "cannot read the columns of " + qualified_)) {
+    return false;
+  }
+  for (int row = 0; row < result.rows(); ++row) {
+    types->emplace_back(result.text(row, 0), result.text(row, 1));
+  }
+  return true;
+}
+
+bool PostgresTarget::writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) {
+  const std::string sql = summaryInsertSql();
+  const std::string load = std::to_string(id), format = std::to_string(kSummaryFormat);
+  for (const SummaryCell& cell : cells) {
+    const std::string nulls = std::to_string(cell.nullTimes), rows = std::to_string(cell.rows);
+    std::int64_t part = 0;
+    for (std::size_t at = 0; at == 0 || at < cell.data.size(); at += kSummaryPartBytes, ++part) {
+      const std::size_t size = std::min(kSummaryPartBytes, cell.data.size() - at);
+      const std::string number = std::to_string(part);
+      const char* values[10] = {load.c_str(), cell.dataSet.c_str(),
+                                cell.day.empty() ? nullptr : cell.day.c_str(),
+                                cell.hasTimes ? cell.firstTime.c_str() : nullptr,
+                                cell.hasTimes ? cell.lastTime.c_str() : nullptr,
+                                nulls.c_str(), rows.c_str(), format.c_str(), number.c_str(),
+                                cell.data.data() + at};
+      const int lengths[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<int>(size)};
+      const int binary[10] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+      Result result;
+      result.reset(PQexecParams(db_.handle(), sql.c_str(), 10, nullptr, values, lengths, binary, 0));
+      if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) return fail("cannot write the summary");
+    }
+  }
+  return true;
+}
+
+bool PostgresTarget::commit(const LoadRecord& record) {
   Result result;
   std::string sql = std::string("INSERT INTO ") + kLoadsTable +
                     " (id, source, data_set, file_name, table_schema, table_name, file_size,"

@@ -9,8 +9,9 @@
 #include "zxload/load_target.h"
 
 
-/// A PostgreSQL database; rows go in through COPY ... FROM STDIN in text
-/// form, gathered in a buffer. In a database of encoding SQL_ASCII text
+/// A PostgreSQL database; rows go in through COPY ... FROM STDIN, gathered
+/// in a buffer: in binary form, which the server takes without parsing,
+/// into columns of the types zxload makes, else in text form. In a database of encoding SQL_ASCII text
 /// values keep their bytes; in any other the connection speaks UTF-8 and a
 /// byte that is not part of a valid UTF-8 sequence is sent as the Latin-1
 /// character of that number, so no row is refused for its bytes.
@@ -21,9 +22,14 @@ class PostgresTarget : public LoadTarget {
   /// most `waitSeconds` for another load (below 0: as long as it takes).
   bool open(const std::string& conninfo, double waitSeconds);
   bool begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) override;
+  bool isRecorded(const LoadRecord& record, bool* recorded) override;
   bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) override;
   bool startRows() override;
   bool addRow(const std::vector<RowValue>& values) override;
+  bool endRows() override;
+  StoredForm storedForm() const override { return StoredForm{true, db_.rawBytes()}; }
+  bool columnTypes(ColumnTypes* types) override;
+  bool writeSummary(std::int64_t id, const std::vector<SummaryCell>& cells) override;
   bool commit(const LoadRecord& record) override;
   void rollback() override;
   bool listLoads(std::vector<LoadRecord>* loads) override;
@@ -56,14 +62,23 @@ class PostgresTarget : public LoadTarget {
   bool readHistory(LoadRecord* record, LoadHistory* history);
   /// `text` as the database stores it (file names need not be UTF-8).
   std::string stored(const std::string& text) const;
+  /// Whether the rows go in binary form (the table's columns are of the
+  /// types zxload makes).
+  bool chooseBinary();
+  /// Takes one row in binary form.
+  bool addBinaryRow(const std::vector<RowValue>& values);
   /// Appends one text value in COPY text form.
   void appendText(std::string_view text);
   /// Sends the gathered rows.
   bool flush();
+  /// Creates the summary table when it is missing.
+  bool prepareSummaryTable();
 
   PostgresConnection db_;
   const LoadPlan* plan_ = nullptr;
   bool copying_ = false;
+  bool binary_ = false;    // rows in binary COPY form
+  std::int64_t loadId_ = 0;
   double waitSeconds_ = -1;
   std::string qualified_;  // the table the rows go to, quoted
   std::vector<std::string> loadsColumns_;  // columns of the loads table

@@ -15,18 +15,8 @@ std::size_t skipDigits(std::string_view text, std::size_t* at) {
   return *at - start;
 }
 
-/// The digits of a number and its exponent.
-struct NumberParts {
-  bool negative = false;
-  std::string_view whole;     ///< digits before the point
-  std::string_view fraction;  ///< digits after the point
-  long exponent = 0;          ///< clamped to +-1,000,000
-  bool wholeForm = true;      ///< neither a point nor an exponent
-};
+}  // namespace
 
-/// Reads `text` as a decimal number (an optional sign, digits with an
-/// optional fraction, an optional exponent) into `parts`; false when it is
-/// none.
 bool scanNumber(std::string_view text, NumberParts* parts) {
   std::size_t at = 0;
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) parts->negative = text[at++] == '-';
@@ -54,6 +44,8 @@ bool scanNumber(std::string_view text, NumberParts* parts) {
   }
   return at == text.size();
 }
+
+namespace {
 
 /// The power of ten of the first significant digit, or false for zero.
 bool decimalOrder(const NumberParts& parts, long* order) {
@@ -157,6 +149,22 @@ bool isZeroTimestamp(std::string_view text) {
   return text.substr(0, 10) == "0000-00-00";
 }
 
+bool RowSplitter::takeWhole(std::string_view text, RowValue* value) {
+  const char* at = text.data();
+  const char* end = at + text.size();
+  bool negative = *at == '-';
+  if (negative || *at == '+') ++at;
+  if (at == end || end - at > 18) return false;
+  std::int64_t whole = 0;
+  for (; at < end; ++at) {
+    if (!isDigit(*at)) return false;
+    whole = whole * 10 + (*at - '0');
+  }
+  value->whole = true;
+  value->integer = negative ? -whole : whole;
+  return true;
+}
+
 RowSplitter::RowSplitter(const LoadPlan& plan) : plan_(plan), values_(plan.columns.size()) {}
 
 bool RowSplitter::split(std::string_view line, std::string* error) {
@@ -199,6 +207,7 @@ bool RowSplitter::take(std::size_t k, std::string_view text, std::string* error)
   RowValue& value = values_[k];
   value.text = text;
   value.null = false;
+  value.whole = false;
   switch (column.type) {
     case ColumnType::kText:
       return true;
@@ -215,6 +224,7 @@ bool RowSplitter::take(std::size_t k, std::string_view text, std::string* error)
         value.null = true;
         return true;
       }
+      if (takeWhole(text, &value)) return true;
       NumberParts parts;
       if (!scanNumber(text, &parts)) {
         *error = "column " + column.name + ": not a number: " + excerpt(text);

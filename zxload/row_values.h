@@ -1,6 +1,7 @@
 #ifndef ZXLOAD_ROW_VALUES_H_
 #define ZXLOAD_ROW_VALUES_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,9 @@ struct RowValue {
   bool null = false;      ///< no value: an empty number, or a time stamp
                           ///< that is "-", empty or all zeros (SQL NULL
                           ///< where the column type cannot hold the text)
+  bool whole = false;     ///< a number of digits alone (a sign at most),
+                          ///< at most 18 of them: its value is `integer`
+  std::int64_t integer = 0;
 };
 
 /// Splits data rows into their values by the rules the files were written
@@ -31,6 +35,9 @@ class RowSplitter {
  private:
   /// Checks and stores the value of column `k`.
   bool take(std::size_t k, std::string_view text, std::string* error);
+  /// Stores `text` (not empty) when it is a whole number of at most 18
+  /// digits (a sign at most), which fits every number column.
+  static bool takeWhole(std::string_view text, RowValue* value);
 
   const LoadPlan& plan_;
   std::vector<RowValue> values_;
@@ -39,6 +46,19 @@ class RowSplitter {
 /// True when `text` is a decimal number: an optional sign, digits with an
 /// optional fraction, an optional exponent.
 bool isNumber(std::string_view text);
+
+/// The digits of a decimal number and its exponent.
+struct NumberParts {
+  bool negative = false;
+  std::string_view whole;     ///< digits before the point
+  std::string_view fraction;  ///< digits after the point
+  long exponent = 0;          ///< clamped to +-1,000,000
+  bool wholeForm = true;      ///< neither a point nor an exponent
+};
+
+/// Reads `text` as a decimal number (see isNumber) into `parts`; false when
+/// it is none.
+bool scanNumber(std::string_view text, NumberParts* parts);
 
 /// Why a number's value is refused.
 inline constexpr char kOutOfIntegerRange[] = "out of the range of an integer column (64 bits)";

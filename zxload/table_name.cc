@@ -190,8 +190,9 @@ bool heldName(const TableName& name, NameRules rules, TableName* held, std::stri
   }
   if (!checkPart(held->schema, rules, error) || !checkPart(held->table, rules, error)) return false;
   bool sqlite = rules == NameRules::kSqlite;
+  auto kept = [&](const char* name) { return sqlite ? sameWord(held->table, name) : held->table == name; };
   if ((sqlite && sameWord(std::string_view(held->table).substr(0, 7), "sqlite_")) ||
-      (sqlite ? sameWord(held->table, kLoadsTable) : held->table == kLoadsTable)) {
+      kept(kLoadsTable) || kept(kSummaryTable)) {
     *error = "'" + excerpt(held->table) + "' is a name the database or zxload keeps for itself";
     return false;
   }

@@ -71,7 +71,7 @@ TEST(HeldNameTest, FoldsAndChecksNamesAsEachDatabaseHoldsThem) {
   EXPECT_NE(error.find("longer than 63 bytes"), std::string::npos) << error;
   EXPECT_TRUE(heldName(edge, NameRules::kSqlite, &held, &error));
 
-  for (const char* reserved : {"ZXLOAD_FILES", "sqlite_x", "SQLite_master"}) {
+  for (const char* reserved : {"ZXLOAD_FILES", "zxload_Summary", "sqlite_x", "SQLite_master"}) {
     EXPECT_FALSE(heldName({"", reserved, false, true}, NameRules::kSqlite, &held, &error)) << reserved;
   }
   EXPECT_FALSE(heldName({"", "ZXLOAD_FILES", false, false}, NameRules::kPostgres, &held, &error));

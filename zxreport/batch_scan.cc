@@ -93,11 +93,14 @@ class ProducerPipe : public BatchPipe {
 
 bool scanInBatches(const std::vector<TableSource*>& sources, const std::string& table,
                    const std::vector<ScanColumn>& columns, const TimeRange& range,
-                   const RowSink& sink, std::string* error) {
+                   const std::string& filter, const RowSink& sink, std::string* error) {
   std::vector<std::string> conditions;
   if (!sources[0]->split(table, static_cast<int>(sources.size()), &conditions)) {
     *error = sources[0]->error();
     return false;
+  }
+  for (std::string& condition : conditions) {
+    if (!filter.empty()) condition = condition.empty() ? filter : condition + " AND " + filter;
   }
   const std::size_t parts = std::min(conditions.size(), sources.size());
   BatchQueue queue(columns, static_cast<int>(parts));

@@ -61,23 +61,95 @@ std::vector<ScanColumn> BillingReport::startTable(const std::vector<std::string>
   return slots_.choose(kBillingWanted, present);
 }
 
-void BillingReport::combine(Combined* into, const double (&values)[3]) const {
+void BillingReport::combine(Combined* into, const double (&values)[3],
+                            const ExactSum (&sums)[3]) const {
   for (int k = 0; k < 3; ++k) {
     double& v = into->value[k];
     switch (measures_[k].operation) {
       case 10: v = into->rows == 0 ? values[k] : std::min(v, values[k]); break;
       case 11: v = into->rows == 0 ? values[k] : std::max(v, values[k]); break;
-      default: v += values[k];
+      default: {
+        ExactSum sum = sumOf(*into, k);
+        sum.merge(sums[k]);
+        setSum(into, k, sum);
+      }
     }
   }
   ++into->rows;
 }
 
-double BillingReport::result(const Combined& combined, int k) const {
-  if (measures_[k].operation == 12 && combined.rows > 0) {
-    return combined.value[k] / static_cast<double>(combined.rows);
+void BillingReport::merge(Combined* into, const BillingFigures& figures) const {
+  for (int k = 0; k < 3; ++k) {
+    double& v = into->value[k];
+    switch (measures_[k].operation) {
+      case 10: v = into->rows == 0 ? figures.minimum[k] : std::min(v, figures.minimum[k]); break;
+      case 11: v = into->rows == 0 ? figures.maximum[k] : std::max(v, figures.maximum[k]); break;
+      default: {
+        ExactSum sum = sumOf(*into, k);
+        sum.merge(figures.sum[k]);
+        setSum(into, k, sum);
+      }
+    }
   }
-  return combined.value[k];
+  into->rows += figures.rows;
+}
+
+double BillingReport::result(const Combined& combined, int k) const {
+  switch (measures_[k].operation) {
+    case 10:
+    case 11: return combined.value[k];
+    case 12: return combined.rows > 0 ? sumOf(combined, k).value() / static_cast<double>(combined.rows) : 0;
+    default: return sumOf(combined, k).value();
+  }
+}
+
+std::uint32_t BillingReport::newPair(std::uint32_t interval, std::uint32_t user, bool inRun) {
+  if (user >= perUser_.size()) {
+    perUser_.resize(user + 1);
+    userIntervals_.resize(user + 1, 0);
+  }
+  ++userIntervals_[user];
+  const std::uint64_t key = static_cast<std::uint64_t>(interval) << 32 | user;
+  const auto k = static_cast<std::uint32_t>(pairs_.size());
+  pairKeys_.push_back(key);
+  pairs_.emplace_back();
+  IntervalPairs& pairs = intervalPairs_[interval];
+  if (inRun) pairs.end = k + 1;
+  else pairs.more.push_back(k);
+  return k;
+}
+
+void BillingReport::indexInterval(std::uint32_t interval) {
+  if (interval >= intervalPairs_.size()) intervalPairs_.resize(interval + 1);
+  IntervalPairs& pairs = intervalPairs_[interval];
+  if (pairs.indexed) return;
+  auto index = [&](std::uint32_t k) {
+    bool added = false;
+    pairIndex_.find(pairKeys_[k], &added);
+    indexedPair_.push_back(k);
+  };
+  for (std::uint32_t k = pairs.begin; k < pairs.end; ++k) index(k);
+  for (std::uint32_t k : pairs.more) index(k);
+  pairs.indexed = true;
+}
+
+void BillingReport::markInterval(std::uint32_t interval) {
+  ++marking_;
+  if (marks_.size() < users_.size()) marks_.resize(users_.size());
+  const IntervalPairs& pairs = intervalPairs_[interval];
+  auto mark = [&](std::uint32_t k) {
+    marks_[static_cast<std::uint32_t>(pairKeys_[k])] = Mark{marking_, k};
+  };
+  for (std::uint32_t k = pairs.begin; k < pairs.end; ++k) mark(k);
+  for (std::uint32_t k : pairs.more) mark(k);
+}
+
+BillingReport::Combined& BillingReport::pairOf(std::uint32_t interval, std::uint32_t user) {
+  indexInterval(interval);
+  bool added = false;
+  std::uint32_t index = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
+  if (added) indexedPair_.push_back(newPair(interval, user, false));
+  return pairs_[indexedPair_[index]];
 }
 
 void BillingReport::add(const ScanRow& row) {
@@ -88,20 +160,65 @@ void BillingReport::add(const ScanRow& row) {
   key_.append(slots_.text(row, kBillClient));
   std::uint32_t user = users_.intern(key_);
   std::uint32_t interval = intervals_.intern(slots_.text(row, kBillTime));
-  const double values[3] = {slots_.number(row, kBill1), slots_.number(row, kBill2),
-                            slots_.number(row, kBill3)};
-  if (user == perUser_.size()) {
-    perUser_.emplace_back();
-    userIntervals_.push_back(0);
+  const double values[3] = {plainZero(slots_.number(row, kBill1)),
+                            plainZero(slots_.number(row, kBill2)),
+                            plainZero(slots_.number(row, kBill3))};
+  ExactSum sums[3];
+  for (int k = 0; k < 3; ++k) sums[k].add(values[k]);
+  combine(&pairOf(interval, user), values, sums);
+  combine(&perUser_[user], values, sums);
+}
+
+/// Takes the figures of a summary cell into the report, as `add` takes
+/// the rows the cell stands for.
+class BillingReport::CellTaker : public BillingCellVisitor {
+ public:
+  explicit CellTaker(BillingReport& report) : report_(report) {}
+  void rows(std::int64_t rows) override { report_.rows_ += rows; }
+  void user(std::string_view key) override { users_.push_back(report_.users_.intern(key)); }
+  void interval(std::string_view text) override {
+    interval_ = report_.intervals_.intern(text);
+    auto& intervals = report_.intervalPairs_;
+    // An interval new to the report: its pairs are new too, and come in
+    // one run. Else the pairs it has are marked by user.
+    fresh_ = interval_ == intervals.size();
+    if (fresh_) {
+      const auto next = static_cast<std::uint32_t>(report_.pairs_.size());
+      intervals.push_back(IntervalPairs{next, next, {}, false});
+    } else {
+      report_.markInterval(interval_);
+    }
   }
-  bool added = false;
-  std::uint32_t pair = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
-  if (added) {
-    pairs_.emplace_back();
-    ++userIntervals_[user];
+  void pair(std::uint64_t user, const BillingFigures& figures) override {
+    const std::uint32_t id = users_[user];
+    std::uint32_t k;
+    if (fresh_) {
+      k = report_.newPair(interval_, id, true);
+    } else if (report_.marks_[id].interval == report_.marking_) {
+      k = report_.marks_[id].pair;
+    } else {
+      k = report_.newPair(interval_, id, false);
+      report_.marks_[id] = Mark{report_.marking_, k};
+      if (report_.intervalPairs_[interval_].indexed) {
+        bool added = false;
+        report_.pairIndex_.find(report_.pairKeys_[k], &added);
+        report_.indexedPair_.push_back(k);
+      }
+    }
+    report_.merge(&report_.pairs_[k], figures);
+    report_.merge(&report_.perUser_[id], figures);
   }
-  combine(&pairs_[pair], values);
-  combine(&perUser_[user], values);
+
+ private:
+  BillingReport& report_;
+  std::vector<std::uint32_t> users_;  // the report's number of each user of the cell
+  std::uint32_t interval_ = 0;
+  bool fresh_ = false;
+};
+
+bool BillingReport::addCell(std::string_view data) {
+  CellTaker taker(*this);
+  return readBillingCell(data, &taker);
 }
 
 void BillingReport::addPanel(const ReportSettings& settings, Report* report) const {
@@ -137,7 +254,7 @@ void BillingReport::addPanel(const ReportSettings& settings, Report* report) con
   // The heaviest user of each interval, and the heaviest pairs overall.
   std::vector<std::pair<std::uint64_t, const Combined*>> pairs;
   pairs.reserve(pairs_.size());
-  for (std::uint32_t k = 0; k < pairs_.size(); ++k) pairs.emplace_back(pairIndex_.key(k), &pairs_[k]);
+  for (std::uint32_t k = 0; k < pairs_.size(); ++k) pairs.emplace_back(pairKeys_[k], &pairs_[k]);
   auto pairBefore = [&](const auto& a, const auto& b) {
     std::string_view ia = intervals_.at(static_cast<std::uint32_t>(a.first >> 32));
     std::string_view ib = intervals_.at(static_cast<std::uint32_t>(b.first >> 32));

@@ -13,6 +13,13 @@
 
 namespace {
 
+/// Joins the loads table `f` to the table named $1 (the name as the
+/// database holds it, in its schema).
+constexpr const char* kOfTable =
+    " JOIN pg_namespace n ON n.nspname = f.table_schema"
+    " JOIN pg_class c ON c.relnamespace = n.oid AND c.relname = f.table_name"
+    " WHERE c.oid = to_regclass($1)";
+
 /// Appends the byte written with up to `width` digits of `base` at
 /// `field[at]` to `out`; returns the digits used.
 std::size_t appendNumber(std::string_view field, std::size_t at, unsigned base, std::size_t width,
@@ -169,6 +176,74 @@ class PostgresSource : public TableSource {
     if (malformed) {
       error_ = "cannot read " + table + ": a row did not hold the columns asked for";
       return false;
+    }
+    return true;
+  }
+
+  bool tableLoads(const std::string& table, std::vector<std::int64_t>* ids,
+                  bool* withoutId) override {
+    *withoutId = false;
+    std::vector<std::string> columns;
+    if (!texts("SELECT attname FROM pg_attribute WHERE attrelid = to_regclass('zxload_files')"
+               " AND attnum > 0 AND NOT attisdropped", {}, &columns)) {
+      return false;
+    }
+    bool hasId = false;
+    for (const std::string& column : columns) hasId = hasId || column == "id";
+    if (columns.empty()) return true;
+    if (!hasId) {
+      *withoutId = true;  // nothing of an older zxload is summarised
+      return true;
+    }
+    bool ok = false;
+    PostgresResult result = db_.query(
+        "SELECT f.id FROM zxload_files f" + std::string(kOfTable), {quoteTableName(table, true)}, &ok);
+    if (!ok) return failed("cannot read the loads of " + table);
+    for (int row = 0; row < result.rows(); ++row) {
+      if (result.isNull(row, 0)) *withoutId = true;
+      else ids->push_back(std::atoll(result.value(row, 0)));
+    }
+    return true;
+  }
+
+  bool summaryCells(const std::string& table, const std::string& dataSet,
+                    std::vector<StoredCell>* cells) override {
+    std::vector<std::string> found;
+    if (!texts("SELECT 1 WHERE to_regclass($1) IS NOT NULL", {kSummaryTable}, &found)) return false;
+    if (found.empty()) return true;
+    bool ok = false;
+    PostgresResult result = db_.query(
+        std::string("SELECT s.ctid::text, s.zxload_id, s.day, s.first_time, s.last_time,"
+                    " s.null_times, s.row_count, s.format, s.part FROM ") + kSummaryTable +
+            " s JOIN zxload_files f ON f.id = s.zxload_id" + kOfTable + " AND s.data_set = $2",
+        {quoteTableName(table, true), dataSet}, &ok);
+    if (!ok) return failed("cannot read the summaries of " + table);
+    for (int row = 0; row < result.rows(); ++row) {
+      StoredCell cell;
+      cell.key = result.value(row, 0);
+      cell.load = std::atoll(result.value(row, 1));
+      cell.cell.day = result.value(row, 2);
+      cell.cell.hasTimes = !result.isNull(row, 3);
+      cell.cell.firstTime = result.value(row, 3);
+      cell.cell.lastTime = result.value(row, 4);
+      cell.cell.nullTimes = std::atoll(result.value(row, 5));
+      cell.cell.rows = std::atoll(result.value(row, 6));
+      cell.format = std::atoll(result.value(row, 7));
+      cell.part = std::atoll(result.value(row, 8));
+      cells->push_back(std::move(cell));
+    }
+    return true;
+  }
+
+  bool readCellData(const std::string& key, std::string* data) override {
+    const std::string sql = std::string("SELECT data FROM ") + kSummaryTable + " WHERE ctid = $1::tid";
+    const char* values[1] = {key.c_str()};
+    PostgresResult result(PQexecParams(db_.handle(), sql.c_str(), 1, nullptr, values, nullptr,
+                                       nullptr, 1));
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) return failed("cannot read a summary");
+    if (result.rows() == 1) {
+      data->append(PQgetvalue(result.get(), 0, 0),
+                   static_cast<std::size_t>(PQgetlength(result.get(), 0, 0)));
     }
     return true;
   }

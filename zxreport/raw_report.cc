@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "zxreport/civil_time.h"
+#include "summary/civil_time.h"
 
 namespace {
 
@@ -19,12 +19,6 @@ const std::vector<ScanColumn> kWanted = {
 
 /// Series over more hours than this are also drawn per day.
 constexpr std::int64_t kHourlyLimit = 72;
-
-/// The class index of a status: 0 for 1xx ... 4 for 5xx, 5 for the rest.
-int statusClass(double status) {
-  if (status >= 100 && status < 600) return static_cast<int>(status) / 100 - 1;
-  return 5;
-}
 
 constexpr const char* kClassNames[6] = {"1xx", "2xx", "3xx", "4xx", "5xx", "other"};
 
@@ -129,7 +123,7 @@ void RawReport::add(const ScanRow& row) {
       }
       lastDayClients_->insert(static_cast<std::uint64_t>(client));
     }
-    if (present(kResponse)) hour.times.emplace_back(slots_.number(row, kResponse), count);
+    if (present(kResponse)) hour.times.emplace_back(plainZero(slots_.number(row, kResponse)), count);
   } else {
     untimed_ += count;
   }
@@ -144,6 +138,80 @@ void RawReport::add(const ScanRow& row) {
     transactionCodes_.add(wholeNumber(slots_.number(row, kTransaction)), count, bytes);
   }
   hierarchy_.add(text(kHierarchy), count, bytes);
+}
+
+Ranking& RawReport::ranking(RawDimension dimension) {
+  Ranking* const rankings[kRawDimensions] = {&sites_,    &urls_,    &fileTypes_, &contentTypes_,
+                                             &users_,    &clients_, &referrers_, &browsers_,
+                                             &systems_,  &hierarchy_};
+  return *rankings[dimension];
+}
+
+/// Takes the figures of a summary cell into the report, as `add` takes
+/// the rows the cell stands for.
+class RawReport::CellTaker : public RawCellVisitor {
+ public:
+  CellTaker(RawReport& report, bool timed, std::int64_t day)
+      : report_(report), appliance_(report.appliances_.back()),
+        applianceIndex_(static_cast<std::int64_t>(report.appliances_.size()) - 1),
+        timed_(timed), day_(day) {}
+
+  void totals(const RawTotals& t) override {
+    report_.rows_ += t.rows;
+    appliance_.rows += t.rows;
+    report_.requests_ += t.requests;
+    report_.bytes_ += t.bytes;
+    appliance_.requests += t.requests;
+    appliance_.bytes += t.bytes;
+    for (int c = 0; c < kStatusClasses; ++c) report_.classes_[c] += t.classes[c];
+    appliance_.failed += t.classes[3] + t.classes[4];
+    if (!timed_) report_.untimed_ += t.requests;
+  }
+  void statusCode(std::int64_t code, std::int64_t requests, std::int64_t bytes) override {
+    report_.statusCodes_.add(code, requests, bytes);
+  }
+  void transactionCode(std::int64_t code, std::int64_t requests, std::int64_t bytes) override {
+    report_.transactionCodes_.add(code, requests, bytes);
+  }
+  void value(RawDimension dimension, std::string_view text, std::int64_t requests,
+             std::int64_t bytes) override {
+    std::int64_t id = report_.ranking(dimension).add(text, requests, bytes);
+    if (dimension == kRawClients) {
+      clients_.push_back(id);
+      if (id >= 0 && report_.applianceClients_.insert(pair(applianceIndex_, id))) ++appliance_.clients;
+    } else if (dimension == kRawUsers) {
+      if (id >= 0 && report_.applianceUsers_.insert(pair(applianceIndex_, id))) ++appliance_.users;
+    }
+  }
+  void hour(int hourOfDay, const RawTotals& t) override {
+    hour_ = &report_.hourAt(day_ * 24 + hourOfDay);
+    hour_->requests += t.requests;
+    hour_->bytes += t.bytes;
+    for (int c = 0; c < kStatusClasses; ++c) hour_->classes[c] += t.classes[c];
+  }
+  void hourClient(std::uint64_t client) override {
+    std::int64_t id = clients_[client];
+    if (id < 0) return;
+    hour_->clients.insert(static_cast<std::uint64_t>(id));
+    report_.dayClients_[day_].insert(static_cast<std::uint64_t>(id));
+  }
+  void hourTime(double time, std::int64_t lines) override { hour_->times.emplace_back(time, lines); }
+
+ private:
+  RawReport& report_;
+  Appliance& appliance_;
+  std::int64_t applianceIndex_;
+  bool timed_;
+  std::int64_t day_;
+  std::vector<std::int64_t> clients_;  // the report's number of each client of the cell
+  Hour* hour_ = nullptr;
+};
+
+bool RawReport::addCell(bool timed, std::int64_t day, std::string_view data) {
+  CellTaker taker(*this, timed, day);
+  lastHour_ = nullptr;
+  lastDayClients_ = nullptr;
+  return readRawCell(data, &taker);
 }
 
 bool RawReport::byDay() const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "summary/raw_cell.h"
 #include "zxreport/ranking.h"
 #include "zxreport/report_model.h"
 #include "zxreport/table_source.h"
@@ -34,6 +35,10 @@ class RawReport {
                                       const std::vector<std::string>& present);
   /// Counts one row of the table started last.
   void add(const ScanRow& row);
+  /// Counts a summary cell of the table started last (summary/raw_cell.h):
+  /// rows of the day `day` (days from 1970-01-01), or with `timed` false
+  /// rows without an hour. False when its data is damaged.
+  bool addCell(bool timed, std::int64_t day, std::string_view data);
   /// Rows counted so far.
   std::int64_t rows() const { return rows_; }
   /// Appends the panels (those whose columns hold something).
@@ -53,8 +58,12 @@ class RawReport {
     std::int64_t rows = 0, requests = 0, bytes = 0, failed = 0, clients = 0, users = 0;
   };
 
+  class CellTaker;
+
   /// The hour `hours`, made when new.
   Hour& hourAt(std::int64_t hours);
+  /// The ranking of a dimension of summary cells.
+  Ranking& ranking(RawDimension dimension);
   void addOverview(const ReportSettings& settings, Report* report);
   void addTraffic(Report* report);
   void addRankings(const ReportSettings& settings, Report* report);

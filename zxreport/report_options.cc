@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "zxreport/civil_time.h"
+#include "summary/civil_time.h"
 
 namespace {
 
@@ -159,6 +159,6 @@ const char* reportUsage() {
          "      --version          the program's name, package and version\n"
          "Exit status: 0 written; 1 unusable command line (also a bad time or an\n"
          "empty range); 2 the database has none of the tables; 3 the database cannot\n"
-         "be opened or a query failed; 4 an output file cannot be written; 5 written,\n"
-         "but no row lies in the range (the page says so).\n";
+         "be opened, a query failed or a summary is damaged; 4 an output file cannot\n"
+         "be written; 5 written, but no row lies in the range (the page says so).\n";
 }

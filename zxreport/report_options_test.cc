@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "zxreport/civil_time.h"
+#include "summary/civil_time.h"
 
 namespace {
 

@@ -13,12 +13,14 @@
 #include <memory>
 #include <thread>
 
+#include "summary/civil_time.h"
 #include "zxreport/batch_scan.h"
 #include "zxreport/data_writer.h"
 #include "zxreport/extra_report.h"
 #include "zxreport/html_writer.h"
 #include "zxreport/raw_report.h"
 #include "zxreport/report_options.h"
+#include "zxreport/summary_plan.h"
 #include "zxreport/table_source.h"
 
 namespace {
@@ -188,6 +190,49 @@ int writeOutputs(const ReportOptions& options, const Report& report) {
   return kReportDone;
 }
 
+/// Counts, with `count`, the summary cells that answer the loads of
+/// `table` (data set `dataSet`) over `range`; `plan` tells which rows are
+/// still to be read.
+bool countSummaries(TableSource& source, const ChosenTable& table, const char* dataSet,
+                    const TimeRange& range,
+                    const std::function<bool(const SummaryCell&, std::string_view)>& count,
+                    SummaryPlan* plan, std::string* error) {
+  std::vector<std::int64_t> loads;
+  bool withoutId = false;
+  std::vector<StoredCell> stored;
+  if (!source.tableLoads(table.name, &loads, &withoutId) ||
+      !source.summaryCells(table.name, dataSet, &stored)) {
+    *error = source.error();
+    return false;
+  }
+  *plan = planSummaries(loads, withoutId, stored, range);
+  std::string data;
+  for (const std::vector<const StoredCell*>& parts : plan->cells) {
+    data.clear();
+    for (const StoredCell* part : parts) {
+      if (!source.readCellData(part->key, &data)) {
+        *error = source.error();
+        return false;
+      }
+    }
+    if (!count(parts[0]->cell, data)) {
+      *error = "the summary of load " + std::to_string(parts[0]->load) + " of " + table.name +
+               " is damaged; delete its rows of " + kSummaryTable +
+               " and zxreport reads the load's rows instead";
+      return false;
+    }
+  }
+  return true;
+}
+
+/// Days from 1970-01-01 of "YYYY-MM-DD"; false when it is none.
+bool dayNumber(const std::string& day, std::int64_t* days) {
+  std::int64_t hours = 0;
+  if (day.size() != 10 || !hourOfTimestamp(day + " 00", &hours)) return false;
+  *days = hours / 24;
+  return true;
+}
+
 }  // namespace
 
 bool readTransactionNames(const std::string& path, std::map<std::int64_t, std::string>* names,
@@ -269,14 +314,34 @@ int runReport(int argc, char** argv) {
     }
     std::vector<ScanColumn> columns;
     std::function<void(const ScanRow&)> take;
+    // Raw and billing tables: loads that zxload summarised are counted from
+    // their summaries where these answer the range, the rest from the rows.
+    const TimeRange tableRange = timed ? range : TimeRange{};
+    SummaryPlan plan;
     switch (table.kind) {
       case TableKind::kRaw:
         columns = raw.startTable(table.appliance, present);
         take = [&](const ScanRow& row) { raw.add(row); };
+        if (!countSummaries(*source, table, "raw", tableRange,
+                            [&](const SummaryCell& cell, std::string_view data) {
+                              std::int64_t day = 0;
+                              bool dated = dayNumber(cell.day, &day);
+                              return (dated || cell.day.empty()) && raw.addCell(dated, day, data);
+                            },
+                            &plan, &error)) {
+          return fail(kReportDatabase, error);
+        }
         break;
       case TableKind::kBilling:
         columns = billing.startTable(present);
         take = [&](const ScanRow& row) { billing.add(row); };
+        if (!countSummaries(*source, table, "billing", tableRange,
+                            [&](const SummaryCell&, std::string_view data) {
+                              return billing.addCell(data);
+                            },
+                            &plan, &error)) {
+          return fail(kReportDatabase, error);
+        }
         break;
       case TableKind::kStreaming:
         columns = streaming.startTable(present);
@@ -288,7 +353,8 @@ int runReport(int argc, char** argv) {
         break;
     }
     Progress progress(table.name);
-    if (!scanInBatches(sources, table.name, columns, timed ? range : TimeRange{},
+    if (plan.readRows &&
+        !scanInBatches(sources, table.name, columns, tableRange, plan.rowFilter,
                        [&](const ScanRow& row) { take(row), progress.row(); }, &error)) {
       return fail(kReportDatabase, error);
     }

@@ -120,9 +120,93 @@ class SqliteSource : public TableSource {
     return false;
   }
 
+  bool tableLoads(const std::string& table, std::vector<std::int64_t>* ids,
+                  bool* withoutId) override {
+    *withoutId = false;
+    std::vector<std::string> columns;
+    if (!texts("SELECT name FROM pragma_table_info('zxload_files')", "", &columns)) return false;
+    if (columns.empty()) return true;
+    bool hasId = false;
+    for (const std::string& column : columns) hasId = hasId || column == "id";
+    SqliteStatement statement;
+    if (!statement.prepare(db_, std::string("SELECT ") + (hasId ? "id" : "NULL") +
+                                    " FROM zxload_files WHERE table_name = ?1 COLLATE NOCASE")) {
+      return failed("cannot read the loads of " + table);
+    }
+    statement.bind(1, table);
+    while (statement.step()) {
+      if (sqlite3_column_type(statement.get(), 0) == SQLITE_NULL) *withoutId = true;
+      else ids->push_back(sqlite3_column_int64(statement.get(), 0));
+    }
+    return !statement.failed() || failed("cannot read the loads of " + table);
+  }
+
+  bool summaryCells(const std::string& table, const std::string& dataSet,
+                    std::vector<StoredCell>* cells) override {
+    std::vector<std::string> found;
+    if (!texts("SELECT name FROM sqlite_master WHERE type = 'table' AND name = '" +
+                   std::string(kSummaryTable) + "'", "", &found)) {
+      return false;
+    }
+    if (found.empty()) return true;
+    SqliteStatement statement;
+    if (!statement.prepare(db_, std::string("SELECT s.rowid, s.zxload_id, s.day, s.first_time,"
+                                            " s.last_time, s.null_times, s.row_count, s.format,"
+                                            " s.part FROM ") + kSummaryTable +
+                                    " s JOIN zxload_files f ON f.id = s.zxload_id"
+                                    " WHERE f.table_name = ?1 COLLATE NOCASE AND s.data_set = ?2")) {
+      return failed("cannot read the summaries of " + table);
+    }
+    statement.bind(1, table);
+    statement.bind(2, dataSet);
+    sqlite3_stmt* row = statement.get();
+    auto text = [&](int column) {
+      const auto* value = sqlite3_column_text(row, column);
+      return value == nullptr ? std::string()
+                              : std::string(reinterpret_cast<const char*>(value),
+                                            static_cast<std::size_t>(sqlite3_column_bytes(row, column)));
+    };
+    while (statement.step()) {
+      StoredCell cell;
+      cell.key = std::to_string(sqlite3_column_int64(row, 0));
+      cell.load = sqlite3_column_int64(row, 1);
+      cell.cell.day = text(2);
+      cell.cell.hasTimes = sqlite3_column_type(row, 3) != SQLITE_NULL;
+      cell.cell.firstTime = text(3);
+      cell.cell.lastTime = text(4);
+      cell.cell.nullTimes = sqlite3_column_int64(row, 5);
+      cell.cell.rows = sqlite3_column_int64(row, 6);
+      cell.format = sqlite3_column_int64(row, 7);
+      cell.part = sqlite3_column_int64(row, 8);
+      cells->push_back(std::move(cell));
+    }
+    return !statement.failed() || failed("cannot read the summaries of " + table);
+  }
+
+  bool readCellData(const std::string& key, std::string* data) override {
+    SqliteStatement statement;
+    if (!statement.prepare(db_, "SELECT data FROM " + std::string(kSummaryTable) +
+                                    " WHERE rowid = " + std::to_string(std::stoll(key)))) {
+      return failed("cannot read a summary");
+    }
+    if (statement.step()) {
+      const void* bytes = sqlite3_column_blob(statement.get(), 0);
+      data->append(static_cast<const char*>(bytes),
+                   static_cast<std::size_t>(sqlite3_column_bytes(statement.get(), 0)));
+    }
+    return !statement.failed() || failed("cannot read a summary");
+  }
+
   std::string describe() const override { return "SQLite database " + path_; }
 
  private:
+  /// Records the database's message after `what`; returns false.
+  bool failed(const std::string& what) {
+    db_.fail(what);
+    error_ = db_.error();
+    return false;
+  }
+
   /// The first column of every row of `sql`, with `param` bound to ?1
   /// when it is not empty.
   bool texts(const std::string& sql, const std::string& param, std::vector<std::string>* out) {

@@ -1,11 +1,14 @@
 #ifndef ZXREPORT_TABLE_SOURCE_H_
 #define ZXREPORT_TABLE_SOURCE_H_
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "summary/summary_table.h"
 
 /// The time stamps a scan keeps: from `from` (included) to `to` (left out);
 /// an empty end is open.
@@ -33,6 +36,15 @@ class ScanRow {
   virtual double number(int column) const = 0;
 };
 
+/// A row of the summary table as a source finds it, without its data.
+struct StoredCell {
+  std::int64_t load = 0;
+  SummaryCell cell;      ///< `data` filled by TableSource::readCellData
+  std::int64_t format = 0;
+  std::int64_t part = 0;
+  std::string key;       ///< where the source finds the row again (rowid, ctid)
+};
+
 /// Called once per row of a scan.
 using RowSink = std::function<void(const ScanRow&)>;
 
@@ -56,6 +68,18 @@ class TableSource {
   virtual bool listTables(std::vector<std::string>* names) = 0;
   /// The names of the columns of `table`.
   virtual bool listColumns(const std::string& table, std::vector<std::string>* names) = 0;
+  /// The ids of the loads zxload recorded for `table`; `*withoutId` when
+  /// a record has none (a load of an older zxload). None when the database
+  /// has no table of loads.
+  virtual bool tableLoads(const std::string& table, std::vector<std::int64_t>* ids,
+                          bool* withoutId) = 0;
+  /// The rows of the summary table for the loads recorded for `table`,
+  /// of data set `dataSet`, without their data; none when the database has
+  /// no summary table.
+  virtual bool summaryCells(const std::string& table, const std::string& dataSet,
+                            std::vector<StoredCell>* cells) = 0;
+  /// Appends the data of the summary row found again by `key` to `data`.
+  virtual bool readCellData(const std::string& key, std::string* data) = 0;
   /// Reads `columns` of the rows of `table` whose "timestampid" lies in
   /// `range` (and that meet `condition` when it is not empty), in one
   /// pass, into the batches of `pipe`.

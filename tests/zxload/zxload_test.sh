@@ -26,7 +26,9 @@ if [ "$mode" = postgres ]; then
   tablecount() { q "SELECT count(*) FROM pg_class WHERE relname = '$1'"; }
 else
   use_db() { db=$work/$1.db; target=(-s "$db"); }
-  q() { sqlite3 "$db" "$1"; }
+  # A reader waits while a load that ends takes the database to itself
+  # for a moment (the last connection folds the log into the file).
+  q() { sqlite3 -cmd ".timeout 10000" "$db" "$1"; }
   textbytes() { echo "sum(length(CAST(\"$1\" AS BLOB)))"; }
   tablecount() { q "SELECT count(*) FROM sqlite_master WHERE name = '$1'"; }
 fi
@@ -165,6 +167,21 @@ else
 fi
 [ "$got" = "$exact" ] || fail "bytes: $got, want $exact"
 
+# summarised TABLE...: the summary of every load of each TABLE stands for
+# exactly the table's rows (the rows its cells count; a cell stored in
+# parts repeats its figures in each), and no summary is left of a load
+# that is not recorded.
+summarised() {
+  local table got
+  for table in "$@"; do
+    got=$(q "SELECT (SELECT count(*) FROM $table) || ' ' || (SELECT coalesce(sum(s.row_count), 0)
+               FROM zxload_summary s JOIN zxload_files f ON f.id = s.zxload_id WHERE f.table_name = '$table' AND s.part = 0)")
+    [ "${got% *}" = "${got#* }" ] || fail "$table: rows and summarised rows $got"
+  done
+  got=$(q "SELECT count(*) FROM zxload_summary WHERE zxload_id NOT IN (SELECT id FROM zxload_files)")
+  [ "$got" = 0 ] || fail "$got summary rows of loads not recorded"
+}
+
 section "a changed file replaces the earlier load of its source"
 rdir=$work/rep
 mkdir "$rdir"
@@ -180,11 +197,13 @@ out=$(rep "$rdir/a.log.csv") || fail "replacing load: $out"
 [[ "$out" == "$rdir/a.log.csv: replaced $n rows loaded from $src on 2"*" UTC"$'\n'"$rdir/a.log.csv: $((n - 5)) rows loaded into raw_rep" ]] ||
   fail "replacing load says: $out"
 check "$rdir/a.log.csv" "$rdir/a.log.zx3" "$raw" raw_rep
+summarised raw_rep
 out=$(rep "$rdir/a.log.csv")
 [ "$out" = "$rdir/a.log.csv: already loaded into raw_rep, nothing to do" ] || fail "same again: $out"
 cp "$work/combined.log.csv" "$rdir/b.log.csv"
 rep --keep "$rdir/b.log.csv" >/dev/null || fail "--keep"
 [ "$(q "SELECT count(*) FROM raw_rep")" = $((2 * n - 5)) ] || fail "--keep kept $(q "SELECT count(*) FROM raw_rep") rows"
+summarised raw_rep
 # The sort file of the log is the same data set: it replaces both loads;
 # the billing file is another one.
 out=$(rep "$work/combined.log.srt" "$work/combined.log.bsrt") || fail "sort files: $out"
@@ -194,6 +213,7 @@ check "$work/combined.log.srt" "$work/combined.log.zx3" "$raw" raw_rep
 load -k sybase -d "$raw" -a rep2 --source "$src" "$work/combined.log.srt" >/dev/null || fail "-a rep2"
 [ "$(q "SELECT count(*) FROM raw_rep")" = 0 ] || fail "rows left in the old table"
 check "$work/combined.log.srt" "$work/combined.log.zx3" "$raw" raw_rep2
+summarised raw_rep raw_rep2 bill_rep
 listed=$("$ZXLOAD" "${target[@]}" --list | awk -F'\t' -v s="$src" '$8 == s { print $3, $4, $5, $9 }')
 want="bill_rep billing $(wc -l <"$work/combined.log.bsrt") $(realpath "$work/combined.log.bsrt")
 raw_rep2 raw $(wc -l <"$work/combined.log.srt") $(realpath "$work/combined.log.srt")"
@@ -210,17 +230,21 @@ load -k sybase -d "$raw" -a old "$odir/o.log.csv" >/dev/null || fail "load befor
 # Turn the tables into what the previous version made.
 if [ "$mode" = postgres ]; then
   q "ALTER TABLE zxload_files DROP COLUMN id, DROP COLUMN source, DROP COLUMN data_set, DROP COLUMN table_schema;
-     ALTER TABLE raw_old DROP COLUMN zxload_id"
+     ALTER TABLE raw_old DROP COLUMN zxload_id; DROP TABLE zxload_summary"
 else
   q "DROP INDEX zxload_files_id; DROP INDEX zxload_files_source; ALTER TABLE zxload_files DROP COLUMN id;
      ALTER TABLE zxload_files DROP COLUMN source; ALTER TABLE zxload_files DROP COLUMN data_set;
-     ALTER TABLE zxload_files DROP COLUMN table_schema; ALTER TABLE raw_old DROP COLUMN zxload_id"
+     ALTER TABLE zxload_files DROP COLUMN table_schema; ALTER TABLE raw_old DROP COLUMN zxload_id;
+     DROP TABLE zxload_summary"
 fi
 [ "$("$ZXLOAD" "${target[@]}" --list | cut -f 1,3,4,8)" = "-	raw_old	raw	$(realpath "$odir/o.log.csv")" ] ||
   fail "--list of an older table: $("$ZXLOAD" "${target[@]}" --list)"
 out=$(load -k sybase -d "$raw" -a old "$odir/o.log.csv" "$odir/p.log.srt") || fail "upgrade: $out"
 [[ "$out" == *"already loaded into raw_old"*"p.log.srt: $(wc -l <"$odir/p.log.srt") rows loaded"* ]] || fail "upgrade says: $out"
 [ "$(q "SELECT count(*) FROM raw_old WHERE zxload_id IS NULL")" = "$n" ] || fail "older rows"
+# The older load has no summary (zxreport reads its rows), the new one has.
+[ "$(q "SELECT sum(row_count) FROM zxload_summary WHERE part = 0")" = "$(wc -l <"$odir/p.log.srt")" ] ||
+  fail "summaries after the upgrade: $(q "SELECT zxload_id, row_count FROM zxload_summary")"
 head -n -1 "$work/combined.log.csv" >"$odir/o.log.csv"
 expect 5 "older zxload.*--keep" load -k sybase -d "$raw" -a old "$odir/o.log.csv"
 [ "$(q "SELECT count(*) FROM raw_old")" = $((n + $(wc -l <"$odir/p.log.srt"))) ] || fail "refused load changed rows"
@@ -270,6 +294,40 @@ EOF
 printf '%s\r\n' "$good" >"$vdir/v.log.csv"
 load -k oracle -d "$vdir/v.dat" -a v "$vdir/v.log.csv" >/dev/null || fail "edge values"
 [ "$(q "SELECT bytecount FROM raw_v")" = 9223372036854775807 ] || fail "largest integer: $(q "SELECT bytecount FROM raw_v")"
+
+section "rows as records or binary COPY hold what the row by row form holds"
+# A table zxload makes takes SQLite records or PostgreSQL's binary COPY; a
+# table with a default (SQLite) or another load id type (PostgreSQL) takes
+# the rows one by one or as COPY text. Both must hold the same.
+printf '%s\r\n' '2000-02-29 23:59:59,9223372036854775807,12.5,a' \
+  '0001-01-01 00:00:00.5,-9223372036854775808,-0,b' '9999-12-31 23:59:59.999999,12.500,0.1,c' \
+  '1969-07-20 20:17:40.123,1e3,1e300,d\' $'2003-04-01 00:00:00,-0,-0.0,e\tf' \
+  '2003-04-01 00:00:00,0.000,1e-300,' '2003-04-01 00:00:00,1.5e-3,123456789012345678,g' \
+  '2003-04-01 00:00:00,99999.99990,9007199254740993,h' '2003-04-01 00:00:00,007,-7,i' \
+  '2003-04-01 00:00:00,100000000,10000,k' '2003-04-01 00:00:00,-12345.6789e2,+2.5,l' \
+  $'-,,,\\N\377' >"$vdir/w.log.csv"
+cp "$vdir/w.log.csv" "$vdir/wt.log.csv"
+for name in w wt s; do printf 'timestampid,bytecount,ratio,url\r\n' >"$vdir/$name.log.zx3"; done
+{ cat "$vdir/v.dat"; printf 'cs-uri SQLCHAR 1 url\n'; } >"$vdir/w.dat"
+if [ "$mode" = postgres ]; then
+  q "CREATE TABLE raw_wt (timestampid timestamp, bytecount numeric, ratio double precision, url text, zxload_id numeric)"
+  shown="timestampid::text, bytecount::text, ratio::text, url"
+else
+  q "CREATE TABLE raw_wt (timestampid TEXT, bytecount INTEGER, ratio REAL, url TEXT DEFAULT '', zxload_id INTEGER)"
+  shown="quote(timestampid), quote(bytecount), typeof(bytecount), quote(ratio), typeof(ratio), hex(url)"
+fi
+load -k oracle -d "$vdir/w.dat" -a w "$vdir/w.log.csv" >/dev/null || fail "edge values, staged"
+load -k oracle -d "$vdir/w.dat" -a wt "$vdir/wt.log.csv" >/dev/null || fail "edge values, row by row"
+differ=$(q "SELECT count(*) FROM (SELECT $shown FROM raw_w EXCEPT SELECT $shown FROM raw_wt) a")
+[ "$differ" = 0 ] && [ "$(q "SELECT count(*) FROM raw_w")" = 12 ] && [ "$(q "SELECT count(*) FROM raw_wt")" = 12 ] ||
+  fail "the two forms differ: $(q "SELECT $shown FROM raw_w") / $(q "SELECT $shown FROM raw_wt")"
+
+section "a changed file of the same size replaces its earlier load"
+sed 's/12.5,a/13.5,a/' "$vdir/w.log.csv" >"$vdir/s.log.csv"
+out=$(load -k oracle -d "$vdir/w.dat" -a w --source "$(realpath "$vdir/w.log.csv")" "$vdir/s.log.csv") ||
+  fail "same size: $out"
+[[ "$out" == *"replaced 12 rows"*"12 rows loaded into"* ]] &&
+  [ "$(q "SELECT count(*) FROM raw_w WHERE ratio = 13.5")" = 1 ] || fail "same size: $out"
 
 section "waiting for the database"
 use_db wait
@@ -325,22 +383,57 @@ printf 'c-ip SQLCHAR 1 userip\nsc-bytes SQLINTEGER 1 bytecount\ncs-uri SQLCHAR 1
 declare -A state
 for name in a b; do
   printf 'userip,bytecount,url\r\n' >"$kdir/$name.log.zx3"
+  # Long URLs: a load spans several copies of zxload's 8 MiB SQLite stage.
   state[$name]=$(awk -v rows=$([ $name = a ] && echo 100000 || echo 80000) -v step=$([ $name = a ] && echo 7 || echo 11) 'BEGIN {
+    pad = sprintf("%300s", ""); gsub(/ /, "x", pad)
     for (i = 0; i < rows; i++) { b = i * step % 100003; sum += b
-      printf "'"'"'10.0.%d.%d'"'"',%d,'"'"'/p/%d/index.html'"'"'\r\n", i % 250, i % 199, b, i >"/dev/stdout" }
+      printf "'"'"'10.0.%d.%d'"'"',%d,'"'"'/p/%d/%s.html'"'"'\r\n", i % 250, i % 199, b, i, pad >"/dev/stdout" }
     printf "%d|%.0f\n", rows, sum >"/dev/stderr" }' 2>&1 >"$kdir/$name.log.csv")
 done
 kload=("$ZXLOAD" "${target[@]}" -k sybase -d "$kdir/k.dat" -a kill --source /logs/kill.log)
-# now_state: rows and byte sum of the table, then records and their rows.
+# now_state: rows and byte sum of the table, records and their rows, then
+# the rows the summaries of recorded loads count and the summary rows of
+# loads not recorded.
 now_state() {
   q "SELECT (SELECT count(*) || '|' || coalesce(sum(bytecount), 0) FROM raw_kill) || ' ' ||
-            (SELECT count(*) || '|' || coalesce(sum(row_count), 0) FROM zxload_files)"
+            (SELECT count(*) || '|' || coalesce(sum(row_count), 0) FROM zxload_files) || ' ' ||
+            (SELECT coalesce(sum(row_count), 0) FROM zxload_summary
+              WHERE part = 0 AND zxload_id IN (SELECT id FROM zxload_files)) || '|' ||
+            (SELECT count(*) FROM zxload_summary WHERE zxload_id NOT IN (SELECT id FROM zxload_files))"
 }
 "${kload[@]}" "$kdir/a.log.csv" >/dev/null || fail "kill test: first load"
 start=$(date +%s%N)
 "${kload[@]}" "$kdir/b.log.csv" >/dev/null || fail "kill test: replacing load"
 took=$((($(date +%s%N) - start) / 1000000))
-current=b old=0 kills=0
+
+section "readers and a waiting load beside a load"
+# Readers see the old rows or the new ones, with their summary, at every
+# moment of a load that spans several stage copies; a second load waiting
+# with --wait goes in after it.
+"${kload[@]}" "$kdir/a.log.csv" >"$kdir/first" 2>&1 &
+first=$!
+sleep 0.1
+"${kload[@]}" --wait 60 "$kdir/b.log.csv" >"$kdir/second" 2>&1 &
+second=$!
+samples=0
+while kill -0 "$second" 2>/dev/null; do
+  got=$(now_state)
+  rows=${got%%|*}
+  [ "$got" = "${state[a]} 1|$rows $rows|0" ] || [ "$got" = "${state[b]} 1|$rows $rows|0" ] ||
+    fail "a reader during a load saw $got"
+  samples=$((samples + 1))
+done
+wait "$first" || fail "the first of two loads: $(cat "$kdir/first")"
+wait "$second" || fail "the load that waited: $(cat "$kdir/second")"
+got=$(now_state)
+[ "$got" = "${state[b]} 1|80000 80000|0" ] || [ "$got" = "${state[a]} 1|100000 100000|0" ] ||
+  fail "after two loads side by side: $got"
+current=a
+[ "$got" = "${state[b]} 1|80000 80000|0" ] && current=b
+[ "$mode" = postgres ] || [ "$(q "PRAGMA integrity_check")" = ok ] || fail "integrity after loads side by side"
+echo "readers: $samples samples during two loads"
+
+old=0 kills=0
 for percent in 5 25 45 65 85 100 110; do
   next=a
   [ "$current" = a ] && next=b
@@ -351,8 +444,8 @@ for percent in 5 25 45 65 85 100 110; do
   kills=$((kills + 1))
   got=$(now_state)
   rows=${got%%|*}
-  if [ "$got" = "${state[$current]} 1|$rows" ]; then old=$((old + 1))
-  elif [ "$got" = "${state[$next]} 1|$rows" ]; then current=$next
+  if [ "$got" = "${state[$current]} 1|$rows $rows|0" ]; then old=$((old + 1))
+  elif [ "$got" = "${state[$next]} 1|$rows $rows|0" ]; then current=$next
   else fail "killed at $percent % of $took ms: table and loads table $got, want ${state[$current]} or ${state[$next]}"; fi
   [ "$mode" = postgres ] || [ "$(q "PRAGMA integrity_check")" = ok ] || fail "killed at $percent %: integrity check"
 done
@@ -372,5 +465,10 @@ expect 4 "cannot open" "$ZXLOAD" -s "$work/no/such/dir.db" -k none -d "$raw" "$w
 expect 4 "cannot connect" "$ZXLOAD" -p "host=$work/nosuch" -k none -d "$raw" "$work/squid.log.csv"
 
 section "done"
+if [ "$mode" = sqlite ]; then
+  for db in "$work"/*.db; do
+    [ "$(sqlite3 "$db" "PRAGMA integrity_check")" = ok ] || fail "$db: integrity check"
+  done
+fi
 [ "$failures" -eq 0 ] && echo "zxload $mode: all checks passed"
 exit $((failures > 0))

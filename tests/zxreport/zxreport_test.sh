@@ -85,6 +85,12 @@ convert w3c.log demo
 convert common.log demo common
 convert combined.log demo combined
 convert hostile.log evil squid
+# A larger load: 30,000 rows through the summary's tables as they grow.
+awk 'BEGIN { for (i = 0; i < 30000; i++)
+  printf "%d.%03d %6d 10.8.%d.%d TCP_%s/%d %d GET http://s%d.example/p/%d - DIRECT/192.0.2.9 text/html\n",
+    1765101735 + i * 4, i % 1000, i % 977, i % 7, i % 251, i % 3 ? "MISS" : "HIT", i % 11 ? 200 : 404,
+    i * 37 % 99991, i % 13, i }' >"$work/many.log"
+convert many.log demo squid
 
 title='Report <script>document.title="x"</script> & co'
 report=(-o "$work/r.html" --json "$work/r.json" --csv "$work/csv" --ids "$types.id"
@@ -129,6 +135,30 @@ fi
 check [ $? -eq 0 ]
 check "${checker[@]}" --json "$work/day.json" --top 3 --range-from '2026-12-07 00:00:00' --range-to '2026-12-08 00:00:00'
 
+# The same figures through zxload's summaries and through the rows, byte
+# for byte: over all data, a day, a range that cuts through the loads'
+# hours (their rows are read), with one load's summary missing (as after an
+# older zxload: its rows are read beside the others' summaries).
+sql() { if [ "$mode" = postgres ]; then psql -X -q -A -t -c "$1"; else sqlite3 "$db" "$1"; fi; }
+figures() { grep -v '"generated"' "$1"; }
+ranges=("" "--from 2026-12-07 --to 2026-12-07" "--from 2026-12-07T10:30 --to 2026-12-07T13")
+for k in "${!ranges[@]}"; do
+  # shellcheck disable=SC2086
+  "$ZXREPORT" "${target[@]}" "${report[@]}" -o "$work/sum$k.html" --json "$work/sum$k.json" ${ranges[k]} ||
+    fail "report $k through summaries"
+done
+summarised=$(sql "SELECT count(DISTINCT zxload_id) FROM zxload_summary")
+check [ "$summarised" -ge 10 ]
+sql "ALTER TABLE zxload_summary RENAME TO zxload_summary_kept"
+for k in "${!ranges[@]}"; do
+  # shellcheck disable=SC2086
+  "$ZXREPORT" "${target[@]}" "${report[@]}" -o "$work/rows$k.html" --json "$work/rows$k.json" ${ranges[k]}
+  check diff <(figures "$work/sum$k.json") <(figures "$work/rows$k.json")
+done
+sql "ALTER TABLE zxload_summary_kept RENAME TO zxload_summary"
+sql "DELETE FROM zxload_summary WHERE zxload_id = (SELECT min(id) FROM zxload_files WHERE table_name = 'raw_demo')"
+"$ZXREPORT" "${target[@]}" "${report[@]}" -o "$work/mixed.html" --json "$work/mixed.json"
+check diff <(figures "$work/sum0.json") <(figures "$work/mixed.json")
 if [ "$mode" = postgres ]; then
   "$ZXREPORT" -s "$db" "${report[@]}" -o "$work/s.html" --json "$work/s.json"
   check [ $? -eq 0 ]
@@ -157,6 +187,15 @@ expect 3 "cannot open the SQLite database" -s "$work/missing.db"
 check [ ! -e "$work/missing.db" ]
 "$ZXREPORT" "${target[@]}" -o "$work/nodir/r.html" 2>/dev/null
 check [ $? -eq 4 ]
+# A damaged summary is refused, naming the load and what to do.
+if [ "$mode" = postgres ]; then
+  sql "UPDATE zxload_summary SET data = '\\x01' WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'raw')"
+else
+  sql "UPDATE zxload_summary SET data = x'01' WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'raw')"
+fi
+"$ZXREPORT" "${target[@]}" -o "$work/x.html" 2>"$work/x.err"
+check [ $? -eq 3 ]
+check grep -q "summary of load [0-9]* of raw_.* is damaged; delete its rows of zxload_summary" "$work/x.err"
 
 echo "zxreport_test ($mode): $((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -1,4 +1,4 @@
-#include "zxreport/string_table.h"
+#include "summary/string_table.h"
 
 #include <gtest/gtest.h>
 

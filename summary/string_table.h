@@ -1,5 +1,5 @@
-#ifndef ZXREPORT_STRING_TABLE_H_
-#define ZXREPORT_STRING_TABLE_H_
+#ifndef SUMMARY_STRING_TABLE_H_
+#define SUMMARY_STRING_TABLE_H_
 
 #include <cstdint>
 #include <string>
@@ -78,4 +78,4 @@ class NumberIndex {
 /// A 64-bit hash of a text.
 std::uint64_t hashText(std::string_view text);
 
-#endif  // ZXREPORT_STRING_TABLE_H_
+#endif  // SUMMARY_STRING_TABLE_H_

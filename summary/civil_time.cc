@@ -1,4 +1,4 @@
-#include "zxreport/civil_time.h"
+#include "summary/civil_time.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
-#ifndef ZXREPORT_CIVIL_TIME_H_
-#define ZXREPORT_CIVIL_TIME_H_
+#ifndef SUMMARY_CIVIL_TIME_H_
+#define SUMMARY_CIVIL_TIME_H_
 
 #include <cstdint>
 #include <string>
@@ -30,4 +30,4 @@ struct TimeArgument {
 /// other text or an impossible date or time.
 bool parseTimeArgument(std::string_view text, TimeArgument* out);
 
-#endif  // ZXREPORT_CIVIL_TIME_H_
+#endif  // SUMMARY_CIVIL_TIME_H_

@@ -1,0 +1,54 @@
+#ifndef ZXLOAD_LOAD_SUMMARY_H_
+#define ZXLOAD_LOAD_SUMMARY_H_
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "summary/summary_table.h"
+#include "zxload/load_plan.h"
+#include "zxload/row_values.h"
+
+/// How a database holds the values it is given, so that a summary counts
+/// exactly what zxreport reads back from the table.
+struct StoredForm {
+  bool postgres = false;  ///< time stamps as PostgreSQL writes them, NULL for none;
+                          ///< text as PostgreSQL stores what zxload sends
+  bool rawBytes = false;  ///< PostgreSQL database of encoding SQL_ASCII
+};
+
+/// Declared types of a table's columns: name and type in lower case.
+using ColumnTypes = std::vector<std::pair<std::string, std::string>>;
+
+/// The summary of one load of a raw or billing file: its rows counted as
+/// the report counts them, one cell per day (and one for rows without an
+/// hour), written beside the rows in the load's transaction. Counting
+/// costs a few hash lookups a row and no allocation but for new values.
+class LoadSummary {
+ public:
+  LoadSummary(const LoadPlan& plan, StoredForm form);
+  ~LoadSummary();
+  /// Whether the load gets a summary: a raw or billing data set whose
+  /// columns the report reads have the types zxload gives them, in the
+  /// plan and (after `checkTable`) in the table.
+  bool enabled() const { return builder_ != nullptr; }
+  /// Turns the summary off when a column the report reads is declared in
+  /// the table otherwise than zxload declares it (its values would read
+  /// back otherwise than they are counted here).
+  void checkTable(const ColumnTypes& types);
+  /// Counts one row.
+  void add(const std::vector<RowValue>& values);
+  /// The cells of the rows counted (one at least, so that a load without
+  /// rows is known to be summarised).
+  std::vector<SummaryCell> cells();
+
+  class Builder;
+
+ private:
+  const LoadPlan& plan_;
+  StoredForm form_;
+  std::unique_ptr<Builder> builder_;
+};
+
+#endif  // ZXLOAD_LOAD_SUMMARY_H_
