@@ -239,6 +239,14 @@ class LoadSummary::Builder {
     }
     return true;
   }
+  /// The indexes in a row of the wanted columns that are in the file.
+  std::vector<std::size_t> present() const {
+    std::vector<std::size_t> out;
+    for (int c : columns_) {
+      if (c >= 0) out.push_back(static_cast<std::size_t>(c));
+    }
+    return out;
+  }
   virtual void add(const std::vector<RowValue>& values) = 0;
   virtual std::vector<SummaryCell> cells() = 0;
 
@@ -493,22 +501,40 @@ class BillingBuilder : public LoadSummary::Builder {
 
 }  // namespace
 
-LoadSummary::LoadSummary(const LoadPlan& plan, StoredForm form) : plan_(plan), form_(form) {
+LoadSummary::LoadSummary(const LoadPlan& plan, StoredForm form, bool ownThread)
+    : plan_(plan), form_(form) {
   if (plan.dataSet == "raw") builder_ = std::make_unique<RawBuilder>(plan, form);
   else if (plan.dataSet == "billing") builder_ = std::make_unique<BillingBuilder>(plan, form);
   if (builder_ && !builder_->planFits(plan)) builder_.reset();
+  if (builder_ && ownThread) {
+    unpacked_.resize(plan.columns.size());
+    feed_ = std::make_unique<BatchThread>(builder_->present(), [this](const ValueBatch& batch) {
+      for (std::size_t r = 0; r < batch.rows(); ++r) {
+        batch.row(r, &unpacked_);
+        builder_->add(unpacked_);
+      }
+    });
+  }
 }
 
 LoadSummary::~LoadSummary() = default;
 
 void LoadSummary::checkTable(const ColumnTypes& types) {
-  if (builder_ && !builder_->tableFits(types)) builder_.reset();
+  if (builder_ && !builder_->tableFits(types)) {
+    feed_.reset();
+    builder_.reset();
+  }
 }
 
 void LoadSummary::add(const std::vector<RowValue>& values) {
-  if (builder_) builder_->add(values);
+  if (!builder_) return;
+  if (!feed_) return builder_->add(values);
+  feed_->filling().add(values);
+  if (feed_->filling().full()) feed_->handOver();
 }
 
 std::vector<SummaryCell> LoadSummary::cells() {
-  return builder_ ? builder_->cells() : std::vector<SummaryCell>();
+  if (!builder_) return {};
+  if (feed_) feed_->finish();
+  return builder_->cells();
 }

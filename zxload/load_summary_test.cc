@@ -91,6 +91,36 @@ TEST(LoadSummary, RawRowsCountedAsTheReportCountsThem) {
   EXPECT_EQ(seen.hourTimes.count(11), 0u);
 }
 
+TEST(LoadSummary, CountedOnItsOwnThreadAsInline) {
+  // Rows over many batches, some days and hours, values repeating; the
+  // third summary is dropped halfway.
+  LoadSummary inlined(kRaw, StoredForm{}, false), threaded(kRaw, StoredForm{}, true);
+  auto dropped = std::make_unique<LoadSummary>(kRaw, StoredForm{}, true);
+  char stamp[] = "2026-12-07 10:00:00";
+  for (int r = 0; r < 20000; ++r) {
+    stamp[9] = static_cast<char>('7' + r / 8000);
+    stamp[11] = static_cast<char>('0' + r / 1000 % 3);
+    std::string client = "10.0.0." + std::to_string(r % 97), url = "/" + std::to_string(r * 7 % 5003);
+    std::string status = r % 11 ? "200" : "NULL", bytes = std::to_string(r % 13) + ".5";
+    std::string time = std::to_string(r % 17);
+    auto values = row({r % 501 ? stamp : "NULL", client, url, status, bytes, time, "1"});
+    inlined.add(values);
+    threaded.add(values);
+    if (r < 10000) dropped->add(values);
+  }
+  dropped.reset();
+  std::vector<SummaryCell> a = inlined.cells(), b = threaded.cells();
+  ASSERT_EQ(a.size(), 4u);
+  ASSERT_EQ(b.size(), a.size());
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    EXPECT_EQ(b[k].day, a[k].day);
+    EXPECT_EQ(b[k].rows, a[k].rows);
+    EXPECT_EQ(b[k].nullTimes, a[k].nullTimes);
+    EXPECT_EQ(b[k].lastTime, a[k].lastTime);
+    EXPECT_TRUE(b[k].data == a[k].data) << k;
+  }
+}
+
 TEST(LoadSummary, PostgresFormsOfTimesTextAndNulls) {
   LoadSummary summary(kRaw, StoredForm{true, false});
   summary.add(row({"2026-12-07 10:00:00.500", "caf\xe9", std::string_view("/a\0b", 4), "200", "1", "1", "1"}));
