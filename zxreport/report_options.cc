@@ -153,7 +153,7 @@ const char* reportUsage() {
          "  --csv DIR              every table as DIR/TABLE.csv\n"
          "  --title TEXT           heading of the page\n"
          "  --ids FILE             identifier file (datatypes.dat.id) naming transaction codes\n"
-         "  --measures SPEC        the billing measures as zxsort was given them,\n"
+         "  --measures LIST        the billing measures as zxsort was given them,\n"
          "                         e.g. bytecount:13,bytecount:12,refcount:13\n"
          "  -h, --help             this text\n"
          "      --version          the program's name, package and version\n"

@@ -53,9 +53,9 @@ def shown(value, limit):
 
 
 class Db:
-    def __init__(self, spec):
-        self.sqlite = spec.startswith("sqlite:")
-        self.path = spec[len("sqlite:"):]
+    def __init__(self, target):
+        self.sqlite = target.startswith("sqlite:")
+        self.path = target[len("sqlite:"):]
 
     def rows(self, sql):
         if self.sqlite:
