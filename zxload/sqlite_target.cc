@@ -450,6 +450,12 @@ bool SqliteTarget::flushStage() {
 }
 
 bool SqliteTarget::startRows() {
+  // The log is written while the rows go in; its sync at the commit then
+  // finds it mostly on disk already.
+  const char* file = sqlite3_db_filename(db_.handle(), "main");
+  if (file != nullptr && *file != 0) {
+    writeback_ = std::make_unique<EarlyWriteback>(std::vector<std::string>{file + std::string("-wal")});
+  }
   finalizeInsert();
   if (!prepareStage()) return false;
   if (staged_) return true;
@@ -575,7 +581,9 @@ bool SqliteTarget::commit(const LoadRecord& record) {
   statement.text(8, record.checksum);
   statement.integer(9, static_cast<std::int64_t>(record.rows));
   if (statement.step() != SQLITE_DONE) return fail("cannot record the load");
-  if (!exec("COMMIT")) return false;
+  const bool committed = exec("COMMIT");
+  writeback_.reset();
+  if (!committed) return false;
   detachStage();
   return true;
 }
@@ -587,6 +595,7 @@ void SqliteTarget::detachStage() {
 }
 
 void SqliteTarget::rollback() {
+  writeback_.reset();
   waitForCopy();
   finalizeInsert();
   if (db_.handle() != nullptr && !sqlite3_get_autocommit(db_.handle())) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dbconn/sqlite_connection.h"
+#include "zxload/early_writeback.h"
 #include "zxload/load_target.h"
 #include "zxload/sqlite_image.h"
 #include "zxload/sqlite_record.h"
@@ -98,6 +99,7 @@ class SqliteTarget : public LoadTarget {
   std::int64_t loadId_ = 0;   // id of the load under way
   std::vector<std::string> loadsColumns_;  // columns of the loads table
   double waitSeconds_ = 60;   // longest wait for another writer
+  std::unique_ptr<EarlyWriteback> writeback_;  // of the log, while rows go in
 };
 
 #endif  // ZXLOAD_SQLITE_TARGET_H_
