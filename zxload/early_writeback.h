@@ -12,25 +12,31 @@
 /// its commit find little left to write. It only starts writes: when the
 /// data is safe is still decided by the database's own syncs.
 ///
-/// Never give it an SQLite database file itself: closing any descriptor of
-/// that file drops the locks SQLite holds on it. Its write-ahead log is
-/// not locked that way.
+/// The files stay open until the object is destroyed: closing any
+/// descriptor of an SQLite database file drops the locks SQLite holds on
+/// it, so the object must outlive the connection.
 class EarlyWriteback {
  public:
-  /// Starts watching `paths` (files that do not exist yet are looked for
-  /// again each round).
+  /// Will watch `paths`; a file that does not exist yet is looked for
+  /// again each round.
   explicit EarlyWriteback(std::vector<std::string> paths);
-  /// Stops at once.
+  /// Stops and closes the files.
   ~EarlyWriteback();
 
   EarlyWriteback(const EarlyWriteback&) = delete;
   EarlyWriteback& operator=(const EarlyWriteback&) = delete;
+
+  /// Starts the rounds (when not already under way).
+  void start();
+  /// Stops the rounds at once.
+  void stop();
 
  private:
   /// Starts the writeback of every file each round until stopped.
   void run();
 
   std::vector<std::string> paths_;
+  std::vector<int> files_;  // descriptor of each path, or -1
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;

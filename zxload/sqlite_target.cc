@@ -159,6 +159,12 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
     return false;
   }
   if (readOnly) return true;
+  // The database and its log are written back while the rows go in.
+  const char* file = sqlite3_db_filename(db_.handle(), "main");
+  if (file != nullptr && *file != 0) {
+    writeback_ = std::make_unique<EarlyWriteback>(
+        std::vector<std::string>{file, file + std::string("-wal")});
+  }
   // Only a new, empty database takes it (before the log is switched on).
   if (!exec(kNewPageSize)) return fail("cannot open the SQLite database " + path);
   // Write-ahead logging lets readers go on reading while a load writes and
@@ -452,10 +458,7 @@ bool SqliteTarget::flushStage() {
 bool SqliteTarget::startRows() {
   // The log is written while the rows go in; its sync at the commit then
   // finds it mostly on disk already.
-  const char* file = sqlite3_db_filename(db_.handle(), "main");
-  if (file != nullptr && *file != 0) {
-    writeback_ = std::make_unique<EarlyWriteback>(std::vector<std::string>{file + std::string("-wal")});
-  }
+  if (writeback_) writeback_->start();
   finalizeInsert();
   if (!prepareStage()) return false;
   if (staged_) return true;
@@ -582,7 +585,7 @@ bool SqliteTarget::commit(const LoadRecord& record) {
   statement.integer(9, static_cast<std::int64_t>(record.rows));
   if (statement.step() != SQLITE_DONE) return fail("cannot record the load");
   const bool committed = exec("COMMIT");
-  writeback_.reset();
+  if (writeback_) writeback_->stop();
   if (!committed) return false;
   detachStage();
   return true;
@@ -595,7 +598,7 @@ void SqliteTarget::detachStage() {
 }
 
 void SqliteTarget::rollback() {
-  writeback_.reset();
+  if (writeback_) writeback_->stop();
   waitForCopy();
   finalizeInsert();
   if (db_.handle() != nullptr && !sqlite3_get_autocommit(db_.handle())) {

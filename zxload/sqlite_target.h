@@ -80,6 +80,9 @@ class SqliteTarget : public LoadTarget {
   /// Detaches the stage (outside a transaction).
   void detachStage();
 
+  // Declared before the connection, so that its descriptors of the
+  // database file are closed after the connection is.
+  std::unique_ptr<EarlyWriteback> writeback_;
   SqliteConnection db_;
   sqlite3_stmt* insert_ = nullptr;  // the row by row insert
   sqlite3_stmt* copy_ = nullptr;    // the copy from the stage
@@ -99,7 +102,6 @@ class SqliteTarget : public LoadTarget {
   std::int64_t loadId_ = 0;   // id of the load under way
   std::vector<std::string> loadsColumns_;  // columns of the loads table
   double waitSeconds_ = 60;   // longest wait for another writer
-  std::unique_ptr<EarlyWriteback> writeback_;  // of the log, while rows go in
 };
 
 #endif  // ZXLOAD_SQLITE_TARGET_H_
