@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-void CellWriter::count(std::uint64_t value) {
+void CellWriter::longCount(std::uint64_t value) {
   char bytes[10];
   int n = 0;
   while (value >= 0x80) {

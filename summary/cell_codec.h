@@ -11,7 +11,12 @@
 /// length and bytes.
 class CellWriter {
  public:
-  void count(std::uint64_t value);
+  /// Makes room for `bytes` more, so that a large cell grows once.
+  void reserve(std::size_t bytes) { out_.reserve(out_.size() + bytes); }
+  void count(std::uint64_t value) {
+    if (value < 0x80) out_.push_back(static_cast<char>(value));
+    else longCount(value);
+  }
   void number(std::int64_t value) {
     count((static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63));
   }
@@ -24,6 +29,9 @@ class CellWriter {
   std::string take() { return std::move(out_); }
 
  private:
+  /// Appends a count of two bytes or more.
+  void longCount(std::uint64_t value);
+
   std::string out_;
 };
 

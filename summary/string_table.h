@@ -20,6 +20,8 @@ class StringTable {
   }
   /// How many texts there are.
   std::uint32_t size() const { return static_cast<std::uint32_t>(hashes_.size()); }
+  /// The bytes of every text together.
+  std::size_t bytes() const { return bytes_.size(); }
 
  private:
   void grow();

@@ -29,6 +29,8 @@ class Ranking {
   std::string_view name(std::uint32_t id) const { return names_.at(id); }
   const Tally& tally(std::uint32_t id) const { return tallies_[id]; }
   std::uint32_t size() const { return names_.size(); }
+  /// The bytes of every value's text together.
+  std::size_t textBytes() const { return names_.bytes(); }
   bool empty() const { return size() == 0; }
 
  private:

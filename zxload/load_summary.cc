@@ -369,6 +369,10 @@ class RawBuilder : public LoadSummary::Builder {
     std::vector<SummaryCell> out;
     cells_.each([&](RawCell& cell) {
       CellWriter data;
+      // Each value: its text, its length and two numbers of a few bytes.
+      std::size_t room = 1024;
+      for (const Ranking& values : cell.values) room += values.textBytes() + 16 * values.size();
+      data.reserve(room);
       data.count(static_cast<std::uint64_t>(cell.totals.rows));
       writeTotals(cell.totals, &data);
       writeCodes(cell.status, &data);
