@@ -21,6 +21,11 @@ class Ranking {
   /// Adds to the tally of `value`; its number, or -1 (nothing added) when
   /// the value is none.
   std::int64_t add(std::string_view value, std::int64_t requests, std::int64_t bytes);
+  /// Starts fetching what adding `value` will look at, when the values are
+  /// too many to stay in the cache.
+  void prefetch(std::string_view value) const {
+    if (names_.size() >= kCachedValues) names_.prefetch(value);
+  }
   /// The numbers of the `n` values with the most requests (or bytes); ties
   /// go to the smaller value, byte by byte.
   std::vector<std::uint32_t> top(std::size_t n, bool byBytes) const;
@@ -34,6 +39,9 @@ class Ranking {
   bool empty() const { return size() == 0; }
 
  private:
+  /// Values up to which the table stays in the cache anyway.
+  static constexpr std::uint32_t kCachedValues = 1 << 14;
+
   StringTable names_;
   std::vector<Tally> tallies_;
   std::int64_t last_ = -1;  // the value added last

@@ -163,6 +163,8 @@ class Cells {
     *hourOfDay = lastHour_;
     return *last_;
   }
+  /// The cell of the last row, or null before the first.
+  Cell* last() const { return last_; }
   /// Every cell: the one for rows without an hour first (made when there
   /// is none, so that every summary has a cell), then by day.
   template <typename Visit>
@@ -248,6 +250,8 @@ class LoadSummary::Builder {
     return out;
   }
   virtual void add(const std::vector<RowValue>& values) = 0;
+  /// Starts fetching what adding `values` a few rows later will look at.
+  virtual void prefetch(const std::vector<RowValue>& /*values*/) {}
   virtual std::vector<SummaryCell> cells() = 0;
 
  protected:
@@ -365,6 +369,15 @@ class RawBuilder : public LoadSummary::Builder {
     }
   }
 
+  void prefetch(const std::vector<RowValue>& values) override {
+    // Rows come hour by hour: the cell of the last row is most likely theirs.
+    const RawCell* cell = cells_.last();
+    if (cell == nullptr) return;
+    for (int d = 0; d < kRawDimensions; ++d) {
+      cell->values[d].prefetch(text(values, kFirstText + d, &aheadScratch_));
+    }
+  }
+
   std::vector<SummaryCell> cells() override {
     std::vector<SummaryCell> out;
     cells_.each([&](RawCell& cell) {
@@ -424,7 +437,7 @@ class RawBuilder : public LoadSummary::Builder {
   }
 
   Cells<RawCell> cells_;
-  std::string scratch_;
+  std::string scratch_, aheadScratch_;
 };
 
 /// Figures of the rows of one day (or without an hour) of a billing load.
@@ -512,8 +525,16 @@ LoadSummary::LoadSummary(const LoadPlan& plan, StoredForm form, bool ownThread)
   if (builder_ && !builder_->planFits(plan)) builder_.reset();
   if (builder_ && ownThread) {
     unpacked_.resize(plan.columns.size());
+    ahead_.resize(plan.columns.size());
     feed_ = std::make_unique<BatchThread>(builder_->present(), [this](const ValueBatch& batch) {
+      // Lookups in large tables miss the cache: they are started a few
+      // rows ahead, so that they overlap.
+      constexpr std::size_t kAhead = 8;
       for (std::size_t r = 0; r < batch.rows(); ++r) {
+        if (r + kAhead < batch.rows()) {
+          batch.row(r + kAhead, &ahead_);
+          builder_->prefetch(ahead_);
+        }
         batch.row(r, &unpacked_);
         builder_->add(unpacked_);
       }

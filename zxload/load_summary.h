@@ -53,6 +53,7 @@ class LoadSummary {
   StoredForm form_;
   std::unique_ptr<Builder> builder_;
   std::vector<RowValue> unpacked_;     // a row of a batch, on the counting thread
+  std::vector<RowValue> ahead_;        // a row a few rows further on
   std::unique_ptr<BatchThread> feed_;  // stopped before the builder goes
 };
 
