@@ -13,7 +13,8 @@ void ValueBatch::add(const std::vector<RowValue>& values) {
   for (std::size_t c : columns_) {
     const RowValue& value = values[c];
     slots_.push_back({static_cast<std::uint32_t>(bytes_.size()),
-                      static_cast<std::uint32_t>(value.text.size()), value.null});
+                      static_cast<std::uint32_t>(value.text.size()), value.null, value.whole,
+                      value.integer});
     bytes_.append(value.text);
   }
   ++rows_;
@@ -25,6 +26,8 @@ void ValueBatch::row(std::size_t r, std::vector<RowValue>* out) const {
     RowValue& value = (*out)[c];
     value.text = std::string_view(bytes_.data() + slot->offset, slot->size);
     value.null = slot->null;
+    value.whole = slot->whole;
+    value.integer = slot->integer;
     ++slot;
   }
 }

@@ -27,10 +27,11 @@ class ValueBatch {
 
   /// A batch of the columns `columns` (indexes into a row's values).
   explicit ValueBatch(std::vector<std::size_t> columns);
-  /// Copies the text and NULL of the batch's columns of `values`.
+  /// Copies the text, NULL and whole number of the batch's columns of
+  /// `values`.
   void add(const std::vector<RowValue>& values);
-  /// Puts row `r`'s text and NULL of the batch's columns into `out` (as
-  /// long as `values`, other columns untouched); valid until `clear`.
+  /// Puts row `r`'s text, NULL and whole number of the batch's columns into
+  /// `out` (as long as `values`, other columns untouched); valid until `clear`.
   void row(std::size_t r, std::vector<RowValue>* out) const;
   /// Rows added.
   std::size_t rows() const { return rows_; }
@@ -44,6 +45,8 @@ class ValueBatch {
     std::uint32_t offset;
     std::uint32_t size;
     bool null;
+    bool whole;             // the number read while splitting, when whole
+    std::int64_t integer;
   };
   std::vector<std::size_t> columns_;
   std::string bytes_;

@@ -260,7 +260,10 @@ class LoadSummary::Builder {
     return columns_[k] >= 0 && !values[columns_[k]].null;
   }
   double number(const std::vector<RowValue>& values, int k) const {
-    return has(values, k) ? numberOf(values[columns_[k]].text) : 0;
+    if (!has(values, k)) return 0;
+    // A whole number of at most 18 digits: its nearest double, as its text's.
+    const RowValue& value = values[columns_[k]];
+    return value.whole ? plainZero(static_cast<double>(value.integer)) : numberOf(value.text);
   }
   /// Text column `k` as the table holds it ("" when not in the file).
   std::string_view text(const std::vector<RowValue>& values, int k, std::string* scratch) const {
