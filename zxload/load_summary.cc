@@ -165,12 +165,20 @@ class Cells {
   }
   /// The cell of the last row, or null before the first.
   Cell* last() const { return last_; }
-  /// Every cell: the one for rows without an hour first (made when there
-  /// is none, so that every summary has a cell), then by day.
+  /// Visits every cell, the one for rows without an hour first (made when
+  /// there is none, so that every summary has a cell), then by day, and
+  /// frees each after its visit: no cell is left.
   template <typename Visit>
-  void each(Visit visit) {
+  void drain(Visit visit) {
     visit(untimed());
-    for (auto& [day, cell] : byDay_) visit(*cell);
+    untimed_.reset();
+    for (auto& [day, cell] : byDay_) {
+      visit(*cell);
+      cell.reset();
+    }
+    byDay_.clear();
+    last_ = nullptr;
+    known_ = false;
   }
 
  private:
@@ -383,7 +391,7 @@ class RawBuilder : public LoadSummary::Builder {
 
   std::vector<SummaryCell> cells() override {
     std::vector<SummaryCell> out;
-    cells_.each([&](RawCell& cell) {
+    cells_.drain([&](RawCell& cell) {
       CellWriter data;
       // Each value: its text, its length and two numbers of a few bytes.
       std::size_t room = 1024;
@@ -485,7 +493,7 @@ class BillingBuilder : public LoadSummary::Builder {
 
   std::vector<SummaryCell> cells() override {
     std::vector<SummaryCell> out;
-    cells_.each([&](BillingCell& cell) {
+    cells_.drain([&](BillingCell& cell) {
       CellWriter data;
       data.count(static_cast<std::uint64_t>(cell.rows));
       data.count(cell.users.size());

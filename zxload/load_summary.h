@@ -43,7 +43,8 @@ class LoadSummary {
   /// Counts one row (or copies its values for the counting thread).
   void add(const std::vector<RowValue>& values);
   /// The cells of the rows counted (one at least, so that a load without
-  /// rows is known to be summarised), once every row added is counted.
+  /// rows is known to be summarised), once every row added is counted;
+  /// the counts are freed as their cells are made (call it once).
   std::vector<SummaryCell> cells();
 
   class Builder;

@@ -534,6 +534,9 @@ bool SqliteTarget::addRow(const std::vector<RowValue>& values) {
 bool SqliteTarget::endRows() {
   if (!waitForCopy() || (staged_ && image_->rows() > 0 && !copyImage(image_.get()))) return false;
   finalizeInsert();
+  // The images are not needed until the next file's rows.
+  image_.reset();
+  spare_.reset();
   return true;
 }
 
