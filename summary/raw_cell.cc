@@ -29,14 +29,30 @@ bool readRawCell(std::string_view data, RawCellVisitor* visitor) {
     }
   }
   std::uint64_t clients = 0;
+  // A second reader runs a few values ahead, so that the visitor can start
+  // fetching what it will look up.
+  constexpr std::uint64_t kAhead = 8;
   for (int d = 0; d < kRawDimensions; ++d) {
+    const auto dimension = static_cast<RawDimension>(d);
     std::uint64_t n = in.entries(3);
     if (d == kRawClients) clients = n;
+    CellReader ahead = in;
+    std::uint64_t left = n;
+    auto lookAhead = [&] {
+      if (left == 0) return;
+      --left;
+      std::string_view text = ahead.text();
+      ahead.number();
+      ahead.number();
+      if (!ahead.failed()) visitor->upcomingValue(dimension, text);
+    };
+    for (std::uint64_t k = 0; k < kAhead; ++k) lookAhead();
     for (; n > 0 && !in.failed(); --n) {
+      lookAhead();
       std::string_view text = in.text();
       std::int64_t requests = in.number(), bytes = in.number();
       if (in.failed()) break;
-      visitor->value(static_cast<RawDimension>(d), text, requests, bytes);
+      visitor->value(dimension, text, requests, bytes);
     }
   }
   for (std::uint64_t n = in.entries(11); n > 0 && !in.failed(); --n) {

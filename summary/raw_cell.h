@@ -43,6 +43,8 @@ class RawCellVisitor {
   virtual void transactionCode(std::int64_t code, std::int64_t requests, std::int64_t bytes) = 0;
   virtual void value(RawDimension dimension, std::string_view text, std::int64_t requests,
                      std::int64_t bytes) = 0;
+  /// A value that `value` will be given a few values later.
+  virtual void upcomingValue(RawDimension /*dimension*/, std::string_view /*text*/) {}
   /// An hour (`totals.rows` is not kept: 0).
   virtual void hour(int hourOfDay, const RawTotals& totals) = 0;
   /// A client of the last hour: the number of its value among the cell's

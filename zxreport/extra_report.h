@@ -2,6 +2,7 @@
 #define ZXREPORT_EXTRA_REPORT_H_
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,7 @@ class BillingReport {
   MeasureSpec measures_[3];
   ColumnSlots slots_;
   StringTable users_, intervals_;
-  std::vector<Combined> perUser_;
+  std::deque<Combined> perUser_;  // grown without moving: no copy, no page touched twice
   std::vector<std::int64_t> userIntervals_;
   // Pairs (interval, user) in the order made. A summary cell appends the
   // pairs of an interval new to the report in one run, without looking
@@ -81,7 +82,7 @@ class BillingReport {
     std::uint32_t pair = 0;
   };
   std::vector<std::uint64_t> pairKeys_;  // interval << 32 | user
-  std::vector<Combined> pairs_;
+  std::deque<Combined> pairs_;
   std::vector<IntervalPairs> intervalPairs_;  // by interval number
   NumberIndex pairIndex_;                     // keys of the indexed intervals' pairs
   std::vector<std::uint32_t> indexedPair_;    // pairIndex_ number -> pair number

@@ -183,6 +183,9 @@ class RawReport::CellTaker : public RawCellVisitor {
       if (id >= 0 && report_.applianceUsers_.insert(pair(applianceIndex_, id))) ++appliance_.users;
     }
   }
+  void upcomingValue(RawDimension dimension, std::string_view text) override {
+    report_.ranking(dimension).prefetch(text);
+  }
   void hour(int hourOfDay, const RawTotals& t) override {
     hour_ = &report_.hourAt(day_ * 24 + hourOfDay);
     hour_->requests += t.requests;
