@@ -10,6 +10,8 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -225,6 +227,40 @@ bool countSummaries(TableSource& source, const ChosenTable& table, const char* d
   return true;
 }
 
+/// Whether `present` (a table's columns) holds the time stamp.
+bool hasTimes(const std::vector<std::string>& present) {
+  for (const std::string& name : present) {
+    if (name == "timestampid") return true;
+  }
+  return false;
+}
+
+/// Counts the summaries of the billing tables of `tables` into `billing`
+/// through `source`, keeping each table's plan by name; tables a range
+/// leaves out are passed over (the caller says so).
+bool countBillingSummaries(TableSource& source, const std::vector<ChosenTable>& tables,
+                           const TimeRange& range, BillingReport* billing,
+                           std::map<std::string, SummaryPlan>* plans, std::string* error) {
+  for (const ChosenTable& table : tables) {
+    if (table.kind != TableKind::kBilling) continue;
+    std::vector<std::string> present;
+    if (!source.listColumns(table.name, &present)) {
+      *error = source.error();
+      return false;
+    }
+    const bool timed = hasTimes(present);
+    if (!timed && !(range.from.empty() && range.to.empty())) continue;
+    if (!countSummaries(source, table, "billing", timed ? range : TimeRange{},
+                        [&](const SummaryCell&, std::string_view data) {
+                          return billing->addCell(data);
+                        },
+                        &(*plans)[table.name], error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 /// Days from 1970-01-01 of "YYYY-MM-DD"; false when it is none.
 bool dayNumber(const std::string& day, std::int64_t* days) {
   std::int64_t hours = 0;
@@ -301,12 +337,26 @@ int runReport(int argc, char** argv) {
   BillingReport billing(options.measures);
   StreamingReport streaming;
   SmartFilterReport smart;
+  // The summaries of the billing tables are counted on a helper connection
+  // beside those of the raw tables; it is waited for before the first rows
+  // are read (the scans use every connection) and before billing tables.
+  std::map<std::string, SummaryPlan> billingPlans;
+  std::string billingError;
+  std::future<bool> billingCount;
+  if (sources.size() > 1) {
+    billingCount = std::async(std::launch::async, [&] {
+      return countBillingSummaries(*sources[1], tables, range, &billing, &billingPlans,
+                                   &billingError);
+    });
+  }
+  auto billingCounted = [&] {
+    return !billingCount.valid() || billingCount.get() || (error = billingError, false);
+  };
   std::vector<std::string> names;
   for (const ChosenTable& table : tables) {
     std::vector<std::string> present;
     if (!source->listColumns(table.name, &present)) return fail(kReportDatabase, source->error());
-    bool timed = false;
-    for (const std::string& name : present) timed = timed || name == "timestampid";
+    const bool timed = hasTimes(present);
     if (!timed && !(range.from.empty() && range.to.empty())) {
       std::fprintf(stderr, "zxreport: table %s has no column timestampid: left out of a report "
                            "over a range\n", table.name.c_str());
@@ -335,7 +385,10 @@ int runReport(int argc, char** argv) {
       case TableKind::kBilling:
         columns = billing.startTable(present);
         take = [&](const ScanRow& row) { billing.add(row); };
-        if (!countSummaries(*source, table, "billing", tableRange,
+        if (!billingCounted()) return fail(kReportDatabase, error);
+        if (auto counted = billingPlans.find(table.name); counted != billingPlans.end()) {
+          plan = counted->second;
+        } else if (!countSummaries(*source, table, "billing", tableRange,
                             [&](const SummaryCell&, std::string_view data) {
                               return billing.addCell(data);
                             },
@@ -353,6 +406,7 @@ int runReport(int argc, char** argv) {
         break;
     }
     Progress progress(table.name);
+    if (plan.readRows && !billingCounted()) return fail(kReportDatabase, error);
     if (plan.readRows &&
         !scanInBatches(sources, table.name, columns, tableRange, plan.rowFilter,
                        [&](const ScanRow& row) { take(row), progress.row(); }, &error)) {
@@ -360,6 +414,7 @@ int runReport(int argc, char** argv) {
     }
     names.push_back(table.name);
   }
+  if (!billingCounted()) return fail(kReportDatabase, error);
 
   Report report;
   report.title = options.title;
