@@ -196,6 +196,17 @@ fi
 "$ZXREPORT" "${target[@]}" -o "$work/x.html" 2>"$work/x.err"
 check [ $? -eq 3 ]
 check grep -q "summary of load [0-9]* of raw_.* is damaged; delete its rows of zxload_summary" "$work/x.err"
+# So is a billing summary, counted on a second connection beside the raw
+# ones (that load's raw rows are now read instead of its summary).
+sql "DELETE FROM zxload_summary WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'raw')"
+if [ "$mode" = postgres ]; then
+  sql "UPDATE zxload_summary SET data = '\\x01' WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'billing')"
+else
+  sql "UPDATE zxload_summary SET data = x'01' WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'billing')"
+fi
+"$ZXREPORT" "${target[@]}" -o "$work/x.html" 2>"$work/x.err"
+check [ $? -eq 3 ]
+check grep -q "summary of load [0-9]* of bill_.* is damaged; delete its rows of zxload_summary" "$work/x.err"
 
 echo "zxreport_test ($mode): $((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
