@@ -188,25 +188,21 @@ check [ ! -e "$work/missing.db" ]
 "$ZXREPORT" "${target[@]}" -o "$work/nodir/r.html" 2>/dev/null
 check [ $? -eq 4 ]
 # A damaged summary is refused, naming the load and what to do.
-if [ "$mode" = postgres ]; then
-  sql "UPDATE zxload_summary SET data = '\\x01' WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'raw')"
-else
-  sql "UPDATE zxload_summary SET data = x'01' WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'raw')"
-fi
-"$ZXREPORT" "${target[@]}" -o "$work/x.html" 2>"$work/x.err"
-check [ $? -eq 3 ]
-check grep -q "summary of load [0-9]* of raw_.* is damaged; delete its rows of zxload_summary" "$work/x.err"
+# expect_damaged DATA_SET TABLE_PREFIX: damages the last load's summary of
+# DATA_SET and checks the refusal.
+expect_damaged() {
+  local last="(SELECT max(zxload_id) FROM zxload_summary WHERE data_set = '$1')" bytes="x'01'"
+  [ "$mode" = postgres ] && bytes="'\\x01'"
+  sql "UPDATE zxload_summary SET data = $bytes WHERE zxload_id = $last"
+  "$ZXREPORT" "${target[@]}" -o "$work/x.html" 2>"$work/x.err"
+  check [ $? -eq 3 ]
+  check grep -q "summary of load [0-9]* of $2.* is damaged; delete its rows of zxload_summary" "$work/x.err"
+}
+expect_damaged raw raw_
 # So is a billing summary, counted on a second connection beside the raw
 # ones (that load's raw rows are now read instead of its summary).
 sql "DELETE FROM zxload_summary WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'raw')"
-if [ "$mode" = postgres ]; then
-  sql "UPDATE zxload_summary SET data = '\\x01' WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'billing')"
-else
-  sql "UPDATE zxload_summary SET data = x'01' WHERE zxload_id = (SELECT max(zxload_id) FROM zxload_summary WHERE data_set = 'billing')"
-fi
-"$ZXREPORT" "${target[@]}" -o "$work/x.html" 2>"$work/x.err"
-check [ $? -eq 3 ]
-check grep -q "summary of load [0-9]* of bill_.* is damaged; delete its rows of zxload_summary" "$work/x.err"
+expect_damaged billing bill_
 
 echo "zxreport_test ($mode): $((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
