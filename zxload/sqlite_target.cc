@@ -456,8 +456,8 @@ bool SqliteTarget::flushStage() {
 }
 
 bool SqliteTarget::startRows() {
-  // The log is written while the rows go in; its sync at the commit then
-  // finds it mostly on disk already.
+  // The database and its log are written back while the rows go in; the
+  // syncs of the commit then find them mostly on disk already.
   if (writeback_) writeback_->start();
   finalizeInsert();
   if (!prepareStage()) return false;

@@ -386,15 +386,7 @@ int runReport(int argc, char** argv) {
         columns = billing.startTable(present);
         take = [&](const ScanRow& row) { billing.add(row); };
         if (!billingCounted()) return fail(kReportDatabase, error);
-        if (auto counted = billingPlans.find(table.name); counted != billingPlans.end()) {
-          plan = counted->second;
-        } else if (!countSummaries(*source, table, "billing", tableRange,
-                            [&](const SummaryCell&, std::string_view data) {
-                              return billing.addCell(data);
-                            },
-                            &plan, &error)) {
-          return fail(kReportDatabase, error);
-        }
+        plan = billingPlans[table.name];
         break;
       case TableKind::kStreaming:
         columns = streaming.startTable(present);
