@@ -309,7 +309,6 @@ namespace {
 struct RawHour {
   bool used = false;
   RawTotals totals;
-  NumberSet clientSet;
   std::vector<std::uint32_t> clients;  // in the order first seen
   std::int64_t lastClient = -1;
   NumberIndex timeIndex;               // bits of a time -> its weights
@@ -324,6 +323,9 @@ struct RawCell {
   CodeTally status, transactions;
   Ranking values[kRawDimensions];
   RawHour hours[24];
+  /// The hours each client (by its number among `values[kRawClients]`)
+  /// has been counted in, bit h for hour h: a lookup by index, not a hash.
+  std::vector<std::uint32_t> clientHours;
 };
 
 /// Counts the rows of a raw load as RawReport counts them.
@@ -361,7 +363,12 @@ class RawBuilder : public LoadSummary::Builder {
     addTo(&hour.totals, count, bytes, statusKind);
     if (client >= 0 && client != hour.lastClient) {
       hour.lastClient = client;
-      if (hour.clientSet.insert(static_cast<std::uint64_t>(client))) {
+      // Client numbers are given in order: a new one is the next index.
+      const auto index = static_cast<std::size_t>(client);
+      if (index >= cell.clientHours.size()) cell.clientHours.resize(index + 1);
+      const std::uint32_t bit = 1u << hourOfDay;
+      if ((cell.clientHours[index] & bit) == 0) {
+        cell.clientHours[index] |= bit;
         hour.clients.push_back(static_cast<std::uint32_t>(client));
       }
     }
