@@ -62,7 +62,16 @@ bool readBillingCell(std::string_view data, BillingCellVisitor* visitor) {
   CellReader in(data);
   visitor->rows(static_cast<std::int64_t>(in.count()));
   const std::uint64_t users = in.entries(1);
+  // A second reader runs a few keys ahead, so that the visitor can start
+  // fetching what it will look up.
+  constexpr std::uint64_t kAhead = 8;
+  CellReader ahead = in;
+  for (std::uint64_t k = 0; k < kAhead && k < users; ++k) visitor->upcomingUser(ahead.text());
   for (std::uint64_t n = users; n > 0 && !in.failed(); --n) {
+    if (n > kAhead) {
+      std::string_view next = ahead.text();
+      if (!ahead.failed()) visitor->upcomingUser(next);
+    }
     std::string_view key = in.text();
     if (!in.failed()) visitor->user(key);
   }

@@ -39,6 +39,8 @@ class BillingCellVisitor {
   virtual void rows(std::int64_t rows) = 0;
   /// A user key; users are numbered in the order they come.
   virtual void user(std::string_view key) = 0;
+  /// A user key that `user` will be given a few keys later.
+  virtual void upcomingUser(std::string_view /*key*/) {}
   virtual void interval(std::string_view text) = 0;
   /// A user of the last interval.
   virtual void pair(std::uint64_t user, const BillingFigures& figures) = 0;
