@@ -64,6 +64,15 @@ void StringTable::grow() {
   }
 }
 
+bool GroupMembers::insert(std::uint32_t group, std::uint32_t id) {
+  if (group >= 64) return others_.insert((static_cast<std::uint64_t>(group) << 32) | id);
+  if (id >= bits_.size()) bits_.resize(static_cast<std::size_t>(id) + 1);
+  const std::uint64_t bit = std::uint64_t{1} << group;
+  if ((bits_[id] & bit) != 0) return false;
+  bits_[id] |= bit;
+  return true;
+}
+
 NumberSet::NumberSet() : slots_(kInitialSlots, 0), mask_(kInitialSlots - 1) {}
 
 bool NumberSet::insert(std::uint64_t value) {

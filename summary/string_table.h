@@ -66,6 +66,21 @@ class NumberSet {
   bool hasMax_ = false;  // the one value that + 1 cannot hold
 };
 
+/// Which groups (appliances, say) each numbered value has been counted in:
+/// one bit per group for the first 64 groups, found by the value's number
+/// without hashing; a set of (group, number) pairs for groups past them.
+/// Numbers are dense, as a StringTable gives them: memory is 8 bytes for
+/// each number up to the largest.
+class GroupMembers {
+ public:
+  /// Marks value `id` as counted in `group`; true when it was not.
+  bool insert(std::uint32_t group, std::uint32_t id);
+
+ private:
+  std::vector<std::uint64_t> bits_;  // by value number
+  NumberSet others_;                 // group << 32 | id for groups from 64
+};
+
 /// Gives each distinct 64-bit number an index 0, 1, 2, ... in the order
 /// first seen (pairs of small numbers packed into one key).
 class NumberIndex {

@@ -33,3 +33,15 @@ TEST(NumberIndex, IndexesInTheOrderFirstSeen) {
   EXPECT_FALSE(added);
   EXPECT_EQ(index.key(4999), 4999ULL << 32 | (4999 % 7));
 }
+
+TEST(GroupMembers, CountsEachValueOncePerGroupOnBothSidesOf64) {
+  GroupMembers members;
+  for (std::uint32_t group : {0u, 1u, 63u, 64u, 65u, 1000u}) {
+    EXPECT_TRUE(members.insert(group, 7));
+    EXPECT_TRUE(members.insert(group, 70000));
+    EXPECT_FALSE(members.insert(group, 7));
+    EXPECT_FALSE(members.insert(group, 70000));
+  }
+  EXPECT_TRUE(members.insert(2, 7));
+  EXPECT_TRUE(members.insert(64, 8));
+}

@@ -22,10 +22,10 @@ constexpr std::int64_t kHourlyLimit = 72;
 
 constexpr const char* kClassNames[6] = {"1xx", "2xx", "3xx", "4xx", "5xx", "other"};
 
-/// Two numbers packed into one set key.
-std::uint64_t pair(std::int64_t high, std::int64_t low) {
-  return (static_cast<std::uint64_t>(high) << 32) ^ static_cast<std::uint64_t>(low);
-}
+/// An appliance's index as a group of GroupMembers.
+std::uint32_t group(std::int64_t appliance) { return static_cast<std::uint32_t>(appliance); }
+/// A value's number (from a Ranking, so below 2^32) as GroupMembers takes it.
+std::uint32_t number(std::int64_t id) { return static_cast<std::uint32_t>(id); }
 
 /// A time-series chart.
 Chart timeChart(Chart::Kind kind, const std::string& caption, std::vector<std::string> labels) {
@@ -91,8 +91,8 @@ void RawReport::add(const ScanRow& row) {
 
   std::int64_t client = clients_.add(text(kClient), count, bytes);
   std::int64_t user = users_.add(text(kUser), count, bytes);
-  if (client >= 0 && applianceClients_.insert(pair(applianceIndex, client))) ++appliance.clients;
-  if (user >= 0 && applianceUsers_.insert(pair(applianceIndex, user))) ++appliance.users;
+  if (client >= 0 && applianceClients_.insert(group(applianceIndex), number(client))) ++appliance.clients;
+  if (user >= 0 && applianceUsers_.insert(group(applianceIndex), number(user))) ++appliance.users;
 
   // Rows of one hour mostly follow each other: its text is read once.
   std::int64_t hours = lastStampHours_;
@@ -178,9 +178,9 @@ class RawReport::CellTaker : public RawCellVisitor {
     std::int64_t id = report_.ranking(dimension).add(text, requests, bytes);
     if (dimension == kRawClients) {
       clients_.push_back(id);
-      if (id >= 0 && report_.applianceClients_.insert(pair(applianceIndex_, id))) ++appliance_.clients;
+      if (id >= 0 && report_.applianceClients_.insert(group(applianceIndex_), number(id))) ++appliance_.clients;
     } else if (dimension == kRawUsers) {
-      if (id >= 0 && report_.applianceUsers_.insert(pair(applianceIndex_, id))) ++appliance_.users;
+      if (id >= 0 && report_.applianceUsers_.insert(group(applianceIndex_), number(id))) ++appliance_.users;
     }
   }
   void upcomingValue(RawDimension dimension, std::string_view text) override {

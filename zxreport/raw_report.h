@@ -82,7 +82,7 @@ class RawReport {
   std::int64_t lastClient_ = -1, lastClientHour_ = 0;
   std::string lastStamp_;  // the first 13 characters of the last time stamp read
   std::int64_t lastStampHours_ = 0;
-  NumberSet applianceClients_, applianceUsers_;
+  GroupMembers applianceClients_, applianceUsers_;
   NumberSet* lastDayClients_ = nullptr;
   std::int64_t lastDay_ = 0;
   std::int64_t rows_ = 0, requests_ = 0, bytes_ = 0, untimed_ = 0;
