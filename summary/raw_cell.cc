@@ -36,6 +36,14 @@ bool readRawCell(std::string_view data, RawCellVisitor* visitor) {
     const auto dimension = static_cast<RawDimension>(d);
     std::uint64_t n = in.entries(3);
     if (d == kRawClients) clients = n;
+    if (!visitor->wants(dimension)) {
+      for (; n > 0 && !in.failed(); --n) {
+        in.text();
+        in.number();
+        in.number();
+      }
+      continue;
+    }
     CellReader ahead = in;
     std::uint64_t left = n;
     auto lookAhead = [&] {
@@ -55,6 +63,7 @@ bool readRawCell(std::string_view data, RawCellVisitor* visitor) {
       visitor->value(dimension, text, requests, bytes);
     }
   }
+  if (!visitor->wantsHours()) return !in.failed();
   for (std::uint64_t n = in.entries(11); n > 0 && !in.failed(); --n) {
     std::uint64_t hourOfDay = in.count();
     RawTotals hour;

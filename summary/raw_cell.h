@@ -45,6 +45,12 @@ class RawCellVisitor {
                      std::int64_t bytes) = 0;
   /// A value that `value` will be given a few values later.
   virtual void upcomingValue(RawDimension /*dimension*/, std::string_view /*text*/) {}
+  /// Whether `value` takes the values of `dimension` (others are passed
+  /// over unread).
+  virtual bool wants(RawDimension /*dimension*/) const { return true; }
+  /// Whether the hours are read; when not, reading ends after the values
+  /// without checking the rest of the cell.
+  virtual bool wantsHours() const { return true; }
   /// An hour (`totals.rows` is not kept: 0).
   virtual void hour(int hourOfDay, const RawTotals& totals) = 0;
   /// A client of the last hour: the number of its value among the cell's

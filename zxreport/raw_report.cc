@@ -67,6 +67,7 @@ RawReport::Hour& RawReport::hourAt(std::int64_t hours) {
 }
 
 void RawReport::add(const ScanRow& row) {
+  if (urlCounter_) finishCells();
   auto present = [&](int k) { return slots_.has(row, k); };
   auto text = [&](int k) { return slots_.text(row, k); };
   const std::int64_t count = present(kCount) ? wholeNumber(slots_.number(row, kCount)) : 1;
@@ -186,6 +187,7 @@ class RawReport::CellTaker : public RawCellVisitor {
   void upcomingValue(RawDimension dimension, std::string_view text) override {
     report_.ranking(dimension).prefetch(text);
   }
+  bool wants(RawDimension dimension) const override { return dimension != kRawUrls; }
   void hour(int hourOfDay, const RawTotals& t) override {
     hour_ = &report_.hourAt(day_ * 24 + hourOfDay);
     hour_->requests += t.requests;
@@ -210,11 +212,47 @@ class RawReport::CellTaker : public RawCellVisitor {
   Hour* hour_ = nullptr;
 };
 
-bool RawReport::addCell(bool timed, std::int64_t day, std::string_view data) {
+/// Takes the URLs of a summary cell into the report, and nothing else.
+class RawReport::UrlTaker : public RawCellVisitor {
+ public:
+  explicit UrlTaker(Ranking& urls) : urls_(urls) {}
+  void totals(const RawTotals&) override {}
+  void statusCode(std::int64_t, std::int64_t, std::int64_t) override {}
+  void transactionCode(std::int64_t, std::int64_t, std::int64_t) override {}
+  void value(RawDimension, std::string_view text, std::int64_t requests,
+             std::int64_t bytes) override {
+    urls_.add(text, requests, bytes);
+  }
+  void upcomingValue(RawDimension, std::string_view text) override { urls_.prefetch(text); }
+  bool wants(RawDimension dimension) const override { return dimension == kRawUrls; }
+  bool wantsHours() const override { return false; }
+  void hour(int, const RawTotals&) override {}
+  void hourClient(std::uint64_t) override {}
+  void hourTime(double, std::int64_t) override {}
+
+ private:
+  Ranking& urls_;
+};
+
+bool RawReport::addCell(bool timed, std::int64_t day, std::string data) {
   CellTaker taker(*this, timed, day);
   lastHour_ = nullptr;
   lastDayClients_ = nullptr;
-  return readRawCell(data, &taker);
+  // The whole cell is read (and checked) here first; only a sound cell is
+  // handed over for its URLs.
+  if (!readRawCell(data, &taker)) return false;
+  if (!urlCounter_) {
+    urlCounter_ = std::make_unique<SideCounter>([this](std::string_view cell) {
+      UrlTaker urls(urls_);
+      readRawCell(cell, &urls);
+    });
+  }
+  urlCounter_->handOver(std::move(data));
+  return true;
+}
+
+void RawReport::finishCells() {
+  urlCounter_.reset();
 }
 
 bool RawReport::byDay() const {
@@ -222,6 +260,7 @@ bool RawReport::byDay() const {
 }
 
 void RawReport::addPanels(const ReportSettings& settings, Report* report) {
+  finishCells();
   if (rows_ == 0) return;
   addOverview(settings, report);
   addTraffic(report);

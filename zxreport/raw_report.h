@@ -3,12 +3,14 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "summary/raw_cell.h"
 #include "zxreport/ranking.h"
 #include "zxreport/report_model.h"
+#include "zxreport/side_counter.h"
 #include "zxreport/table_source.h"
 
 /// What every part of the report is built with.
@@ -37,8 +39,9 @@ class RawReport {
   void add(const ScanRow& row);
   /// Counts a summary cell of the table started last (summary/raw_cell.h):
   /// rows of the day `day` (days from 1970-01-01), or with `timed` false
-  /// rows without an hour. False when its data is damaged.
-  bool addCell(bool timed, std::int64_t day, std::string_view data);
+  /// rows without an hour. False when its data is damaged. Its URLs are
+  /// counted on a thread of their own while the next cell is read.
+  bool addCell(bool timed, std::int64_t day, std::string data);
   /// Rows counted so far.
   std::int64_t rows() const { return rows_; }
   /// Appends the panels (those whose columns hold something).
@@ -59,6 +62,10 @@ class RawReport {
   };
 
   class CellTaker;
+  class UrlTaker;
+
+  /// Waits until the URLs of every cell are counted.
+  void finishCells();
 
   /// The hour `hours`, made when new.
   Hour& hourAt(std::int64_t hours);
@@ -90,6 +97,7 @@ class RawReport {
   CodeTally statusCodes_, transactionCodes_;
   Ranking sites_, urls_, fileTypes_, contentTypes_, users_, clients_, referrers_, browsers_,
       systems_, hierarchy_;
+  std::unique_ptr<SideCounter> urlCounter_;  // last: it ends before what it counts into
 };
 
 #endif  // ZXREPORT_RAW_REPORT_H_

@@ -193,11 +193,11 @@ int writeOutputs(const ReportOptions& options, const Report& report) {
 }
 
 /// Counts, with `count`, the summary cells that answer the loads of
-/// `table` (data set `dataSet`) over `range`; `plan` tells which rows are
-/// still to be read.
+/// `table` (data set `dataSet`) over `range` (`count` may keep the data it
+/// is given); `plan` tells which rows are still to be read.
 bool countSummaries(TableSource& source, const ChosenTable& table, const char* dataSet,
                     const TimeRange& range,
-                    const std::function<bool(const SummaryCell&, std::string_view)>& count,
+                    const std::function<bool(const SummaryCell&, std::string&)>& count,
                     SummaryPlan* plan, std::string* error) {
   std::vector<std::int64_t> loads;
   bool withoutId = false;
@@ -251,7 +251,7 @@ bool countBillingSummaries(TableSource& source, const std::vector<ChosenTable>& 
     const bool timed = hasTimes(present);
     if (!timed && !(range.from.empty() && range.to.empty())) continue;
     if (!countSummaries(source, table, "billing", timed ? range : TimeRange{},
-                        [&](const SummaryCell&, std::string_view data) {
+                        [&](const SummaryCell&, std::string& data) {
                           return billing->addCell(data);
                         },
                         &(*plans)[table.name], error)) {
@@ -373,10 +373,11 @@ int runReport(int argc, char** argv) {
         columns = raw.startTable(table.appliance, present);
         take = [&](const ScanRow& row) { raw.add(row); };
         if (!countSummaries(*source, table, "raw", tableRange,
-                            [&](const SummaryCell& cell, std::string_view data) {
+                            [&](const SummaryCell& cell, std::string& data) {
                               std::int64_t day = 0;
                               bool dated = dayNumber(cell.day, &day);
-                              return (dated || cell.day.empty()) && raw.addCell(dated, day, data);
+                              return (dated || cell.day.empty()) &&
+                                     raw.addCell(dated, day, std::move(data));
                             },
                             &plan, &error)) {
           return fail(kReportDatabase, error);
