@@ -26,15 +26,27 @@ std::string measureHeading(const MeasureSpec& measure, int k) {
   return name + " (" + operationName(measure.operation) + ")";
 }
 
-/// The numbers 0 .. n-1 ordered by `before`, the first `top` of them.
+/// The numbers 0 .. n-1 ordered by `before` (a strict total order), the
+/// first `top` of them: one pass keeping the best in a heap whose front is
+/// the worst of them, so that millions of numbers need no array and no sort.
 template <typename Before>
 std::vector<std::uint32_t> topOf(std::size_t n, std::size_t top, Before before) {
-  std::vector<std::uint32_t> ids(n);
-  for (std::uint32_t id = 0; id < n; ++id) ids[id] = id;
+  std::vector<std::uint32_t> best;
   top = std::min(top, n);
-  std::partial_sort(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(top), ids.end(), before);
-  ids.resize(top);
-  return ids;
+  if (top == 0) return best;
+  best.reserve(top);
+  for (std::uint32_t id = 0; id < n; ++id) {
+    if (best.size() < top) {
+      best.push_back(id);
+      std::push_heap(best.begin(), best.end(), before);
+    } else if (before(id, best.front())) {
+      std::pop_heap(best.begin(), best.end(), before);
+      best.back() = id;
+      std::push_heap(best.begin(), best.end(), before);
+    }
+  }
+  std::sort_heap(best.begin(), best.end(), before);
+  return best;
 }
 
 /// The user key's two parts: name and client address, split at the unit
@@ -258,32 +270,29 @@ void BillingReport::addPanel(const ReportSettings& settings, Report* report) con
     users.rows.push_back(std::move(row));
   }
   // The heaviest user of each interval, and the heaviest pairs overall.
-  std::vector<std::pair<std::uint64_t, const Combined*>> pairs;
-  pairs.reserve(pairs_.size());
-  for (std::uint32_t k = 0; k < pairs_.size(); ++k) pairs.emplace_back(pairKeys_[k], &pairs_[k]);
-  auto pairBefore = [&](const auto& a, const auto& b) {
-    std::string_view ia = intervals_.at(static_cast<std::uint32_t>(a.first >> 32));
-    std::string_view ib = intervals_.at(static_cast<std::uint32_t>(b.first >> 32));
-    double p = result(*a.second, 0), q = result(*b.second, 0);
+  auto pairBefore = [&](std::uint32_t a, std::uint32_t b) {
+    const std::uint64_t ka = pairKeys_[a], kb = pairKeys_[b];
+    double p = result(pairs_[a], 0), q = result(pairs_[b], 0);
     if (p != q) return p > q;
+    std::string_view ia = intervals_.at(static_cast<std::uint32_t>(ka >> 32));
+    std::string_view ib = intervals_.at(static_cast<std::uint32_t>(kb >> 32));
     if (ia != ib) return ia < ib;
-    return users_.at(static_cast<std::uint32_t>(a.first)) < users_.at(static_cast<std::uint32_t>(b.first));
+    return users_.at(static_cast<std::uint32_t>(ka)) < users_.at(static_cast<std::uint32_t>(kb));
   };
-  std::size_t top = std::min(settings.top, pairs.size());
-  std::partial_sort(pairs.begin(), pairs.begin() + static_cast<std::ptrdiff_t>(top), pairs.end(),
-                    pairBefore);
+  const std::vector<std::uint32_t> pairs = topOf(pairs_.size(), settings.top, pairBefore);
   Table heaviest;
   heaviest.id = "billing-intervals";
   heaviest.caption = "Top users per billing interval";
   heaviest.columns = {column("interval", "Interval"), column("user", "User"),
                       column("client", "Client")};
   heaviest.columns.insert(heaviest.columns.end(), measureColumns.begin(), measureColumns.end());
-  for (std::size_t i = 0; i < top; ++i) {
-    auto [name, client] = userParts(users_.at(static_cast<std::uint32_t>(pairs[i].first)));
+  for (std::uint32_t pair : pairs) {
+    const std::uint64_t key = pairKeys_[pair];
+    auto [name, client] = userParts(users_.at(static_cast<std::uint32_t>(key)));
     std::vector<Cell> row = {
-        Cell::ofText(std::string(intervals_.at(static_cast<std::uint32_t>(pairs[i].first >> 32)))),
+        Cell::ofText(std::string(intervals_.at(static_cast<std::uint32_t>(key >> 32)))),
         Cell::ofText(name), Cell::ofText(client)};
-    for (int k = 0; k < 3; ++k) row.push_back(Cell::ofDecimal(result(*pairs[i].second, k)));
+    for (int k = 0; k < 3; ++k) row.push_back(Cell::ofDecimal(result(pairs_[pair], k)));
     heaviest.rows.push_back(std::move(row));
   }
   Chart chart = barsOf(users, 3, measureColumns[0].name + " per user");
