@@ -166,6 +166,7 @@ BillingReport::Combined& BillingReport::pairOf(std::uint32_t interval, std::uint
 
 void BillingReport::add(const ScanRow& row) {
   ++rows_;
+  ++changes_;
   std::string_view name = slots_.text(row, kBillUser);
   key_.assign(isNoValue(name) ? std::string_view() : name);
   key_.push_back('\x1f');
@@ -235,8 +236,35 @@ class BillingReport::CellTaker : public BillingCellVisitor {
 };
 
 bool BillingReport::addCell(std::string_view data) {
+  ++changes_;
   CellTaker taker(*this);
   return readBillingCell(data, &taker);
+}
+
+std::vector<std::uint32_t> BillingReport::topUsers(std::size_t top) const {
+  return topOf(perUser_.size(), top, [&](std::uint32_t a, std::uint32_t b) {
+    double p = result(perUser_[a], 0), q = result(perUser_[b], 0);
+    return p != q ? p > q : users_.at(a) < users_.at(b);
+  });
+}
+
+std::vector<std::uint32_t> BillingReport::topPairs(std::size_t top) const {
+  return topOf(pairs_.size(), top, [&](std::uint32_t a, std::uint32_t b) {
+    const std::uint64_t ka = pairKeys_[a], kb = pairKeys_[b];
+    double p = result(pairs_[a], 0), q = result(pairs_[b], 0);
+    if (p != q) return p > q;
+    std::string_view ia = intervals_.at(static_cast<std::uint32_t>(ka >> 32));
+    std::string_view ib = intervals_.at(static_cast<std::uint32_t>(kb >> 32));
+    if (ia != ib) return ia < ib;
+    return users_.at(static_cast<std::uint32_t>(ka)) < users_.at(static_cast<std::uint32_t>(kb));
+  });
+}
+
+void BillingReport::rank(std::size_t top) {
+  topUsers_ = topUsers(top);
+  topPairs_ = topPairs(top);
+  rankedTop_ = top;
+  rankedChanges_ = changes_;
 }
 
 void BillingReport::addPanel(const ReportSettings& settings, Report* report) const {
@@ -250,19 +278,14 @@ void BillingReport::addPanel(const ReportSettings& settings, Report* report) con
   for (int k = 0; k < 3; ++k) {
     measureColumns.push_back({measureHeading(measures_[k], k), "measure" + std::to_string(k + 1)});
   }
-  auto before = [&](const Combined& a, const Combined& b, std::string_view x, std::string_view y) {
-    double p = result(a, 0), q = result(b, 0);
-    return p != q ? p > q : x < y;
-  };
+  const bool ranked = rankedChanges_ == changes_ && rankedTop_ == settings.top;
   Table users;
   users.id = "billing-users";
   users.caption = "Top users over the range";
   users.columns = {column("user", "User"), column("client", "Client"),
                    column("intervals", "Intervals")};
   users.columns.insert(users.columns.end(), measureColumns.begin(), measureColumns.end());
-  for (std::uint32_t id : topOf(perUser_.size(), settings.top, [&](std::uint32_t a, std::uint32_t b) {
-         return before(perUser_[a], perUser_[b], users_.at(a), users_.at(b));
-       })) {
+  for (std::uint32_t id : ranked ? topUsers_ : topUsers(settings.top)) {
     auto [name, client] = userParts(users_.at(id));
     std::vector<Cell> row = {Cell::ofText(name), Cell::ofText(client),
                              Cell::ofInteger(userIntervals_[id])};
@@ -270,16 +293,7 @@ void BillingReport::addPanel(const ReportSettings& settings, Report* report) con
     users.rows.push_back(std::move(row));
   }
   // The heaviest user of each interval, and the heaviest pairs overall.
-  auto pairBefore = [&](std::uint32_t a, std::uint32_t b) {
-    const std::uint64_t ka = pairKeys_[a], kb = pairKeys_[b];
-    double p = result(pairs_[a], 0), q = result(pairs_[b], 0);
-    if (p != q) return p > q;
-    std::string_view ia = intervals_.at(static_cast<std::uint32_t>(ka >> 32));
-    std::string_view ib = intervals_.at(static_cast<std::uint32_t>(kb >> 32));
-    if (ia != ib) return ia < ib;
-    return users_.at(static_cast<std::uint32_t>(ka)) < users_.at(static_cast<std::uint32_t>(kb));
-  };
-  const std::vector<std::uint32_t> pairs = topOf(pairs_.size(), settings.top, pairBefore);
+  const std::vector<std::uint32_t> pairs = ranked ? topPairs_ : topPairs(settings.top);
   Table heaviest;
   heaviest.id = "billing-intervals";
   heaviest.caption = "Top users per billing interval";

@@ -24,6 +24,10 @@ class BillingReport {
   /// is damaged.
   bool addCell(std::string_view data);
   std::int64_t rows() const { return rows_; }
+  /// Ranks the top `top` users and pairs of what is counted so far, ahead
+  /// of `addPanel` (on the thread that counted them); anything counted
+  /// later makes `addPanel` rank again.
+  void rank(std::size_t top);
   void addPanel(const ReportSettings& settings, Report* report) const;
 
  private:
@@ -90,6 +94,14 @@ class BillingReport {
   std::uint64_t marking_ = 0;
   std::string key_;                 // the user key of the row at hand
   std::int64_t rows_ = 0;
+  /// The top users and pairs as `rank` found them, for `rankedTop_` and
+  /// while `changes_` is still `rankedChanges_`.
+  std::vector<std::uint32_t> topUsers_, topPairs_;
+  std::size_t rankedTop_ = 0;
+  std::uint64_t changes_ = 0, rankedChanges_ = ~0ULL;
+
+  std::vector<std::uint32_t> topUsers(std::size_t top) const;
+  std::vector<std::uint32_t> topPairs(std::size_t top) const;
 };
 
 /// The streaming tables: players, play time and bandwidth.

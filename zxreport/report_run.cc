@@ -345,8 +345,12 @@ int runReport(int argc, char** argv) {
   std::future<bool> billingCount;
   if (sources.size() > 1) {
     billingCount = std::async(std::launch::async, [&] {
-      return countBillingSummaries(*sources[1], tables, range, &billing, &billingPlans,
-                                   &billingError);
+      if (!countBillingSummaries(*sources[1], tables, range, &billing, &billingPlans,
+                                 &billingError)) {
+        return false;
+      }
+      billing.rank(settings.top);  // here rather than after the raw tables
+      return true;
     });
   }
   auto billingCounted = [&] {
