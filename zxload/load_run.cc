@@ -69,6 +69,7 @@ LoadStatus copyRows(const std::string& file, const LoadPlan& plan, const FileDig
   record->size = read.size;
   record->checksum = read.hex();
   record->rows = reader->lineNumber();
+  if (summary->enabled()) summary->endRows();  // its cells are made beside the last rows' copy
   bool recorded = false;
   if (!target->endRows() || (expected == nullptr && !target->isRecorded(*record, &recorded))) {
     target->rollback();

@@ -576,8 +576,17 @@ void LoadSummary::add(const std::vector<RowValue>& values) {
   if (feed_->filling().full()) feed_->handOver();
 }
 
+void LoadSummary::endRows() {
+  if (!builder_ || !feed_ || made_.valid()) return;
+  made_ = std::async(std::launch::async, [this] {
+    feed_->finish();
+    return builder_->cells();
+  });
+}
+
 std::vector<SummaryCell> LoadSummary::cells() {
   if (!builder_) return {};
+  if (made_.valid()) return made_.get();
   if (feed_) feed_->finish();
   return builder_->cells();
 }

@@ -1,6 +1,7 @@
 #ifndef ZXLOAD_LOAD_SUMMARY_H_
 #define ZXLOAD_LOAD_SUMMARY_H_
 
+#include <future>
 #include <memory>
 #include <string>
 #include <utility>
@@ -42,6 +43,10 @@ class LoadSummary {
   void checkTable(const ColumnTypes& types);
   /// Counts one row (or copies its values for the counting thread).
   void add(const std::vector<RowValue>& values);
+  /// Says that every row is added: with a counting thread, the rest of the
+  /// counting, the cells and the freeing of the counts go on beside the
+  /// caller until `cells` (call it at most once, before `cells`).
+  void endRows();
   /// The cells of the rows counted (one at least, so that a load without
   /// rows is known to be summarised), once every row added is counted;
   /// the counts are freed as their cells are made (call it once).
@@ -56,6 +61,7 @@ class LoadSummary {
   std::vector<RowValue> unpacked_;     // a row of a batch, on the counting thread
   std::vector<RowValue> ahead_;        // a row a few rows further on
   std::unique_ptr<BatchThread> feed_;  // stopped before the builder goes
+  std::future<std::vector<SummaryCell>> made_;  // cells made after endRows
 };
 
 #endif  // ZXLOAD_LOAD_SUMMARY_H_
