@@ -1,24 +1,19 @@
 #include "summary/cell_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
-void CellWriter::longCount(std::uint64_t value) {
-  char bytes[10];
-  int n = 0;
-  while (value >= 0x80) {
-    bytes[n++] = static_cast<char>((value & 0x7f) | 0x80);
-    value >>= 7;
-  }
-  bytes[n++] = static_cast<char>(value);
-  out_.append(bytes, static_cast<std::size_t>(n));
+void CellWriter::grow(std::size_t more) {
+  out_.resize(std::max(out_.size() * 2, size_ + more));
 }
 
 void CellWriter::real(double value) {
   std::uint64_t bits;
   std::memcpy(&bits, &value, 8);
-  char bytes[8];
-  for (int k = 0; k < 8; ++k) bytes[k] = static_cast<char>(bits >> (8 * k));
-  out_.append(bytes, 8);
+  ensure(8);
+  char* at = out_.data() + size_;
+  for (int k = 0; k < 8; ++k) at[k] = static_cast<char>(bits >> (8 * k));
+  size_ += 8;
 }
 
 std::uint64_t CellReader::count() {

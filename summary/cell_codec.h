@@ -2,6 +2,7 @@
 #define SUMMARY_CELL_CODEC_H_
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -12,10 +13,16 @@
 class CellWriter {
  public:
   /// Makes room for `bytes` more, so that a large cell grows once.
-  void reserve(std::size_t bytes) { out_.reserve(out_.size() + bytes); }
+  void reserve(std::size_t bytes) { ensure(bytes); }
   void count(std::uint64_t value) {
-    if (value < 0x80) out_.push_back(static_cast<char>(value));
-    else longCount(value);
+    ensure(10);
+    char* at = out_.data() + size_;
+    while (value >= 0x80) {
+      *at++ = static_cast<char>((value & 0x7f) | 0x80);
+      value >>= 7;
+    }
+    *at++ = static_cast<char>(value);
+    size_ = static_cast<std::size_t>(at - out_.data());
   }
   void number(std::int64_t value) {
     count((static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63));
@@ -23,16 +30,26 @@ class CellWriter {
   void real(double value);
   void text(std::string_view value) {
     count(value.size());
-    out_.append(value);
+    ensure(value.size());
+    if (!value.empty()) std::memcpy(out_.data() + size_, value.data(), value.size());
+    size_ += value.size();
   }
-  const std::string& data() const { return out_; }
-  std::string take() { return std::move(out_); }
+  std::string_view data() const { return std::string_view(out_.data(), size_); }
+  std::string take() {
+    out_.resize(size_);
+    size_ = 0;
+    return std::move(out_);
+  }
 
  private:
-  /// Appends a count of two bytes or more.
-  void longCount(std::uint64_t value);
+  /// Makes room for `more` bytes after the written ones.
+  void ensure(std::size_t more) {
+    if (out_.size() - size_ < more) grow(more);
+  }
+  void grow(std::size_t more);
 
-  std::string out_;
+  std::string out_;       // the bytes written, then room
+  std::size_t size_ = 0;  // bytes written
 };
 
 /// Reads what a CellWriter wrote. A read past the end, or a count larger
