@@ -2,20 +2,30 @@
 
 #include <sched.h>
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 ValueBatch::ValueBatch(std::vector<std::size_t> columns) : columns_(std::move(columns)) {
-  bytes_.reserve(kBytes + (kBytes >> 2));
-  slots_.reserve(kRows * columns_.size());
+  bytes_.resize(kBytes + (kBytes >> 2));
+  slots_.resize(kRows * columns_.size());
 }
 
 void ValueBatch::add(const std::vector<RowValue>& values) {
+  // Room for the whole row first, then plain writes.
+  std::size_t need = 0;
+  for (std::size_t c : columns_) need += values[c].text.size();
+  if (bytes_.size() - used_ < need) bytes_.resize(std::max(bytes_.size() * 2, used_ + need));
+  if (slots_.size() < (rows_ + 1) * columns_.size()) slots_.resize((rows_ + 1) * columns_.size());
+  Slot* slot = slots_.data() + rows_ * columns_.size();
+  char* bytes = bytes_.data();
   for (std::size_t c : columns_) {
     const RowValue& value = values[c];
-    slots_.push_back({static_cast<std::uint32_t>(bytes_.size()),
-                      static_cast<std::uint32_t>(value.text.size()), value.null, value.whole,
-                      value.integer});
-    bytes_.append(value.text);
+    const std::size_t size = value.text.size();
+    *slot++ = Slot{static_cast<std::uint32_t>(used_), static_cast<std::uint32_t>(size), value.null,
+                   value.whole, value.integer};
+    if (size != 0) std::memcpy(bytes + used_, value.text.data(), size);
+    used_ += size;
   }
   ++rows_;
 }
@@ -33,8 +43,7 @@ void ValueBatch::row(std::size_t r, std::vector<RowValue>* out) const {
 }
 
 void ValueBatch::clear() {
-  bytes_.clear();
-  slots_.clear();
+  used_ = 0;
   rows_ = 0;
 }
 

@@ -36,7 +36,7 @@ class ValueBatch {
   /// Rows added.
   std::size_t rows() const { return rows_; }
   /// True when no row should be added before it is handed on.
-  bool full() const { return rows_ >= kRows || bytes_.size() >= kBytes; }
+  bool full() const { return rows_ >= kRows || used_ >= kBytes; }
   /// Forgets the rows, keeping the buffers.
   void clear();
 
@@ -49,8 +49,9 @@ class ValueBatch {
     std::int64_t integer;
   };
   std::vector<std::size_t> columns_;
-  std::string bytes_;
-  std::vector<Slot> slots_;
+  std::string bytes_;          // the values' text in the first used_ bytes, then room
+  std::vector<Slot> slots_;    // a row's slots after another's, then room
+  std::size_t used_ = 0;
   std::size_t rows_ = 0;
 };
 
