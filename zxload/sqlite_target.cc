@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 #include "zxload/table_name.h"
@@ -152,6 +153,8 @@ void SqliteTarget::finalizeInsert() {
 
 bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOnly) {
   configureSqlite();
+  std::error_code missing;
+  const bool fresh = std::filesystem::file_size(path, missing) == 0 || missing;
   if (waitSeconds >= 0) waitSeconds_ = waitSeconds;
   if (!db_.open(path, readOnly ? SqliteMode::kReadOnly : SqliteMode::kCreate,
                 SqliteWait{waitSeconds_, "zxload", ", --wait"})) {
@@ -159,6 +162,11 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
     return false;
   }
   if (readOnly) return true;
+  // A database this load makes has no reader to keep reading during it:
+  // its first load goes through a rollback journal, which writes each new
+  // page once (new pages need no journal), instead of to the log and then
+  // into the file; the log is switched on after that load's commit.
+  logLater_ = fresh;
   // The database and its log are written back while the rows go in.
   const char* file = sqlite3_db_filename(db_.handle(), "main");
   if (file != nullptr && *file != 0) {
@@ -172,7 +180,7 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   // Switching needs the database to itself: while another connection
   // writes in the older mode, this load goes without (waiting for that
   // writer as before) and a later one switches.
-  if (!exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
+  if (!logLater_ && !exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
     return fail("cannot open the SQLite database " + path);
   }
   // Rows are appended, so pages written to the log early are seldom
@@ -591,6 +599,13 @@ bool SqliteTarget::commit(const LoadRecord& record) {
   if (writeback_) writeback_->stop();
   if (!committed) return false;
   detachStage();
+  if (logLater_) {
+    logLater_ = false;
+    // Loaded and committed whatever comes of it: a connection that opened
+    // the file meanwhile keeps it in the journal mode, and a later load
+    // switches.
+    sqlite3_exec(db_.handle(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+  }
   return true;
 }
 

@@ -88,6 +88,7 @@ class SqliteTarget : public LoadTarget {
   sqlite3_stmt* copy_ = nullptr;    // the copy from the stage
   bool staged_ = false;             // rows go through the stage
   bool attached_ = false;           // zxload_stage is attached
+  bool logLater_ = false;           // a new database: the log comes after the first commit
   std::unique_ptr<SqliteImage> image_;   // the rows being staged
   std::unique_ptr<SqliteImage> spare_;   // the rows being copied
   std::future<bool> copying_;            // the copy of spare_

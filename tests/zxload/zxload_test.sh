@@ -452,6 +452,34 @@ done
 [ "$old" -gt 0 ] || fail "no kill landed before the commit (a load took $took ms)"
 echo "kill test: $old of $kills kills left the old rows, a load took $took ms"
 
+if [ "$mode" = sqlite ]; then
+  section "kill -9 during the first load into a new database leaves it empty"
+  # Such a load goes through a rollback journal, then switches to the log.
+  fresh=$kdir/fresh.db
+  rm -f "$fresh"*
+  start=$(date +%s%N)
+  "$ZXLOAD" -s "$fresh" -k sybase -d "$kdir/k.dat" -a kill "$kdir/a.log.csv" >/dev/null ||
+    fail "a first load into a new database"
+  took=$((($(date +%s%N) - start) / 1000000))
+  [ "$(sqlite3 "$fresh" "PRAGMA journal_mode")" = wal ] || fail "a new database is not left in WAL mode"
+  empty=0 whole=0
+  for percent in 10 30 50 70 90 105; do
+    rm -f "$fresh"*
+    "$ZXLOAD" -s "$fresh" -k sybase -d "$kdir/k.dat" -a kill "$kdir/a.log.csv" >/dev/null 2>&1 &
+    sleep "$(awk -v t="$took" -v p="$percent" 'BEGIN { printf "%.3f", t * p / 100000 }')"
+    kill -9 $! 2>/dev/null
+    wait $! 2>/dev/null
+    # Opening the file rolls back what a killed load left in its journal.
+    [ "$(sqlite3 "$fresh" "PRAGMA integrity_check")" = ok ] || fail "first load killed at $percent %: integrity"
+    tables=$(sqlite3 "$fresh" "SELECT count(*) FROM sqlite_master")
+    if [ "$tables" = 0 ]; then empty=$((empty + 1))
+    elif [ "$(db=$fresh now_state)" = "${state[a]} 1|100000 100000|0" ]; then whole=$((whole + 1))
+    else fail "first load killed at $percent %: $(db=$fresh now_state)"; fi
+  done
+  [ "$empty" -gt 0 ] || fail "no kill landed before the first load's commit (it took $took ms)"
+  echo "first loads killed: $empty left the database empty, $whole whole (a load took $took ms)"
+fi
+
 section "usage and errors"
 expect 1 usage "$ZXLOAD"
 expect 1 "unknown option -x" "$ZXLOAD" -x
