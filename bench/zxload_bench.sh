@@ -23,6 +23,10 @@
 #   DATABASES        "sqlite postgres" (default), or one of them
 #   BUILD_DIR        build directory (default build-bench in the source tree)
 #   REFERENCE_ZXLOAD another zxload whose tables must be the same
+#   INTO             "new" (default): each SQLite load into a new database;
+#                    "existing": both sides into a copy of a database that
+#                    holds an earlier load (in write-ahead log mode, as
+#                    zxload leaves a database)
 #   KEEP             set to keep the generated files
 set -euo pipefail
 export LC_ALL=C
@@ -114,7 +118,7 @@ report() {  # report DB FILE OTHER: medians, ratios and the comparison
         db, f, zs, o, os, os / zs, zc + zs, oc + os }'
 }
 
-echo "$(machine_line); log of $rows squid lines; REPEAT=$repeat"
+echo "$(machine_line); log of $rows squid lines; REPEAT=$repeat; SQLite loads into ${INTO:-new} databases"
 for file in $files; do
   data=$work/bench.log.$file
   loaded_rows=$(wc -l <"$data")
@@ -133,8 +137,16 @@ for file in $files; do
       # The same table without zxload's load id column, which the CSV lacks.
       schema=$(sqlite3 "$work/schema.db" '.schema raw_bench' | sed 's/, *zxload_id INTEGER//')
       query=$(sums_sql raw_bench "$columns" "sum(length(CAST(NAME AS BLOB)))")
-      side() {  # side zxload|import: one load into a new database
+      if [ "${INTO:-new}" = existing ]; then
+        head -n 1000 "$work/bench.log.csv" >"$work/earlier.log.csv"
+        cp "$work/bench.log.ctl" "$work/earlier.log.ctl"
+        cp "$work/bench.log.zx3" "$work/earlier.log.zx3"
+        rm -f "$work/earlier.db"*
+        "$zxload" -k oracle -d "$types" -s "$work/earlier.db" -a earlier "$work/earlier.log.csv" >/dev/null
+      fi
+      side() {  # side zxload|import: one load into a new database, or a copy of earlier.db
         rm -f "$work/$1.db"*
+        [ "${INTO:-new}" = existing ] && cp "$work/earlier.db" "$work/$1.db"
         if [ "$1" = zxload ]; then
           measure "sqlite-$file-zxload" "$zxload" -k oracle -d "$types" -s "$work/zxload.db" "$data"
         else
