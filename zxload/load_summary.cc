@@ -498,6 +498,17 @@ class BillingBuilder : public LoadSummary::Builder {
     cell.pairs[lastPair_].add(measures);
   }
 
+  void prefetch(const std::vector<RowValue>& values) override {
+    // Rows come interval by interval: the cell of the last row is most likely theirs.
+    const BillingCell* cell = cells_.last();
+    if (cell == nullptr || cell->users.size() < kCachedUsers) return;
+    std::string_view name = text(values, kBillUser, &aheadScratch_);
+    aheadKey_.assign(isNoValue(name) ? std::string_view() : name);
+    aheadKey_.push_back('\x1f');
+    aheadKey_.append(text(values, kBillClient, &aheadScratch_));
+    cell->users.prefetch(aheadKey_);
+  }
+
   std::vector<SummaryCell> cells() override {
     std::vector<SummaryCell> out;
     cells_.drain([&](BillingCell& cell) {
@@ -528,8 +539,11 @@ class BillingBuilder : public LoadSummary::Builder {
   }
 
  private:
+  /// Users up to which the table stays in the cache anyway.
+  static constexpr std::uint32_t kCachedUsers = 1 << 14;
+
   Cells<BillingCell> cells_;
-  std::string scratch_, key_, lastKey_, lastInterval_;
+  std::string scratch_, key_, lastKey_, lastInterval_, aheadScratch_, aheadKey_;
   const BillingCell* lastCell_ = nullptr;
   std::uint32_t lastPair_ = 0;
 };
