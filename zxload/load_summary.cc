@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <future>
 #include <map>
 
 #include "dbconn/utf8.h"
@@ -167,19 +168,23 @@ class Cells {
   Cell* last() const { return last_; }
   /// Visits every cell, the one for rows without an hour first (made when
   /// there is none, so that every summary has a cell), then by day, and
-  /// frees each after its visit: no cell is left.
+  /// frees each after the next one's visit: only the last is left, for
+  /// `releaseLast`.
   template <typename Visit>
   void drain(Visit visit) {
-    visit(untimed());
-    untimed_.reset();
-    for (auto& [day, cell] : byDay_) {
+    auto take = [&](std::unique_ptr<Cell>& cell) {
       visit(*cell);
-      cell.reset();
-    }
+      spent_ = std::move(cell);  // frees the cell before
+    };
+    untimed();
+    take(untimed_);
+    for (auto& [day, cell] : byDay_) take(cell);
     byDay_.clear();
     last_ = nullptr;
     known_ = false;
   }
+  /// Frees the cell `drain` visited last.
+  void releaseLast() { spent_.reset(); }
 
  private:
   Cell& untimed() {
@@ -194,6 +199,7 @@ class Cells {
 
   std::map<std::int64_t, std::unique_ptr<Cell>> byDay_;
   std::unique_ptr<Cell> untimed_;
+  std::unique_ptr<Cell> spent_;  // visited by drain, not yet freed
   Cell* last_ = nullptr;
   int lastHour_ = -1;
   std::string lastStamp_;
@@ -261,6 +267,8 @@ class LoadSummary::Builder {
   /// Starts fetching what adding `values` a few rows later will look at.
   virtual void prefetch(const std::vector<RowValue>& /*values*/) {}
   virtual std::vector<SummaryCell> cells() = 0;
+  /// Frees what `cells` left of the counts.
+  virtual void releaseCounts() = 0;
 
  protected:
   /// Whether wanted column `k` is in the file and not NULL in `values`.
@@ -399,45 +407,31 @@ class RawBuilder : public LoadSummary::Builder {
   std::vector<SummaryCell> cells() override {
     std::vector<SummaryCell> out;
     cells_.drain([&](RawCell& cell) {
-      CellWriter data;
-      // Each value: its text, its length and two numbers of a few bytes.
+      // Many URLs, most of a cell's bytes when they rarely repeat, are
+      // written on a thread of their own beside the rest.
+      const Ranking& urls = cell.values[kRawUrls];
+      CellWriter urlData;
+      std::future<void> urlsWritten;
+      if (urls.size() >= kUrlsApart) {
+        urlsWritten = std::async(std::launch::async, [&] { writeValues(urls, &urlData); });
+      }
+      CellWriter data, rest;
       std::size_t room = 1024;
-      for (const Ranking& values : cell.values) room += values.textBytes() + 16 * values.size();
+      for (const Ranking& values : cell.values) room += roomFor(values);
       data.reserve(room);
       data.count(static_cast<std::uint64_t>(cell.totals.rows));
       writeTotals(cell.totals, &data);
       writeCodes(cell.status, &data);
       writeCodes(cell.transactions, &data);
-      for (const Ranking& values : cell.values) {
-        data.count(values.size());
-        for (std::uint32_t id = 0; id < values.size(); ++id) {
-          data.text(values.name(id));
-          data.number(values.tally(id).requests);
-          data.number(values.tally(id).bytes);
-        }
-      }
-      int used = 0;
-      for (const RawHour& hour : cell.hours) used += hour.used ? 1 : 0;
-      data.count(static_cast<std::uint64_t>(used));
-      for (int h = 0; h < 24; ++h) {
-        const RawHour& hour = cell.hours[h];
-        if (!hour.used) continue;
-        data.count(static_cast<std::uint64_t>(h));
-        writeTotals(hour.totals, &data);
-        data.count(hour.clients.size());
-        for (std::uint32_t client : hour.clients) data.count(client);
-        data.count(hour.timeWeights.size() + hour.negative.size());
-        for (std::uint32_t k = 0; k < hour.timeWeights.size(); ++k) {
-          std::uint64_t bits = hour.timeIndex.key(k);
-          double time;
-          std::memcpy(&time, &bits, 8);
-          data.real(time);
-          data.number(hour.timeWeights[k]);
-        }
-        for (const auto& [time, weight] : hour.negative) {
-          data.real(time);
-          data.number(weight);
-        }
+      for (int d = 0; d < kRawUrls; ++d) writeValues(cell.values[d], &data);
+      if (!urlsWritten.valid()) writeValues(urls, &data);
+      CellWriter& after = urlsWritten.valid() ? rest : data;
+      for (int d = kRawUrls + 1; d < kRawDimensions; ++d) writeValues(cell.values[d], &after);
+      writeHours(cell, &after);
+      if (urlsWritten.valid()) {
+        urlsWritten.get();
+        data.append(urlData.data());
+        data.append(rest.data());
       }
       cell.head.dataSet = "raw";
       cell.head.rows = cell.totals.rows;
@@ -447,7 +441,52 @@ class RawBuilder : public LoadSummary::Builder {
     return out;
   }
 
+  void releaseCounts() override { cells_.releaseLast(); }
+
  private:
+  /// Value tables from which the URLs are written apart.
+  static constexpr std::uint32_t kUrlsApart = 1 << 16;
+
+  /// Bytes that `values` take in a cell at most (a text's length and two
+  /// numbers of a few bytes each).
+  static std::size_t roomFor(const Ranking& values) { return values.textBytes() + 16 * values.size(); }
+  /// Writes the values of one dimension.
+  static void writeValues(const Ranking& values, CellWriter* data) {
+    data->reserve(roomFor(values) + 10);
+    data->count(values.size());
+    for (std::uint32_t id = 0; id < values.size(); ++id) {
+      data->text(values.name(id));
+      data->number(values.tally(id).requests);
+      data->number(values.tally(id).bytes);
+    }
+  }
+  /// Writes the hours of `cell`.
+  static void writeHours(const RawCell& cell, CellWriter* data) {
+    int used = 0;
+    for (const RawHour& hour : cell.hours) used += hour.used ? 1 : 0;
+    data->count(static_cast<std::uint64_t>(used));
+    for (int h = 0; h < 24; ++h) {
+      const RawHour& hour = cell.hours[h];
+      if (!hour.used) continue;
+      data->count(static_cast<std::uint64_t>(h));
+      writeTotals(hour.totals, data);
+      data->count(hour.clients.size());
+      for (std::uint32_t client : hour.clients) data->count(client);
+      data->count(hour.timeWeights.size() + hour.negative.size());
+      for (std::uint32_t k = 0; k < hour.timeWeights.size(); ++k) {
+        std::uint64_t bits = hour.timeIndex.key(k);
+        double time;
+        std::memcpy(&time, &bits, 8);
+        data->real(time);
+        data->number(hour.timeWeights[k]);
+      }
+      for (const auto& [time, weight] : hour.negative) {
+        data->real(time);
+        data->number(weight);
+      }
+    }
+  }
+
   static void addTo(RawTotals* totals, std::int64_t count, std::int64_t bytes, int statusKind) {
     totals->requests += count;
     totals->bytes += bytes;
@@ -538,6 +577,8 @@ class BillingBuilder : public LoadSummary::Builder {
     return out;
   }
 
+  void releaseCounts() override { cells_.releaseLast(); }
+
  private:
   /// Users up to which the table stays in the cache anyway.
   static constexpr std::uint32_t kCachedUsers = 1 << 14;
@@ -592,15 +633,24 @@ void LoadSummary::add(const std::vector<RowValue>& values) {
 
 void LoadSummary::endRows() {
   if (!builder_ || !feed_ || made_.valid()) return;
+  cellsMade_ = cellsPromised_.get_future();
   made_ = std::async(std::launch::async, [this] {
-    feed_->finish();
-    return builder_->cells();
+    try {
+      feed_->finish();
+      cellsPromised_.set_value(builder_->cells());
+    } catch (...) {
+      cellsPromised_.set_exception(std::current_exception());
+      return;
+    }
+    builder_->releaseCounts();  // while the cells are written
   });
 }
 
 std::vector<SummaryCell> LoadSummary::cells() {
   if (!builder_) return {};
-  if (made_.valid()) return made_.get();
+  if (cellsMade_.valid()) return cellsMade_.get();
   if (feed_) feed_->finish();
-  return builder_->cells();
+  std::vector<SummaryCell> out = builder_->cells();
+  builder_->releaseCounts();
+  return out;
 }

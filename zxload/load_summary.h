@@ -61,7 +61,10 @@ class LoadSummary {
   std::vector<RowValue> unpacked_;     // a row of a batch, on the counting thread
   std::vector<RowValue> ahead_;        // a row a few rows further on
   std::unique_ptr<BatchThread> feed_;  // stopped before the builder goes
-  std::future<std::vector<SummaryCell>> made_;  // cells made after endRows
+  // After endRows: the cells, made on a thread that then frees the counts.
+  std::promise<std::vector<SummaryCell>> cellsPromised_;
+  std::future<std::vector<SummaryCell>> cellsMade_;
+  std::future<void> made_;  // that thread; last, so that it ends first
 };
 
 #endif  // ZXLOAD_LOAD_SUMMARY_H_
