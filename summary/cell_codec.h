@@ -34,12 +34,6 @@ class CellWriter {
     if (!value.empty()) std::memcpy(out_.data() + size_, value.data(), value.size());
     size_ += value.size();
   }
-  /// Appends bytes another writer wrote.
-  void append(std::string_view bytes) {
-    ensure(bytes.size());
-    if (!bytes.empty()) std::memcpy(out_.data() + size_, bytes.data(), bytes.size());
-    size_ += bytes.size();
-  }
   std::string_view data() const { return std::string_view(out_.data(), size_); }
   std::string take() {
     out_.resize(size_);

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cstring>
-#include <future>
 #include <map>
 
 #include "dbconn/utf8.h"
@@ -407,15 +406,7 @@ class RawBuilder : public LoadSummary::Builder {
   std::vector<SummaryCell> cells() override {
     std::vector<SummaryCell> out;
     cells_.drain([&](RawCell& cell) {
-      // Many URLs, most of a cell's bytes when they rarely repeat, are
-      // written on a thread of their own beside the rest.
-      const Ranking& urls = cell.values[kRawUrls];
-      CellWriter urlData;
-      std::future<void> urlsWritten;
-      if (urls.size() >= kUrlsApart) {
-        urlsWritten = std::async(std::launch::async, [&] { writeValues(urls, &urlData); });
-      }
-      CellWriter data, rest;
+      CellWriter data;
       std::size_t room = 1024;
       for (const Ranking& values : cell.values) room += roomFor(values);
       data.reserve(room);
@@ -423,16 +414,8 @@ class RawBuilder : public LoadSummary::Builder {
       writeTotals(cell.totals, &data);
       writeCodes(cell.status, &data);
       writeCodes(cell.transactions, &data);
-      for (int d = 0; d < kRawUrls; ++d) writeValues(cell.values[d], &data);
-      if (!urlsWritten.valid()) writeValues(urls, &data);
-      CellWriter& after = urlsWritten.valid() ? rest : data;
-      for (int d = kRawUrls + 1; d < kRawDimensions; ++d) writeValues(cell.values[d], &after);
-      writeHours(cell, &after);
-      if (urlsWritten.valid()) {
-        urlsWritten.get();
-        data.append(urlData.data());
-        data.append(rest.data());
-      }
+      for (const Ranking& values : cell.values) writeValues(values, &data);
+      writeHours(cell, &data);
       cell.head.dataSet = "raw";
       cell.head.rows = cell.totals.rows;
       cell.head.data = data.take();
@@ -444,15 +427,11 @@ class RawBuilder : public LoadSummary::Builder {
   void releaseCounts() override { cells_.releaseLast(); }
 
  private:
-  /// Value tables from which the URLs are written apart.
-  static constexpr std::uint32_t kUrlsApart = 1 << 16;
-
   /// Bytes that `values` take in a cell at most (a text's length and two
   /// numbers of a few bytes each).
   static std::size_t roomFor(const Ranking& values) { return values.textBytes() + 16 * values.size(); }
   /// Writes the values of one dimension.
   static void writeValues(const Ranking& values, CellWriter* data) {
-    data->reserve(roomFor(values) + 10);
     data->count(values.size());
     for (std::uint32_t id = 0; id < values.size(); ++id) {
       data->text(values.name(id));
