@@ -22,6 +22,9 @@ class StringTable {
   void prefetch(std::string_view text) const {
     __builtin_prefetch(&slots_[hashText(text) & mask_]);
   }
+  /// Whether the table has outgrown the processor's cache, so that a
+  /// lookup is worth fetching ahead.
+  bool outgrowsCache() const { return size() >= kCachedTexts; }
   /// The text of number `id`.
   std::string_view at(std::uint32_t id) const {
     return std::string_view(bytes_).substr(offsets_[id], offsets_[id + 1] - offsets_[id]);
@@ -33,6 +36,9 @@ class StringTable {
 
  private:
   void grow();
+
+  /// Texts up to which the table stays in the cache anyway.
+  static constexpr std::uint32_t kCachedTexts = 1 << 14;
 
   /// A slot of the table: the text's number + 1 (0 when free) and the high
   /// half of its hash, so that most probes touch the slot alone.

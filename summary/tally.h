@@ -24,7 +24,7 @@ class Ranking {
   /// Starts fetching what adding `value` will look at, when the values are
   /// too many to stay in the cache.
   void prefetch(std::string_view value) const {
-    if (names_.size() >= kCachedValues) names_.prefetch(value);
+    if (names_.outgrowsCache()) names_.prefetch(value);
   }
   /// The numbers of the `n` values with the most requests (or bytes); ties
   /// go to the smaller value, byte by byte.
@@ -39,9 +39,6 @@ class Ranking {
   bool empty() const { return size() == 0; }
 
  private:
-  /// Values up to which the table stays in the cache anyway.
-  static constexpr std::uint32_t kCachedValues = 1 << 14;
-
   StringTable names_;
   std::vector<Tally> tallies_;
   std::int64_t last_ = -1;  // the value added last

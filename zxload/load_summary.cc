@@ -519,7 +519,7 @@ class BillingBuilder : public LoadSummary::Builder {
   void prefetch(const std::vector<RowValue>& values) override {
     // Rows come interval by interval: the cell of the last row is most likely theirs.
     const BillingCell* cell = cells_.last();
-    if (cell == nullptr || cell->users.size() < kCachedUsers) return;
+    if (cell == nullptr || !cell->users.outgrowsCache()) return;
     std::string_view name = text(values, kBillUser, &aheadScratch_);
     aheadKey_.assign(isNoValue(name) ? std::string_view() : name);
     aheadKey_.push_back('\x1f');
@@ -559,9 +559,6 @@ class BillingBuilder : public LoadSummary::Builder {
   void releaseCounts() override { cells_.releaseLast(); }
 
  private:
-  /// Users up to which the table stays in the cache anyway.
-  static constexpr std::uint32_t kCachedUsers = 1 << 14;
-
   Cells<BillingCell> cells_;
   std::string scratch_, key_, lastKey_, lastInterval_, aheadScratch_, aheadKey_;
   const BillingCell* lastCell_ = nullptr;

@@ -190,7 +190,7 @@ class BillingReport::CellTaker : public BillingCellVisitor {
   void rows(std::int64_t rows) override { report_.rows_ += rows; }
   void user(std::string_view key) override { users_.push_back(report_.users_.intern(key)); }
   void upcomingUser(std::string_view key) override {
-    if (report_.users_.size() >= kCachedUsers) report_.users_.prefetch(key);
+    if (report_.users_.outgrowsCache()) report_.users_.prefetch(key);
   }
   void interval(std::string_view text) override {
     interval_ = report_.intervals_.intern(text);
@@ -226,9 +226,6 @@ class BillingReport::CellTaker : public BillingCellVisitor {
   }
 
  private:
-  /// Users up to which the table stays in the cache anyway.
-  static constexpr std::uint32_t kCachedUsers = 1 << 14;
-
   BillingReport& report_;
   std::vector<std::uint32_t> users_;  // the report's number of each user of the cell
   std::uint32_t interval_ = 0;
