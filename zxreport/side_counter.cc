@@ -20,11 +20,6 @@ void SideCounter::handOver(std::string data) {
   changed_.notify_all();
 }
 
-void SideCounter::finish() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return waiting_.empty() && !counting_; });
-}
-
 void SideCounter::run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
@@ -32,13 +27,10 @@ void SideCounter::run() {
     if (waiting_.empty()) return;
     std::string data = std::move(waiting_.front());
     waiting_.pop_front();
-    counting_ = true;
     changed_.notify_all();
     lock.unlock();
     count_(data);
     data = std::string();  // freed before the lock is taken again
     lock.lock();
-    counting_ = false;
-    changed_.notify_all();
   }
 }

@@ -16,15 +16,13 @@ class SideCounter {
  public:
   using Count = std::function<void(std::string_view)>;
   explicit SideCounter(Count count);
-  /// Finishes what was handed over.
+  /// Counts what was handed over, then ends the thread.
   ~SideCounter();
   SideCounter(const SideCounter&) = delete;
   SideCounter& operator=(const SideCounter&) = delete;
 
   /// Queues `data`, waiting while `kWaiting` pieces already wait.
   void handOver(std::string data);
-  /// Waits until every piece handed over is counted.
-  void finish();
 
  private:
   static constexpr std::size_t kWaiting = 2;
@@ -34,7 +32,6 @@ class SideCounter {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::string> waiting_;
-  bool counting_ = false;  // a piece is being counted
   bool closing_ = false;
   std::thread thread_;
 };
