@@ -10,8 +10,16 @@ SqliteConnection::~SqliteConnection() {
 }
 
 bool SqliteConnection::fail(const std::string& what) {
-  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory") + busyNote();
+  error_ = what + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory") + busyNote() +
+           cutLoadNote();
   return false;
+}
+
+std::string SqliteConnection::cutLoadNote() const {
+  // A reader cannot undo what a killed writer left half done.
+  if (db_ == nullptr || sqlite3_extended_errcode(db_) != SQLITE_READONLY_ROLLBACK) return "";
+  return " (a load was cut off and its journal is still beside the database: the next load,"
+         " or any program that writes to it, rolls the cut load back)";
 }
 
 std::string SqliteConnection::busyNote() const {
@@ -56,14 +64,21 @@ bool SqliteConnection::open(const std::string& path, SqliteMode mode, const Sqli
 bool SqliteConnection::exec(const std::string& sql) {
   char* message = nullptr;
   if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
-  error_ = (message != nullptr ? message : "statement failed") + busyNote();
+  error_ = (message != nullptr ? message : "statement failed") + busyNote() + cutLoadNote();
   sqlite3_free(message);
   return false;
 }
 
+bool SqliteConnection::execWithoutWaiting(const std::string& sql) {
+  sqlite3_busy_handler(db_, nullptr, nullptr);
+  const bool done = exec(sql);
+  sqlite3_busy_handler(db_, onBusy, this);
+  return done;
+}
+
 bool SqliteConnection::prepare(const std::string& sql, sqlite3_stmt** statement) {
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, statement, nullptr) == SQLITE_OK) return true;
-  error_ = sqlite3_errmsg(db_);
+  error_ = sqlite3_errmsg(db_) + cutLoadNote();
   return false;
 }
 

@@ -35,6 +35,9 @@ class SqliteConnection {
   bool open(const std::string& path, SqliteMode mode, const SqliteWait& wait = SqliteWait());
   /// Runs `sql` (one or more statements that return no rows).
   bool exec(const std::string& sql);
+  /// Runs `sql` as `exec` does, but fails at once instead of waiting
+  /// when another connection holds a lock it needs.
+  bool execWithoutWaiting(const std::string& sql);
   /// After a failure on a busy database: how long it waited, else "".
   std::string busyNote() const;
   /// Prepares `sql` into `*statement`, which the caller finalizes.
@@ -47,6 +50,8 @@ class SqliteConnection {
   const std::string& error() const { return error_; }
 
  private:
+  /// After a read-only connection met a killed load's journal: what to do.
+  std::string cutLoadNote() const;
   /// Called by SQLite while another connection holds a lock.
   static int onBusy(void* self, int count);
 

@@ -29,6 +29,7 @@ constexpr OptionSpec kOptions[] = {
     {"--appliance", 'a', true, true},  {"--help", 'h', true, false},
     {"--source", 'S', false, true},    {"--wait", 'W', false, true},
     {"--keep", 'K', false, false},     {"--list", 'L', false, false},
+    {"--rollback-journal", 'R', false, false},
 };
 
 /// The option written `arg`, or null when it is none.
@@ -87,6 +88,7 @@ bool applyOption(char letter, const std::string& value, LoadOptions* options,
       return true;
     case 'K': options->keep = true; return true;
     case 'L': options->list = true; return true;
+    case 'R': options->rollbackJournal = true; return true;
     default: options->help = true; return true;
   }
 }
@@ -151,14 +153,16 @@ bool readLoadOptions(int argc, char** argv, LoadOptions* options,
 
 const char* loadUsage() {
   return "usage: zxload -k sybase|oracle|mssql|none -d DATATYPES (-s SQLITE_FILE | -p CONNINFO)\n"
-         "              [-a APPLIANCE] [--source PATH] [--keep] [--wait SECONDS] FILE...\n"
+         "              [-a APPLIANCE] [--source PATH] [--keep] [--wait SECONDS]\n"
+         "              [--rollback-journal] FILE...\n"
          "       zxload (-s SQLITE_FILE | -p CONNINFO) --list\n"
          "       zxload -h | --help\n";
 }
 
 const char* loadHelp() {
   return "usage: zxload -k sybase|oracle|mssql|none -d DATATYPES (-s SQLITE_FILE | -p CONNINFO)\n"
-         "              [-a APPLIANCE] [--source PATH] [--keep] [--wait SECONDS] FILE...\n"
+         "              [-a APPLIANCE] [--source PATH] [--keep] [--wait SECONDS]\n"
+         "              [--rollback-journal] FILE...\n"
          "       zxload (-s SQLITE_FILE | -p CONNINFO) --list\n"
          "\n"
          "Loads data files (.csv, .sf.csv, .st.csv), hourly sort files (.srt) and billing\n"
@@ -180,6 +184,12 @@ const char* loadHelp() {
          "      --wait SECONDS     how long to wait for another load that holds the\n"
          "                         database (default: 60 for SQLite, no limit for\n"
          "                         PostgreSQL)\n"
+         "      --rollback-journal SQLite: write through a rollback journal instead of\n"
+         "                         the write-ahead log when no other connection has\n"
+         "                         the database open, so that each page is written\n"
+         "                         once; readers wait while such a load writes, and\n"
+         "                         the database keeps that mode until a load without\n"
+         "                         this option\n"
          "      --list             list the loads recorded, one a line, tab-separated:\n"
          "                         id, loaded at (UTC), table, data set, rows, bytes,\n"
          "                         checksum, source, file\n"

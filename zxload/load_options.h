@@ -19,6 +19,7 @@ struct LoadOptions {
   bool applianceGiven = false;  ///< -a was given
   std::string source;           ///< --source: recorded as every file's source
   bool keep = false;            ///< --keep: earlier loads of a source stay
+  bool rollbackJournal = false; ///< --rollback-journal: SQLite pages written once
   bool list = false;            ///< --list: show the loads instead of loading
   bool help = false;            ///< -h, --help
   double waitSeconds = -1;      ///< --wait; below 0: the database's default

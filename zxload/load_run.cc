@@ -104,7 +104,8 @@ std::unique_ptr<LoadTarget> openTarget(const LoadOptions& options) {
 #endif
   }
   auto target = std::make_unique<SqliteTarget>();
-  if (!target->open(options.sqlitePath, options.waitSeconds, options.list)) {
+  if (!target->open(options.sqlitePath, options.waitSeconds, options.list,
+                    options.rollbackJournal)) {
     report(kLoadDatabase, target->error());
     return nullptr;
   }

@@ -151,7 +151,8 @@ void SqliteTarget::finalizeInsert() {
   staged_ = false;
 }
 
-bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOnly) {
+bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOnly,
+                        bool rollbackJournal) {
   configureSqlite();
   std::error_code missing;
   const bool fresh = std::filesystem::file_size(path, missing) == 0 || missing;
@@ -165,8 +166,9 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   // A database this load makes has no reader to keep reading during it:
   // its first load goes through a rollback journal, which writes each new
   // page once (new pages need no journal), instead of to the log and then
-  // into the file; the log is switched on after that load's commit.
-  logLater_ = fresh;
+  // into the file; the log is switched on after that load's commit, unless
+  // the caller keeps the rollback journal.
+  logLater_ = fresh && !rollbackJournal;
   // The database and its log are written back while the rows go in.
   const char* file = sqlite3_db_filename(db_.handle(), "main");
   if (file != nullptr && *file != 0) {
@@ -180,7 +182,11 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   // Switching needs the database to itself: while another connection
   // writes in the older mode, this load goes without (waiting for that
   // writer as before) and a later one switches.
-  if (!logLater_ && !exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
+  if (rollbackJournal) {
+    // Leaving the log needs the database to itself: while another
+    // connection has it open, this load goes through the log as before.
+    if (!fresh) db_.execWithoutWaiting("PRAGMA journal_mode = DELETE");
+  } else if (!logLater_ && !exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
     return fail("cannot open the SQLite database " + path);
   }
   // Rows are appended, so pages written to the log early are seldom

@@ -24,8 +24,10 @@ class SqliteTarget : public LoadTarget {
   ~SqliteTarget() override;
   /// Opens (creating it when missing) the database at `path`; a load waits
   /// at most `waitSeconds` for another writer (below 0: 60 s). With
-  /// `readOnly` the database is only read (for listing the loads).
-  bool open(const std::string& path, double waitSeconds, bool readOnly);
+  /// `readOnly` the database is only read (for listing the loads). With
+  /// `rollbackJournal` loads go through a rollback journal when no other
+  /// connection has the database open, and leave it in that mode.
+  bool open(const std::string& path, double waitSeconds, bool readOnly, bool rollbackJournal);
   bool begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) override;
   bool isRecorded(const LoadRecord& record, bool* recorded) override;
   bool removeLoad(const LoadRecord& earlier, std::uint64_t* rows) override;

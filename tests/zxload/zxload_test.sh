@@ -433,15 +433,23 @@ current=a
 [ "$mode" = postgres ] || [ "$(q "PRAGMA integrity_check")" = ok ] || fail "integrity after loads side by side"
 echo "readers: $samples samples during two loads"
 
-old=0 kills=0
+# kill_loads [OPTION]: kills replacing loads at 7 moments; each leaves the
+# old rows or the new, whole.
+kill_loads() {
+old=0 kills=0 cut=0
 for percent in 5 25 45 65 85 100 110; do
   next=a
   [ "$current" = a ] && next=b
-  "${kload[@]}" "$kdir/$next.log.csv" >/dev/null 2>&1 &
+  "${kload[@]}" "$@" "$kdir/$next.log.csv" >/dev/null 2>&1 &
   sleep "$(awk -v t="$took" -v p="$percent" 'BEGIN { printf "%.3f", t * p / 100000 }')"
   kill -9 $! 2>/dev/null
   wait $! 2>/dev/null
   kills=$((kills + 1))
+  if [ -s "$db-journal" ] && ! listed=$("$ZXLOAD" -s "$db" --list 2>&1); then
+    # What a reader meets before a writer has rolled the cut load back.
+    [[ "$listed" == *"a load was cut off"* ]] || fail "a cut load's journal: $listed"
+    cut=$((cut + 1))
+  fi
   got=$(now_state)
   rows=${got%%|*}
   if [ "$got" = "${state[$current]} 1|$rows $rows|0" ]; then old=$((old + 1))
@@ -450,7 +458,26 @@ for percent in 5 25 45 65 85 100 110; do
   [ "$mode" = postgres ] || [ "$(q "PRAGMA integrity_check")" = ok ] || fail "killed at $percent %: integrity check"
 done
 [ "$old" -gt 0 ] || fail "no kill landed before the commit (a load took $took ms)"
-echo "kill test: $old of $kills kills left the old rows, a load took $took ms"
+echo "kill test${1:+ ($1)}: $old of $kills kills left the old rows ($cut left a journal a reader met), a load took $took ms"
+}
+kill_loads
+if [ "$mode" = sqlite ]; then
+  kill_loads --rollback-journal
+  [ "$(q "PRAGMA journal_mode")" = delete ] || fail "--rollback-journal left the database in $(q "PRAGMA journal_mode")"
+  # With a reader holding the database open, the load goes through the log.
+  q "PRAGMA journal_mode = WAL" >/dev/null
+  next=a
+  [ "$current" = a ] && next=b
+  python3 -c 'import sqlite3, sys, time
+c = sqlite3.connect(sys.argv[1]); c.execute("SELECT count(*) FROM raw_kill").fetchall(); time.sleep(3)' "$db" &
+  reader=$!
+  sleep 0.5
+  "${kload[@]}" --rollback-journal "$kdir/$next.log.csv" >/dev/null || fail "--rollback-journal beside a reader"
+  [ "$(q "PRAGMA journal_mode")" = wal ] || fail "--rollback-journal left the log while a reader had it open"
+  kill "$reader" 2>/dev/null
+  wait "$reader" 2>/dev/null
+  current=$next
+fi
 
 if [ "$mode" = sqlite ]; then
   section "kill -9 during the first load into a new database leaves it empty"
