@@ -166,9 +166,11 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   // A database this load makes has no reader to keep reading during it:
   // its first load goes through a rollback journal, which writes each new
   // page once (new pages need no journal), instead of to the log and then
-  // into the file; the log is switched on after that load's commit, unless
-  // the caller keeps the rollback journal.
-  logLater_ = fresh && !rollbackJournal;
+  // into the file; the log is switched on after that load's commit. Asked
+  // to, every load of the run does the same when no other connection has
+  // the file open (see begin()).
+  logLater_ = fresh;
+  rollbackJournal_ = rollbackJournal;
   // The database and its log are written back while the rows go in.
   const char* file = sqlite3_db_filename(db_.handle(), "main");
   if (file != nullptr && *file != 0) {
@@ -182,11 +184,7 @@ bool SqliteTarget::open(const std::string& path, double waitSeconds, bool readOn
   // Switching needs the database to itself: while another connection
   // writes in the older mode, this load goes without (waiting for that
   // writer as before) and a later one switches.
-  if (rollbackJournal) {
-    // Leaving the log needs the database to itself: while another
-    // connection has it open, this load goes through the log as before.
-    if (!fresh) db_.execWithoutWaiting("PRAGMA journal_mode = DELETE");
-  } else if (!logLater_ && !exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
+  if (!fresh && !rollbackJournal && !exec("PRAGMA journal_mode = WAL") && busyNote().empty()) {
     return fail("cannot open the SQLite database " + path);
   }
   // Rows are appended, so pages written to the log early are seldom
@@ -315,6 +313,12 @@ bool SqliteTarget::readHistory(LoadRecord* record, LoadHistory* history) {
 
 bool SqliteTarget::begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) {
   plan_ = &plan;
+  if (rollbackJournal_) {
+    // Leaving the log needs the database to itself: while another
+    // connection has it open, this load goes through the log as before.
+    db_.execWithoutWaiting("PRAGMA journal_mode = DELETE");
+    logLater_ = true;
+  }
   // IMMEDIATE takes the write lock now, so that two loads of one file
   // cannot both find it unrecorded.
   if (!exec("BEGIN IMMEDIATE") || !prepareLoadsTable() || !prepareSummaryTable() ||
@@ -605,14 +609,17 @@ bool SqliteTarget::commit(const LoadRecord& record) {
   if (writeback_) writeback_->stop();
   if (!committed) return false;
   detachStage();
-  if (logLater_) {
-    logLater_ = false;
-    // Loaded and committed whatever comes of it: a connection that opened
-    // the file meanwhile keeps it in the journal mode, and a later load
-    // switches.
-    sqlite3_exec(db_.handle(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
-  }
+  switchLogOn();
   return true;
+}
+
+void SqliteTarget::switchLogOn() {
+  if (!logLater_) return;
+  logLater_ = false;
+  // Loaded and committed (or rolled back) whatever comes of it: a
+  // connection that opened the file meanwhile keeps it in the journal mode,
+  // and a later load switches.
+  sqlite3_exec(db_.handle(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
 }
 
 void SqliteTarget::detachStage() {
@@ -629,6 +636,9 @@ void SqliteTarget::rollback() {
     sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
   detachStage();
+  // A database left without its log by --rollback-journal gets it back; a
+  // new one keeps waiting for its first whole load.
+  if (rollbackJournal_ && db_.handle() != nullptr) switchLogOn();
 }
 
 bool SqliteTarget::listLoads(std::vector<LoadRecord>* loads) {

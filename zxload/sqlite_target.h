@@ -25,8 +25,8 @@ class SqliteTarget : public LoadTarget {
   /// Opens (creating it when missing) the database at `path`; a load waits
   /// at most `waitSeconds` for another writer (below 0: 60 s). With
   /// `readOnly` the database is only read (for listing the loads). With
-  /// `rollbackJournal` loads go through a rollback journal when no other
-  /// connection has the database open, and leave it in that mode.
+  /// `rollbackJournal` a load goes through a rollback journal when no other
+  /// connection has the database open, and switches back to the log after.
   bool open(const std::string& path, double waitSeconds, bool readOnly, bool rollbackJournal);
   bool begin(const LoadPlan& plan, LoadRecord* record, LoadHistory* history) override;
   bool isRecorded(const LoadRecord& record, bool* recorded) override;
@@ -81,6 +81,8 @@ class SqliteTarget : public LoadTarget {
   bool waitForCopy();
   /// Detaches the stage (outside a transaction).
   void detachStage();
+  /// Switches the write-ahead log on after a load that went without it.
+  void switchLogOn();
 
   // Declared before the connection, so that its descriptors of the
   // database file are closed after the connection is.
@@ -90,7 +92,8 @@ class SqliteTarget : public LoadTarget {
   sqlite3_stmt* copy_ = nullptr;    // the copy from the stage
   bool staged_ = false;             // rows go through the stage
   bool attached_ = false;           // zxload_stage is attached
-  bool logLater_ = false;           // a new database: the log comes after the first commit
+  bool logLater_ = false;           // the log is switched on after this load's commit
+  bool rollbackJournal_ = false;    // each load leaves the log when nobody else has the file
   std::unique_ptr<SqliteImage> image_;   // the rows being staged
   std::unique_ptr<SqliteImage> spare_;   // the rows being copied
   std::future<bool> copying_;            // the copy of spare_
