@@ -64,8 +64,8 @@ with_wine_prefix() {
   return $status
 }
 
-# Empty when this machine runs 32-bit programs (its 32-bit Wine loader
-# starts), else the reason why not.
+# Empty when 32-bit Wine runs here (its loader is installed and starts),
+# else the reason why not.
 why_no_32bit() {
   local loader=$wine_dir/wine out
   [ -x "$loader" ] || { echo "$loader is not installed"; return; }
@@ -102,7 +102,7 @@ stage_windows32() {
   local reason
   reason=$(why_no_32bit)
   if [ -n "$reason" ]; then
-    echo "=== windows32: SKIPPED the tests under Wine: this machine cannot run 32-bit programs ($reason)"
+    echo "=== windows32: SKIPPED the tests under Wine: 32-bit Wine cannot run on this machine ($reason)"
     return
   fi
   with_wine_prefix "$wine_dir/wine" run_ctest windows32 -j 1 -LE static
@@ -133,7 +133,10 @@ for stage in "${stages[@]}"; do
   "stage_$stage" || failures+=("$stage")
   result=passed
   [ ${#failures[@]} -gt "$before" ] && result=FAILED
-  summary+=("$(printf '%-10s %-7s %4d s' "$stage" "$result" $((SECONDS - start)))")
+  skipped=
+  [ "$stage" = windows32 ] && skipped=$(why_no_32bit)
+  summary+=("$(printf '%-10s %-7s %4d s%s' "$stage" "$result" $((SECONDS - start)) \
+    "${skipped:+ (tests under Wine skipped: $skipped)}")")
 done
 
 echo "=== summary"
