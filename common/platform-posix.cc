@@ -2,6 +2,7 @@
 
 #include <sys/sysinfo.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +83,31 @@ bool physicalMemory(MemoryStatus* status) {
   status->total = static_cast<std::uint64_t>(info.totalram) * info.mem_unit;
   status->available = static_cast<std::uint64_t>(info.freeram) * info.mem_unit;
   return true;
+}
+
+void tuneAllocatorForLargeRun(char** argv) {
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+  return;
+#endif
+#endif
+  if (std::getenv("GLIBC_TUNABLES") != nullptr) return;  // the user's, or restarted already
+  // Under valgrind the restarted program would run outside the tool.
+  const char* preload = std::getenv("LD_PRELOAD");
+  if (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr) return;
+  // Blocks up to 32 MiB come from the heap, which is trimmed only past
+  // 1 GiB free; the heap and larger blocks are offered huge pages (where
+  // the kernel gives them on request).
+  setenv("GLIBC_TUNABLES",
+         "glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824:"
+         "glibc.malloc.hugetlb=1",
+         1);
+  execv("/proc/self/exe", argv);
+  unsetenv("GLIBC_TUNABLES");  // not restarted: run as started
+#else
+  (void)argv;
+#endif
 }
 
 }  // namespace platform

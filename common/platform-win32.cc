@@ -52,4 +52,6 @@ bool physicalMemory(MemoryStatus* status) {
   return memory.ullTotalPhys != 0;
 }
 
+void tuneAllocatorForLargeRun(char**) {}
+
 }  // namespace platform

@@ -46,6 +46,14 @@ struct MemoryStatus {
 /// Reads the machine's physical memory; false when it cannot be read.
 bool physicalMemory(MemoryStatus* status);
 
+/// Restarts this program once, with the same arguments, with the C
+/// library's allocator set for a large run: freed memory is kept for reuse
+/// instead of being handed back and faulted in again, and large blocks are
+/// backed by huge pages. Does nothing where the allocator's settings are
+/// given in the environment already, under a memory checker or sanitizer,
+/// or on platforms without such settings; returns when it did not restart.
+void tuneAllocatorForLargeRun(char** argv);
+
 }  // namespace platform
 
 #endif  // COMMON_PLATFORM_H_

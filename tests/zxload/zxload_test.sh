@@ -514,6 +514,31 @@ if [ "$mode" = sqlite ]; then
   echo "first loads killed: $empty left the database empty, $whole whole (a load took $took ms)"
 fi
 
+section "the allocator set for a large run"
+# zxload restarts itself once with the allocator's settings, unless given
+# its own (sanitizer builds keep theirs).
+if [ "$mode" = sqlite ] && ! ldd "$ZXLOAD" 2>/dev/null | grep -q -E 'lib(a|ub|t)san'; then
+  mkfifo "$work/wait.log.csv"
+  for given in "" glibc.malloc.hugetlb=0; do
+    # The load waits at the FIFO until it is killed.
+    if [ -z "$given" ]; then set -- env -u GLIBC_TUNABLES; else set -- env GLIBC_TUNABLES="$given"; fi
+    "$@" "$ZXLOAD" -s "$work/fifo.db" -k none -d "$raw" "$work/wait.log.csv" >/dev/null 2>&1 &
+    pid=$!
+    tuned=
+    for _ in $(seq 50); do
+      tuned=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep '^GLIBC_TUNABLES=') && break
+      sleep 0.1
+    done
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    want="GLIBC_TUNABLES=glibc.malloc.*"
+    [ -n "$given" ] && want="GLIBC_TUNABLES=$given"
+    # shellcheck disable=SC2053
+    [[ "$tuned" == $want ]] || fail "allocator settings (given: '$given'): '$tuned'"
+  done
+  rm -f "$work/fifo.db"*
+fi
+
 section "usage and errors"
 expect 1 usage "$ZXLOAD"
 expect 1 "unknown option -x" "$ZXLOAD" -x
