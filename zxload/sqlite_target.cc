@@ -636,8 +636,8 @@ void SqliteTarget::rollback() {
     sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
   detachStage();
-  // A database left without its log by --rollback-journal gets it back; a
-  // new one keeps waiting for its first whole load.
+  // With --rollback-journal the log is switched on again whatever came of
+  // the load, as after a commit.
   if (rollbackJournal_ && db_.handle() != nullptr) switchLogOn();
 }
 
