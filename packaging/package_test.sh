@@ -29,7 +29,7 @@ echo "$name $version: Depends: $depends"
 
 echo "--- contents"
 dpkg-deb -c "$deb" >"$work/contents"
-awk '{ print $2 }' "$work/contents" | grep -qvx root/root && fail "files not owned by root"
+awk '$2 != "root/root" { found = 1 } END { exit !found }' "$work/contents" && fail "files not owned by root"
 grep -q ' \./usr/local/' "$work/contents" && fail "files under /usr/local"
 grep -q ' \./usr/bin/parser$' "$work/contents" && fail "'parser' is installed under its build name"
 share=/usr/share/$name

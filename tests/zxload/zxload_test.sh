@@ -517,7 +517,10 @@ fi
 section "the allocator set for a large run"
 # zxload restarts itself once with the allocator's settings, unless given
 # its own (sanitizer builds keep theirs).
-if [ "$mode" = sqlite ] && ! ldd "$ZXLOAD" 2>/dev/null | grep -q -E 'lib(a|ub|t)san'; then
+# (ldd's output is read whole: under pipefail, grep -q stopping early could
+# fail the pipeline with SIGPIPE and take a sanitizer build for a plain one.)
+linked=$(ldd "$ZXLOAD" 2>/dev/null)
+if [ "$mode" = sqlite ] && ! [[ $linked =~ lib(a|ub|t)san ]]; then
   mkfifo "$work/wait.log.csv"
   for given in "" glibc.malloc.hugetlb=0; do
     # The load waits at the FIFO until it is killed.

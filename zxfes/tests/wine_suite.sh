@@ -148,7 +148,9 @@ zxfes_events() { parse_events "$work/err"; }
 
 probe() { "$wine" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
 
-installed() { probe config Zentrix | grep -q '^type='; }
+# (awk reads the whole output: grep -q stopping early would fail the
+# pipeline with SIGPIPE under pipefail.)
+installed() { probe config Zentrix | awk '/^type=/ { found = 1 } END { exit !found }'; }
 
 record_field() { sed -n "s/^$1=//p" "$record" | tr -d '\r'; }
 
