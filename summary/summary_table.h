@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 /// The table in which zxload keeps, beside every load of a raw or billing
 /// table, the figures zxreport needs: one row per cell (the load's rows of
@@ -17,6 +18,18 @@ inline constexpr int kSummaryFormat = 1;
 /// A cell's data is stored in parts of at most this many bytes (rows
 /// numbered by `part`), so that no value grows past what a database takes.
 inline constexpr std::size_t kSummaryPartBytes = 16u << 20;
+
+/// Calls `write(part, bytes)` for each part of `data` in order, parts of
+/// `partBytes` (at most kSummaryPartBytes); one empty part for no data.
+/// Stops at the first call that returns false, and returns what it did.
+template <typename Write>
+bool forEachSummaryPart(std::string_view data, std::size_t partBytes, Write write) {
+  std::int64_t part = 0;
+  for (std::size_t at = 0; at == 0 || at < data.size(); at += partBytes, ++part) {
+    if (!write(part, data.substr(at, partBytes))) return false;
+  }
+  return true;
+}
 
 /// One cell of a load.
 struct SummaryCell {

@@ -568,9 +568,8 @@ bool SqliteTarget::writeSummary(std::int64_t id, const std::vector<SummaryCell>&
     else sqlite3_bind_null(insert.get(), index);
   };
   for (const SummaryCell& cell : cells) {
-    std::int64_t part = 0;
-    for (std::size_t at = 0; at == 0 || at < cell.data.size(); at += kSummaryPartBytes, ++part) {
-      std::size_t size = std::min(kSummaryPartBytes, cell.data.size() - at);
+    const bool written = forEachSummaryPart(cell.data, kSummaryPartBytes, [&](std::int64_t part,
+                                                                              std::string_view bytes) {
       insert.integer(1, id);
       insert.text(2, cell.dataSet);
       textOrNull(3, !cell.day.empty(), cell.day);
@@ -580,10 +579,12 @@ bool SqliteTarget::writeSummary(std::int64_t id, const std::vector<SummaryCell>&
       insert.integer(7, cell.rows);
       insert.integer(8, kSummaryFormat);
       insert.integer(9, part);
-      sqlite3_bind_blob64(insert.get(), 10, cell.data.data() + at, size, SQLITE_STATIC);
-      if (insert.step() != SQLITE_DONE) return fail("cannot write the summary");
+      sqlite3_bind_blob64(insert.get(), 10, bytes.data(), bytes.size(), SQLITE_STATIC);
+      const bool done = insert.step() == SQLITE_DONE;
       sqlite3_reset(insert.get());
-    }
+      return done;
+    });
+    if (!written) return fail("cannot write the summary");
   }
   return true;
 }
