@@ -580,9 +580,9 @@ bool SqliteTarget::writeSummary(std::int64_t id, const std::vector<SummaryCell>&
       insert.integer(8, kSummaryFormat);
       insert.integer(9, part);
       sqlite3_bind_blob64(insert.get(), 10, bytes.data(), bytes.size(), SQLITE_STATIC);
-      const bool done = insert.step() == SQLITE_DONE;
+      if (insert.step() != SQLITE_DONE) return false;  // the error stays for `fail`
       sqlite3_reset(insert.get());
-      return done;
+      return true;
     });
     if (!written) return fail("cannot write the summary");
   }
