@@ -36,8 +36,7 @@ StringTable::StringTable() : slots_(kInitialSlots), mask_(kInitialSlots - 1) {
   offsets_.push_back(0);
 }
 
-std::uint32_t StringTable::intern(std::string_view text) {
-  const std::uint64_t hash = hashText(text);
+std::uint32_t StringTable::intern(std::string_view text, std::uint64_t hash) {
   const auto check = static_cast<std::uint32_t>(hash >> 32);
   for (std::uint64_t slot = hash & mask_;; slot = (slot + 1) & mask_) {
     const Slot entry = slots_[slot];

@@ -16,12 +16,14 @@ class StringTable {
  public:
   StringTable();
   /// The number of `text`, adding it when new.
-  std::uint32_t intern(std::string_view text);
+  std::uint32_t intern(std::string_view text) { return intern(text, hashText(text)); }
+  /// The same, for a text whose hashText the caller has at hand.
+  std::uint32_t intern(std::string_view text, std::uint64_t hash);
   /// Starts fetching the slot where `text` would be looked up, so that a
   /// lookup a little later finds it in the cache.
-  void prefetch(std::string_view text) const {
-    __builtin_prefetch(&slots_[hashText(text) & mask_]);
-  }
+  void prefetch(std::string_view text) const { prefetchHash(hashText(text)); }
+  /// The same, by the text's hash.
+  void prefetchHash(std::uint64_t hash) const { __builtin_prefetch(&slots_[hash & mask_]); }
   /// Whether the table has outgrown the processor's cache, so that a
   /// lookup is worth fetching ahead.
   bool outgrowsCache() const { return size() >= kCachedTexts; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 
 namespace {
 
@@ -58,7 +59,8 @@ std::pair<std::string, std::string> userParts(std::string_view key) {
 
 }  // namespace
 
-BillingReport::BillingReport(const MeasureSpec (&measures)[3]) {
+BillingShare::BillingShare(const MeasureSpec (&measures)[3], unsigned share, unsigned shares)
+    : share_(share), shares_(shares) {
   for (int k = 0; k < 3; ++k) measures_[k] = measures[k];
 }
 
@@ -69,11 +71,7 @@ const std::vector<ScanColumn> kBillingWanted = {
     {"billmeasure1", true}, {"billmeasure2", true}, {"billmeasure3", true}};
 }  // namespace
 
-std::vector<ScanColumn> BillingReport::startTable(const std::vector<std::string>& present) {
-  return slots_.choose(kBillingWanted, present);
-}
-
-void BillingReport::combine(Combined* into, const double (&values)[3],
+void BillingShare::combine(Combined* into, const double (&values)[3],
                             const ExactSum (&sums)[3]) const {
   for (int k = 0; k < 3; ++k) {
     double& v = into->value[k];
@@ -90,7 +88,7 @@ void BillingReport::combine(Combined* into, const double (&values)[3],
   ++into->rows;
 }
 
-void BillingReport::merge(Combined* into, const BillingFigures& figures) const {
+void BillingShare::merge(Combined* into, const BillingFigures& figures) const {
   for (int k = 0; k < 3; ++k) {
     double& v = into->value[k];
     switch (measures_[k].operation) {
@@ -106,7 +104,7 @@ void BillingReport::merge(Combined* into, const BillingFigures& figures) const {
   into->rows += figures.rows;
 }
 
-double BillingReport::result(const Combined& combined, int k) const {
+double BillingShare::result(const Combined& combined, int k) const {
   switch (measures_[k].operation) {
     case 10:
     case 11: return combined.value[k];
@@ -115,7 +113,7 @@ double BillingReport::result(const Combined& combined, int k) const {
   }
 }
 
-std::uint32_t BillingReport::newPair(std::uint32_t interval, std::uint32_t user, bool inRun) {
+std::uint32_t BillingShare::newPair(std::uint32_t interval, std::uint32_t user, bool inRun) {
   if (user >= perUser_.size()) {
     perUser_.resize(user + 1);
     userIntervals_.resize(user + 1, 0);
@@ -131,7 +129,7 @@ std::uint32_t BillingReport::newPair(std::uint32_t interval, std::uint32_t user,
   return k;
 }
 
-void BillingReport::indexInterval(std::uint32_t interval) {
+void BillingShare::indexInterval(std::uint32_t interval) {
   if (interval >= intervalPairs_.size()) intervalPairs_.resize(interval + 1);
   IntervalPairs& pairs = intervalPairs_[interval];
   if (pairs.indexed) return;
@@ -145,7 +143,7 @@ void BillingReport::indexInterval(std::uint32_t interval) {
   pairs.indexed = true;
 }
 
-void BillingReport::markInterval(std::uint32_t interval) {
+void BillingShare::markInterval(std::uint32_t interval) {
   ++marking_;
   if (marks_.size() < users_.size()) marks_.resize(users_.size());
   const IntervalPairs& pairs = intervalPairs_[interval];
@@ -156,7 +154,7 @@ void BillingReport::markInterval(std::uint32_t interval) {
   for (std::uint32_t k : pairs.more) mark(k);
 }
 
-BillingReport::Combined& BillingReport::pairOf(std::uint32_t interval, std::uint32_t user) {
+BillingShare::Combined& BillingShare::pairOf(std::uint32_t interval, std::uint32_t user) {
   indexInterval(interval);
   bool added = false;
   std::uint32_t index = pairIndex_.find(static_cast<std::uint64_t>(interval) << 32 | user, &added);
@@ -164,38 +162,48 @@ BillingReport::Combined& BillingReport::pairOf(std::uint32_t interval, std::uint
   return pairs_[indexedPair_[index]];
 }
 
-void BillingReport::add(const ScanRow& row) {
+void BillingShare::add(std::string_view key, std::uint64_t hash, std::string_view intervalText,
+                       const double (&values)[3]) {
   ++rows_;
   ++changes_;
-  std::string_view name = slots_.text(row, kBillUser);
-  key_.assign(isNoValue(name) ? std::string_view() : name);
-  key_.push_back('\x1f');
-  key_.append(slots_.text(row, kBillClient));
-  std::uint32_t user = users_.intern(key_);
-  std::uint32_t interval = intervals_.intern(slots_.text(row, kBillTime));
-  const double values[3] = {plainZero(slots_.number(row, kBill1)),
-                            plainZero(slots_.number(row, kBill2)),
-                            plainZero(slots_.number(row, kBill3))};
+  std::uint32_t user = users_.intern(key, hash);
+  std::uint32_t interval = intervals_.intern(intervalText);
   ExactSum sums[3];
   for (int k = 0; k < 3; ++k) sums[k].add(values[k]);
   combine(&pairOf(interval, user), values, sums);
   combine(&perUser_[user], values, sums);
 }
 
-/// Takes the figures of a summary cell into the report, as `add` takes
-/// the rows the cell stands for.
-class BillingReport::CellTaker : public BillingCellVisitor {
+/// Takes the share's figures of a summary cell into it, as `add` takes
+/// the rows the cell stands for; the first share counts the cell's rows.
+class BillingShare::CellTaker : public BillingCellVisitor {
  public:
-  explicit CellTaker(BillingReport& report) : report_(report) {}
-  void rows(std::int64_t rows) override { report_.rows_ += rows; }
-  void user(std::string_view key) override { users_.push_back(report_.users_.intern(key)); }
+  explicit CellTaker(BillingShare& report) : report_(report) {}
+  void rows(std::int64_t rows) override {
+    if (report_.share_ == 0) report_.rows_ += rows;
+  }
+  void user(std::string_view key) override {
+    std::uint64_t hash;
+    if (aheadCount_ > 0 && ahead_[aheadFirst_].key == key.data()) {
+      hash = ahead_[aheadFirst_].hash;
+      aheadFirst_ = (aheadFirst_ + 1) % kAhead;
+      --aheadCount_;
+    } else {
+      hash = hashText(key);
+    }
+    users_.push_back(owns(hash) ? report_.users_.intern(key, hash) : kOthers);
+  }
   void upcomingUser(std::string_view key) override {
-    if (report_.users_.outgrowsCache()) report_.users_.prefetch(key);
+    const std::uint64_t hash = hashText(key);
+    if (owns(hash) && report_.users_.outgrowsCache()) report_.users_.prefetchHash(hash);
+    if (aheadCount_ == kAhead) return;  // more ahead than kept: hashed again
+    ahead_[(aheadFirst_ + aheadCount_) % kAhead] = Ahead{key.data(), hash};
+    ++aheadCount_;
   }
   void interval(std::string_view text) override {
     interval_ = report_.intervals_.intern(text);
     auto& intervals = report_.intervalPairs_;
-    // An interval new to the report: its pairs are new too, and come in
+    // An interval new to the share: its pairs are new too, and come in
     // one run. Else the pairs it has are marked by user.
     fresh_ = interval_ == intervals.size();
     if (fresh_) {
@@ -207,6 +215,7 @@ class BillingReport::CellTaker : public BillingCellVisitor {
   }
   void pair(std::uint64_t user, const BillingFigures& figures) override {
     const std::uint32_t id = users_[user];
+    if (id == kOthers) return;
     std::uint32_t k;
     if (fresh_) {
       k = report_.newPair(interval_, id, true);
@@ -226,26 +235,41 @@ class BillingReport::CellTaker : public BillingCellVisitor {
   }
 
  private:
-  BillingReport& report_;
-  std::vector<std::uint32_t> users_;  // the report's number of each user of the cell
+  /// The number of a user of another share.
+  static constexpr std::uint32_t kOthers = ~0U;
+  bool owns(std::uint64_t hash) const {
+    return shareOf(hash, report_.shares_) == report_.share_;
+  }
+
+  BillingShare& report_;
+  std::vector<std::uint32_t> users_;  // the share's number of each user of the cell
+  /// The hashes of the upcoming users, in turn (a key is known by where
+  /// it lies in the cell).
+  struct Ahead {
+    const char* key = nullptr;
+    std::uint64_t hash = 0;
+  };
+  static constexpr unsigned kAhead = 16;
+  Ahead ahead_[kAhead];
+  unsigned aheadFirst_ = 0, aheadCount_ = 0;
   std::uint32_t interval_ = 0;
   bool fresh_ = false;
 };
 
-bool BillingReport::addCell(std::string_view data) {
+bool BillingShare::addCell(std::string_view data) {
   ++changes_;
   CellTaker taker(*this);
   return readBillingCell(data, &taker);
 }
 
-std::vector<std::uint32_t> BillingReport::topUsers(std::size_t top) const {
+std::vector<std::uint32_t> BillingShare::rankUsers(std::size_t top) const {
   return topOf(perUser_.size(), top, [&](std::uint32_t a, std::uint32_t b) {
     double p = result(perUser_[a], 0), q = result(perUser_[b], 0);
     return p != q ? p > q : users_.at(a) < users_.at(b);
   });
 }
 
-std::vector<std::uint32_t> BillingReport::topPairs(std::size_t top) const {
+std::vector<std::uint32_t> BillingShare::rankPairs(std::size_t top) const {
   return topOf(pairs_.size(), top, [&](std::uint32_t a, std::uint32_t b) {
     const std::uint64_t ka = pairKeys_[a], kb = pairKeys_[b];
     double p = result(pairs_[a], 0), q = result(pairs_[b], 0);
@@ -257,15 +281,132 @@ std::vector<std::uint32_t> BillingReport::topPairs(std::size_t top) const {
   });
 }
 
-void BillingReport::rank(std::size_t top) {
-  topUsers_ = topUsers(top);
-  topPairs_ = topPairs(top);
+void BillingShare::rank(std::size_t top) {
+  topUsers_ = rankUsers(top);
+  topPairs_ = rankPairs(top);
   rankedTop_ = top;
   rankedChanges_ = changes_;
 }
 
+std::vector<BillingEntry> BillingShare::topUsers(std::size_t top) const {
+  std::vector<BillingEntry> entries;
+  const bool ranked = rankedChanges_ == changes_ && rankedTop_ == top;
+  for (std::uint32_t id : ranked ? topUsers_ : rankUsers(top)) {
+    BillingEntry entry;
+    entry.user = users_.at(id);
+    entry.intervals = userIntervals_[id];
+    for (int k = 0; k < 3; ++k) entry.measures[k] = result(perUser_[id], k);
+    entries.push_back(entry);
+  }
+  return entries;
+}
+
+std::vector<BillingEntry> BillingShare::topPairs(std::size_t top) const {
+  std::vector<BillingEntry> entries;
+  const bool ranked = rankedChanges_ == changes_ && rankedTop_ == top;
+  for (std::uint32_t pair : ranked ? topPairs_ : rankPairs(top)) {
+    const std::uint64_t key = pairKeys_[pair];
+    BillingEntry entry;
+    entry.interval = intervals_.at(static_cast<std::uint32_t>(key >> 32));
+    entry.user = users_.at(static_cast<std::uint32_t>(key));
+    for (int k = 0; k < 3; ++k) entry.measures[k] = result(pairs_[pair], k);
+    entries.push_back(entry);
+  }
+  return entries;
+}
+
+BillingReport::BillingReport(const MeasureSpec (&measures)[3], unsigned shares) {
+  for (int k = 0; k < 3; ++k) measures_[k] = measures[k];
+  shares = std::max(1u, shares);
+  for (unsigned k = 0; k < shares; ++k) {
+    shares_.push_back(std::make_unique<BillingShare>(measures, k, shares));
+  }
+}
+
+std::vector<ScanColumn> BillingReport::startTable(const std::vector<std::string>& present) {
+  return slots_.choose(kBillingWanted, present);
+}
+
+void BillingReport::add(const ScanRow& row) {
+  std::string_view name = slots_.text(row, kBillUser);
+  key_.assign(isNoValue(name) ? std::string_view() : name);
+  key_.push_back('\x1f');
+  key_.append(slots_.text(row, kBillClient));
+  const double values[3] = {plainZero(slots_.number(row, kBill1)),
+                            plainZero(slots_.number(row, kBill2)),
+                            plainZero(slots_.number(row, kBill3))};
+  const std::uint64_t hash = hashText(key_);
+  const unsigned share = BillingShare::shareOf(hash, static_cast<unsigned>(shares_.size()));
+  shares_[share]->add(key_, hash, slots_.text(row, kBillTime), values);
+}
+
+bool BillingReport::onEveryShare(bool together,
+                                 const std::function<bool(BillingShare&)>& work) {
+  if (!together) {
+    bool ok = true;
+    for (auto& share : shares_) ok = work(*share) && ok;
+    return ok;
+  }
+  std::vector<std::future<bool>> others;
+  for (std::size_t k = 1; k < shares_.size(); ++k) {
+    others.push_back(std::async(std::launch::async, [&, k] { return work(*shares_[k]); }));
+  }
+  bool ok = work(*shares_[0]);
+  for (auto& other : others) ok = other.get() && ok;
+  return ok;
+}
+
+bool BillingReport::addCell(std::string_view data) {
+  // A small cell costs less than starting threads for it.
+  constexpr std::size_t kSharedCellBytes = 64 * 1024;
+  return onEveryShare(data.size() >= kSharedCellBytes,
+                      [&](BillingShare& share) { return share.addCell(data); });
+}
+
+std::int64_t BillingReport::rows() const {
+  std::int64_t rows = 0;
+  for (const auto& share : shares_) rows += share->rows();
+  return rows;
+}
+
+void BillingReport::rank(std::size_t top) {
+  onEveryShare(shares_.size() > 1, [&](BillingShare& share) {
+    share.rank(top);
+    return true;
+  });
+}
+
+namespace {
+
+/// The first `top` of the shares' `entries` by `before`, a strict total
+/// order: the shares' users are distinct, so their first `top` each hold
+/// the first `top` of all.
+template <typename Before>
+std::vector<BillingEntry> firstOf(std::vector<BillingEntry> entries, std::size_t top,
+                                  Before before) {
+  std::sort(entries.begin(), entries.end(), before);
+  if (entries.size() > top) entries.resize(top);
+  return entries;
+}
+
+}  // namespace
+
 void BillingReport::addPanel(const ReportSettings& settings, Report* report) const {
-  if (rows_ == 0) return;
+  if (rows() == 0) return;
+  std::vector<BillingEntry> topUsers, topPairs;
+  for (const auto& share : shares_) {
+    std::vector<BillingEntry> users = share->topUsers(settings.top);
+    std::vector<BillingEntry> pairs = share->topPairs(settings.top);
+    topUsers.insert(topUsers.end(), users.begin(), users.end());
+    topPairs.insert(topPairs.end(), pairs.begin(), pairs.end());
+  }
+  topUsers = firstOf(std::move(topUsers), settings.top, [](const BillingEntry& a, const BillingEntry& b) {
+    return a.measures[0] != b.measures[0] ? a.measures[0] > b.measures[0] : a.user < b.user;
+  });
+  topPairs = firstOf(std::move(topPairs), settings.top, [](const BillingEntry& a, const BillingEntry& b) {
+    if (a.measures[0] != b.measures[0]) return a.measures[0] > b.measures[0];
+    return a.interval != b.interval ? a.interval < b.interval : a.user < b.user;
+  });
   Panel panel;
   panel.id = "billing";
   panel.title = "Billing";
@@ -275,35 +416,31 @@ void BillingReport::addPanel(const ReportSettings& settings, Report* report) con
   for (int k = 0; k < 3; ++k) {
     measureColumns.push_back({measureHeading(measures_[k], k), "measure" + std::to_string(k + 1)});
   }
-  const bool ranked = rankedChanges_ == changes_ && rankedTop_ == settings.top;
   Table users;
   users.id = "billing-users";
   users.caption = "Top users over the range";
   users.columns = {column("user", "User"), column("client", "Client"),
                    column("intervals", "Intervals")};
   users.columns.insert(users.columns.end(), measureColumns.begin(), measureColumns.end());
-  for (std::uint32_t id : ranked ? topUsers_ : topUsers(settings.top)) {
-    auto [name, client] = userParts(users_.at(id));
+  for (const BillingEntry& user : topUsers) {
+    auto [name, client] = userParts(user.user);
     std::vector<Cell> row = {Cell::ofText(name), Cell::ofText(client),
-                             Cell::ofInteger(userIntervals_[id])};
-    for (int k = 0; k < 3; ++k) row.push_back(Cell::ofDecimal(result(perUser_[id], k)));
+                             Cell::ofInteger(user.intervals)};
+    for (int k = 0; k < 3; ++k) row.push_back(Cell::ofDecimal(user.measures[k]));
     users.rows.push_back(std::move(row));
   }
   // The heaviest user of each interval, and the heaviest pairs overall.
-  const std::vector<std::uint32_t> pairs = ranked ? topPairs_ : topPairs(settings.top);
   Table heaviest;
   heaviest.id = "billing-intervals";
   heaviest.caption = "Top users per billing interval";
   heaviest.columns = {column("interval", "Interval"), column("user", "User"),
                       column("client", "Client")};
   heaviest.columns.insert(heaviest.columns.end(), measureColumns.begin(), measureColumns.end());
-  for (std::uint32_t pair : pairs) {
-    const std::uint64_t key = pairKeys_[pair];
-    auto [name, client] = userParts(users_.at(static_cast<std::uint32_t>(key)));
-    std::vector<Cell> row = {
-        Cell::ofText(std::string(intervals_.at(static_cast<std::uint32_t>(key >> 32)))),
-        Cell::ofText(name), Cell::ofText(client)};
-    for (int k = 0; k < 3; ++k) row.push_back(Cell::ofDecimal(result(pairs_[pair], k)));
+  for (const BillingEntry& pair : topPairs) {
+    auto [name, client] = userParts(pair.user);
+    std::vector<Cell> row = {Cell::ofText(std::string(pair.interval)), Cell::ofText(name),
+                             Cell::ofText(client)};
+    for (int k = 0; k < 3; ++k) row.push_back(Cell::ofDecimal(pair.measures[k]));
     heaviest.rows.push_back(std::move(row));
   }
   Chart chart = barsOf(users, 3, measureColumns[0].name + " per user");

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,24 +13,41 @@
 #include "zxreport/report_options.h"
 #include "summary/string_table.h"
 
-/// The billing tables: per user (name and client address) and interval,
-/// the three measures combined over the user's rows by each measure's
-/// operation (sum, minimum, maximum; an average measure as the mean of the
-/// rows' averages).
-class BillingReport {
+/// A user or a pair (user, interval) of the billing tables as ranked.
+struct BillingEntry {
+  std::string_view interval;   ///< pairs only
+  std::string_view user;       ///< name, unit separator, client address
+  std::int64_t intervals = 0;  ///< users only: how many intervals they have
+  double measures[3] = {0, 0, 0};
+};
+
+/// One share of the billing tables: the users whose key hashes to it (see
+/// `BillingReport`), per user and per user and interval, the three
+/// measures combined over the user's rows by each measure's operation
+/// (sum, minimum, maximum; an average measure as the mean of the rows'
+/// averages).
+class BillingShare {
  public:
-  explicit BillingReport(const MeasureSpec (&measures)[3]);
-  std::vector<ScanColumn> startTable(const std::vector<std::string>& present);
-  void add(const ScanRow& row);
-  /// Counts a summary cell (summary/billing_cell.h); false when its data
-  /// is damaged.
+  BillingShare(const MeasureSpec (&measures)[3], unsigned share, unsigned shares);
+  /// The share a user key of hash `hash` (hashText) belongs to.
+  static unsigned shareOf(std::uint64_t hash, unsigned shares) {
+    return static_cast<unsigned>(((hash >> 32) * shares) >> 32);
+  }
+  /// Counts one row of user `key` (of this share; `hash` its hashText).
+  void add(std::string_view key, std::uint64_t hash, std::string_view interval,
+           const double (&values)[3]);
+  /// Counts this share's users of a summary cell (summary/billing_cell.h);
+  /// false when its data is damaged.
   bool addCell(std::string_view data);
   std::int64_t rows() const { return rows_; }
   /// Ranks the top `top` users and pairs of what is counted so far, ahead
-  /// of `addPanel` (on the thread that counted them); anything counted
-  /// later makes `addPanel` rank again.
+  /// of `topUsers` and `topPairs` (on the thread that counted them);
+  /// anything counted later makes them rank again.
   void rank(std::size_t top);
-  void addPanel(const ReportSettings& settings, Report* report) const;
+  /// The first `top` users: by the first measure, then by key.
+  std::vector<BillingEntry> topUsers(std::size_t top) const;
+  /// The first `top` pairs: by the first measure, interval, user key.
+  std::vector<BillingEntry> topPairs(std::size_t top) const;
 
  private:
   /// Measures combined by each measure's operation: the minimum or
@@ -65,14 +84,16 @@ class BillingReport {
   /// Indexes the pairs of `interval` when they are not yet.
   void indexInterval(std::uint32_t interval);
   double result(const Combined& combined, int k) const;
+  std::vector<std::uint32_t> rankUsers(std::size_t top) const;
+  std::vector<std::uint32_t> rankPairs(std::size_t top) const;
 
   MeasureSpec measures_[3];
-  ColumnSlots slots_;
+  unsigned share_, shares_;
   StringTable users_, intervals_;
   std::deque<Combined> perUser_;  // grown without moving: no copy, no page touched twice
   std::vector<std::int64_t> userIntervals_;
   // Pairs (interval, user) in the order made. A summary cell appends the
-  // pairs of an interval new to the report in one run, without looking
+  // pairs of an interval new to the share in one run, without looking
   // them up; an interval's pairs are indexed when its rows come from a
   // second place (another cell, or rows).
   struct IntervalPairs {
@@ -92,16 +113,41 @@ class BillingReport {
   std::vector<std::uint32_t> indexedPair_;    // pairIndex_ number -> pair number
   std::vector<Mark> marks_;                   // by user number
   std::uint64_t marking_ = 0;
-  std::string key_;                 // the user key of the row at hand
   std::int64_t rows_ = 0;
   /// The top users and pairs as `rank` found them, for `rankedTop_` and
   /// while `changes_` is still `rankedChanges_`.
   std::vector<std::uint32_t> topUsers_, topPairs_;
   std::size_t rankedTop_ = 0;
   std::uint64_t changes_ = 0, rankedChanges_ = ~0ULL;
+};
 
-  std::vector<std::uint32_t> topUsers(std::size_t top) const;
-  std::vector<std::uint32_t> topPairs(std::size_t top) const;
+/// The billing tables, counted in shares by user: a summary cell's users
+/// are split between the shares, each taking its own on a thread of its
+/// own, and the shares' top users and pairs are ranked together.
+class BillingReport {
+ public:
+  /// `shares`: how many threads take a cell's users (at least one).
+  BillingReport(const MeasureSpec (&measures)[3], unsigned shares);
+  std::vector<ScanColumn> startTable(const std::vector<std::string>& present);
+  void add(const ScanRow& row);
+  /// Counts a summary cell (summary/billing_cell.h); false when its data
+  /// is damaged.
+  bool addCell(std::string_view data);
+  std::int64_t rows() const;
+  /// Ranks each share's top `top` users and pairs of what is counted so
+  /// far (see BillingShare::rank), each share on a thread of its own.
+  void rank(std::size_t top);
+  void addPanel(const ReportSettings& settings, Report* report) const;
+
+ private:
+  /// Runs `work` on every share, beside one another when `together`;
+  /// whether each returned true.
+  bool onEveryShare(bool together, const std::function<bool(BillingShare&)>& work);
+
+  MeasureSpec measures_[3];
+  std::vector<std::unique_ptr<BillingShare>> shares_;
+  ColumnSlots slots_;
+  std::string key_;  // the user key of the row at hand
 };
 
 /// The streaming tables: players, play time and bandwidth.
