@@ -184,17 +184,22 @@ class SqliteSource : public TableSource {
   }
 
   bool readCellData(const std::string& key, std::string* data) override {
-    SqliteStatement statement;
-    if (!statement.prepare(db_, "SELECT data FROM " + std::string(kSummaryTable) +
-                                    " WHERE rowid = " + std::to_string(std::stoll(key)))) {
-      return failed("cannot read a summary");
+    // Read straight into `data`, which is kept from cell to cell: no
+    // buffer of the library's own for each part, and no copy of it.
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(db_.handle(), "main", kSummaryTable, "data", std::stoll(key), 0,
+                          &blob) != SQLITE_OK) {
+      failed("cannot read a summary");
+      sqlite3_blob_close(blob);
+      return false;
     }
-    if (statement.step()) {
-      const void* bytes = sqlite3_column_blob(statement.get(), 0);
-      data->append(static_cast<const char*>(bytes),
-                   static_cast<std::size_t>(sqlite3_column_bytes(statement.get(), 0)));
-    }
-    return !statement.failed() || failed("cannot read a summary");
+    const std::size_t start = data->size();
+    const int bytes = sqlite3_blob_bytes(blob);
+    data->resize(start + static_cast<std::size_t>(bytes));
+    const bool read = sqlite3_blob_read(blob, data->data() + start, bytes, 0) == SQLITE_OK;
+    if (!read) failed("cannot read a summary");
+    sqlite3_blob_close(blob);
+    return read;
   }
 
   std::string describe() const override { return "SQLite database " + path_; }
