@@ -224,9 +224,16 @@ for file in $files; do
       report postgres "$file" copy
       read -r cw _ _ cs < <(medians "postgres-$file-ceiling")
       read -r ow _ _ _ < <(medians "postgres-$file-copy")
-      awk -v f="$file" -v cw="$cw" -v cs="$cs" -v ow="$ow" 'BEGIN {
+      read -r zw _ _ zs < <(medians "postgres-$file-zxload")
+      # zxload's own bound, roughly: one backend takes in its rows and the
+      # load's summary (one transaction), so the load lasts about the
+      # server CPU it costs (that of every server process: the background
+      # ones run beside the backend, so it is an estimate).
+      awk -v f="$file" -v cw="$cw" -v cs="$cs" -v ow="$ow" -v zw="$zw" -v zs="$zs" 'BEGIN {
         printf "postgres %s: ceiling (psql \\copy of the same rows in binary form from a file) %.3f s, server CPU %.2f s: ratio to \\copy csv %.2f\n",
-          f, cw, cs, ow / cw }'
+          f, cw, cs, ow / cw
+        printf "postgres %s: zxload bound (the server CPU of its rows and summary, %.2f s, taken as wall time): ratio to \\copy csv %.2f; zxload reached %.0f %% of it\n",
+          f, zs, ow / zs, 100 * zs / zw }'
     fi
   done
 done
