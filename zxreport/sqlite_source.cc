@@ -184,8 +184,8 @@ class SqliteSource : public TableSource {
   }
 
   bool readCellData(const std::string& key, std::string* data) override {
-    // Read straight into `data`, which is kept from cell to cell: no
-    // buffer of the library's own for each part, and no copy of it.
+    // Read straight into `data` (billing cells keep it from cell to cell):
+    // no buffer of the library's own for each part, and no copy of it.
     sqlite3_blob* blob = nullptr;
     if (sqlite3_blob_open(db_.handle(), "main", kSummaryTable, "data", std::stoll(key), 0,
                           &blob) != SQLITE_OK) {
